@@ -1,0 +1,58 @@
+#pragma once
+
+#include <string>
+
+#include "core/chip_table.h"
+#include "core/settings_block.h"
+#include "core/startup_log.h"
+#include "platform/platform.h"
+
+namespace calventa::core {
+
+// Flags from the command line's first word.
+struct ModeFlags
+{
+    bool TestMode = false;
+    bool FanControlMode = false;
+    bool DebugMode = false;
+};
+
+inline constexpr const char* kSettingsFileName = "settings.dat";
+inline constexpr const char* kLogFileName = "debug.txt";
+
+// The process-wide state of the monitor: the settings block, the chip table, the fan
+// duties, the mode flags and the program directory, with the platform it runs on. The
+// monitor owns exactly one; every test builds its own.
+class MonitorState
+{
+public:
+    explicit MonitorState(platform::Platform& platform);
+
+    platform::Platform& Platform() { return m_platform; }
+    StartupLog& Log() { return m_log; }
+
+    // Full path of a file in the program directory.
+    std::string ProgramFile(const std::string& name) const;
+
+    void ReadProgramPath();
+    // Defaults for the block, the main window width and the fan duties.
+    void SetDefaultSettings();
+    // settings.dat over the block: a short file replaces only what it holds, a long one
+    // gives its first 640 bytes, a missing one changes nothing.
+    void LoadSettings();
+    // The block into settings.dat, atomically; a failure is silent and keeps the old file.
+    void SaveSettings();
+
+    SettingsBlock Settings{};
+    ChipTable Chips{};
+    FanDutyTable FanDuty{};
+    ModeFlags Flags{};
+    std::string ProgramPath;
+    int MainWindowWidth = kDefaultMainWindowWidth;
+
+private:
+    platform::Platform& m_platform;
+    StartupLog m_log;
+};
+
+} // namespace calventa::core

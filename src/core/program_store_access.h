@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+
+#include "platform/program_store.h"
+#include "platform/system_facts.h"
+
+namespace calventa::core {
+
+inline constexpr const char* kPathValue = "PATH";
+inline constexpr const char* kSvcValue = "Svc";
+inline constexpr const char* kSysdataValue = "sysdata";
+inline constexpr const char* kAutorunValue = "Calventa";
+inline constexpr const char* kAutorunProbeValue = "Temp";
+
+// "PATH" of the program key; when it is missing, empty or not a string, the platform's
+// default program directory.
+std::string ReadProgramPath(platform::ProgramStore& store, const platform::SystemFacts& facts);
+
+// True when the autorun entry exists.
+bool AutorunEnabled(platform::ProgramStore& store);
+// Write probe: writes "Temp", then deletes it if it exists; true when it existed.
+bool AutorunWritable(platform::ProgramStore& store);
+// Writes (on) or deletes (off) the autorun entry naming the running executable. False when
+// the entry could not be written or deleted.
+bool SetAutorun(platform::ProgramStore& store, const platform::SystemFacts& facts, bool on);
+
+} // namespace calventa::core

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace calventa::platform {
+
+// A text file opened for writing; closed when destroyed.
+class TextFile
+{
+public:
+    virtual ~TextFile() = default;
+    virtual bool Write(std::string_view text) = 0;
+};
+
+class FileSystem
+{
+public:
+    virtual ~FileSystem() = default;
+    // Up to maxBytes from the start of the file; nullopt when it cannot be opened.
+    virtual std::optional<std::vector<uint8_t>> ReadFile(const std::string& path, size_t maxBytes) = 0;
+    // Replaces the file whole: the new content is written beside it and renamed over it,
+    // so a crash or a full disk leaves the old file intact. False when nothing changed.
+    virtual bool ReplaceFile(const std::string& path, std::span<const uint8_t> bytes) = 0;
+    // Creates the file anew (an existing one is truncated); nullptr when that fails.
+    virtual std::unique_ptr<TextFile> CreateTextFile(const std::string& path) = 0;
+    virtual bool RemoveFile(const std::string& path) = 0;
+    virtual bool FileExists(const std::string& path) = 0;
+};
+
+} // namespace calventa::platform
