@@ -1,0 +1,106 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/system_facts.h"
+
+namespace calventa::sim {
+
+// Monitoring chip models a board file can name; each presets its identification registers.
+enum class ChipModel {
+    Raw, // nothing preset (also the model when "model" is missing)
+    W83781D,
+    W83782D,
+    W83783S,
+    W83627HF,
+    W83627THF,
+    W83627EHF,
+    W83637HF,
+    W83697HF,
+    As99127fRev1,
+    As99127fRev2,
+    Asb100,
+    It8712f,
+    It8705f,
+    Lm87,
+    Lm90,
+    Lm75,
+};
+
+// The board-file word of a model ("W83627HF", "AS99127F-rev1", "raw", …) and back.
+std::optional<ChipModel> ChipModelFromName(std::string_view name);
+std::string_view ChipModelName(ChipModel model);
+// Winbond-style chips bank registers 0x50..0x5F by 0x4E and show the vendor halves in 0x4F.
+bool IsWinbondStyle(ChipModel model);
+
+enum class DiskAccess {
+    Direct, // drives open
+    Denied, // drive 0 refuses with "access denied"
+    Absent, // drive 0 does not exist
+};
+
+struct PciSpec
+{
+    uint16_t hostVendor = 0x8086;   // 00:00.0 vendor
+    uint16_t lpcDevice = 0x24D0;    // 00:1f.0 device identifier (vendor 0x8086)
+    uint16_t smbusCommand = 0x0001; // 00:1f.3 offset 0x04, bit 0 = I/O space enable
+    uint8_t smbusHostcfg = 0x01;    // 00:1f.3 offset 0x40, bit 0 = host enable
+    uint32_t smbusBar = 0x0401;     // 00:1f.3 offset 0x20, I/O base = bar & 0xFFF8
+    bool enableBitsStick = true;    // false: writes cannot change bit 0 of 0x04 and 0x40
+};
+
+struct ChipSpec
+{
+    ChipModel model = ChipModel::Raw;
+    std::optional<uint16_t> vendor;                      // overrides the preset vendor (0x4F halves)
+    std::optional<uint8_t> chipId;                       // overrides the preset identifier (bank 0, register 0x58)
+    std::map<uint8_t, uint8_t> registers;                // bank 0 and every unbanked register
+    std::map<uint8_t, std::map<uint8_t, uint8_t>> banks; // bank 0..7 → register → value
+};
+
+struct SmbusDeviceSpec
+{
+    uint8_t address = 0; // 7-bit SMBus address
+    ChipSpec chip;
+};
+
+struct DiskSpec
+{
+    int drive = 0; // physical drive number 0..7
+    std::string model;
+    std::string serial;
+    std::string firmware;
+    int temperature = 0;    // raw low byte of attribute 194 as written (-128..255; the byte is value & 0xFF)
+    int attributeEntry = 0; // index of the attribute-194 entry in the 42-entry table, -1 for none
+    bool smart = true;      // false: the drive fails the S.M.A.R.T. commands
+};
+
+inline constexpr size_t kMaxBoardDisks = 8;
+inline constexpr size_t kDiskModelLength = 40;
+inline constexpr size_t kDiskSerialLength = 20;
+inline constexpr size_t kDiskFirmwareLength = 8;
+
+struct BoardSpec
+{
+    platform::PlatformFamily family = platform::PlatformFamily::NtFamily;
+    bool portAccess = true;
+    DiskAccess diskAccess = DiskAccess::Direct;
+    std::optional<PciSpec> pci; // none: host bridge vendor 0x1106, no SMBus host
+    std::optional<ChipSpec> isa;
+    std::vector<SmbusDeviceSpec> smbus;
+    std::vector<DiskSpec> disks;
+};
+
+// Parses a board file. On refusal returns nullopt and sets error to one line naming the
+// key path, e.g. `board: isa.registers."0x1FF": register number out of range 0..0xFF`.
+// Never throws.
+std::optional<BoardSpec> ParseBoard(std::string_view json, std::string& error);
+// Reads and parses the file; a file that cannot be read is refused like a malformed one.
+std::optional<BoardSpec> LoadBoardFile(const std::string& path, std::string& error);
+
+} // namespace calventa::sim
