@@ -43,7 +43,14 @@ public:
     // The block into settings.dat, atomically; a failure is silent and keeps the old file.
     void SaveSettings();
 
+    // The options dialog's working copy: filled when the dialog opens, copied back on "OK".
+    void CopyToTempParam();
+    // Takes the two notice flags from the live block first, so that a "Do not show me again"
+    // given while the dialog was open survives the copy.
+    void CopyFromTempParam();
+
     SettingsBlock Settings{};
+    SettingsBlock TempParam{};
     ChipTable Chips{};
     FanDutyTable FanDuty{};
     ModeFlags Flags{};

@@ -17,7 +17,7 @@ inline constexpr size_t kFanControlImageOffset = 567;
 inline constexpr size_t kFanControlImageSize = 7;
 inline constexpr size_t kGeneralOptionsOffset = 609;
 
-inline constexpr uint8_t kNoChip = 255; // in SensorSlot::Chip and FanControlRecord::PwmRegister
+inline constexpr uint8_t kNoChip = 255;   // in SensorSlot::Chip and FanControlRecord::PwmRegister
 inline constexpr uint8_t kSourceCpu = 16; // temperature source codes (fan control, tray)
 inline constexpr uint8_t kSourceSys = 17;
 inline constexpr uint8_t kSourceAux = 18;
@@ -57,23 +57,23 @@ const char* SlotLabel(int slot);
 
 struct SensorSlot
 {
-    uint8_t Chip = 0;         // chip-table index, kNoChip = none; disk slots: the disk number
-    uint8_t Channel = 0;      // 1-based within the slot's kind
+    uint8_t Chip = 0;    // chip-table index, kNoChip = none; disk slots: the disk number
+    uint8_t Channel = 0; // 1-based within the slot's kind
     uint8_t AlarmEnabled = 0;
-    float Correction = 0.0f;  // temperatures: rounded up to whole degrees; volts: as is; fans: unused
+    float Correction = 0.0f; // temperatures: rounded up to whole degrees; volts: as is; fans: unused
     int32_t MinLimit = 0;
     int32_t MaxLimit = 0;
     uint8_t Enabled = 0;
-    uint8_t AlarmActive = 0;  // run time: latched alarm
-    float AlarmValue = 0.0f;  // run time: last out-of-range reading
+    uint8_t AlarmActive = 0; // run time: latched alarm
+    float AlarmValue = 0.0f; // run time: last out-of-range reading
 
     bool operator==(const SensorSlot&) const = default;
 };
 
 struct FanControlRecord
 {
-    uint8_t Source = 0;      // 16 Cpu, 17 Sys, 18 Aux
-    int32_t Nominal = 0;     // whole °C
+    uint8_t Source = 0;  // 16 Cpu, 17 Sys, 18 Aux
+    int32_t Nominal = 0; // whole °C
     uint8_t Enabled = 0;
     uint8_t PwmRegister = 0; // 0-based PWM output of the chip, kNoChip = none
 

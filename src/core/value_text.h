@@ -5,11 +5,15 @@
 
 namespace calventa::core {
 
-// Ceiling of celsius × 9 / 5 + 32.
+// Ceiling of celsius × 9 / 5 + 32. Beyond about ±1.19e9 °C the result leaves int32 and is
+// saturated; FahrenheitOfWide gives the exact value for every argument.
 int32_t FahrenheitOf(int32_t celsius);
+int64_t FahrenheitOfWide(int32_t celsius);
 // "45 °C / 113 °F"
 std::string GetFahrString(int32_t celsius);
 // Three significant digits, written with two decimals: 12.16 → "12.20"; the separator is the locale's.
+// Ties round away from zero; a result of zero never carries a minus sign; NaN and infinities,
+// which no sensor formula yields, read as zero.
 std::string GetVoltString(float volts, const std::string& decimalSeparator = ".");
 // "4412 RPM"
 std::string GetFanString(int32_t rpm);

@@ -1,0 +1,56 @@
+#include "core/monitor_state.h"
+
+#include "core/program_store_access.h"
+
+namespace calventa::core {
+
+MonitorState::MonitorState(platform::Platform& platform)
+    : m_platform(platform), m_log(platform.files, platform.clock, platform.facts)
+{
+}
+
+std::string MonitorState::ProgramFile(const std::string& name) const
+{
+    return m_platform.facts.JoinPath(ProgramPath, name);
+}
+
+void MonitorState::ReadProgramPath()
+{
+    ProgramPath = core::ReadProgramPath(m_platform.store, m_platform.facts);
+}
+
+void MonitorState::SetDefaultSettings()
+{
+    MainWindowWidth = kDefaultMainWindowWidth;
+    FanDuty.SetAll(100);
+    core::SetDefaultSettings(Settings, m_platform.facts.PrimaryScreen(), MainWindowWidth);
+}
+
+void MonitorState::LoadSettings()
+{
+    // Read-only access is enough: a settings.dat the user made read-only still loads.
+    const auto bytes = m_platform.files.ReadFile(ProgramFile(kSettingsFileName), kSettingsImageSize);
+    if (bytes) {
+        DecodeSettings(*bytes, Settings);
+    }
+}
+
+void MonitorState::SaveSettings()
+{
+    const SettingsImage image = EncodeSettings(Settings);
+    m_platform.files.ReplaceFile(ProgramFile(kSettingsFileName), image);
+}
+
+void MonitorState::CopyToTempParam()
+{
+    TempParam = Settings;
+}
+
+void MonitorState::CopyFromTempParam()
+{
+    TempParam.ShowAdminNotice = Settings.ShowAdminNotice;
+    TempParam.ShowFanWarning = Settings.ShowFanWarning;
+    Settings = TempParam;
+}
+
+} // namespace calventa::core
