@@ -57,9 +57,9 @@ struct PciSpec
 struct ChipSpec
 {
     ChipModel model = ChipModel::Raw;
-    std::optional<uint16_t> vendor;                      // overrides the preset vendor (0x4F halves)
-    std::optional<uint8_t> chipId;                       // overrides the preset identifier (bank 0, register 0x58)
-    std::map<uint8_t, uint8_t> registers;                // bank 0 and every unbanked register
+    std::optional<uint16_t> vendor;       // overrides the preset vendor; makes any model answer Winbond-style
+    std::optional<uint8_t> chipId;        // overrides the preset identifier (bank 0, register 0x58)
+    std::map<uint8_t, uint8_t> registers; // bank 0 and every unbanked register
     std::map<uint8_t, std::map<uint8_t, uint8_t>> banks; // bank 0..7 → register → value
 };
 

@@ -40,7 +40,7 @@ public:
     uint8_t Read(uint8_t reg) const;
     void Write(uint8_t reg, uint8_t value);
 
-    // Test access to the stored register file: no banking rules, no recording.
+    // Test access to the stored register file: no banking rules, no recording; banks beyond 7 read 0.
     uint8_t Peek(uint8_t reg, uint8_t bank = 0) const;
     void Poke(uint8_t reg, uint8_t value, uint8_t bank = 0);
 

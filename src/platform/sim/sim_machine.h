@@ -199,6 +199,9 @@ private:
     uint8_t m_failBits = 0;
     uint8_t m_stickyStatus = 0;
 
+    platform::LocalDateTime m_baseTime;
+    uint64_t m_baseElapsedMs = 0;
+
     platform::ScreenSize m_screen;
     std::string m_decimalSeparator = ".";
     std::string m_programDirectory;
