@@ -1,0 +1,74 @@
+#include "platform/linux/linux_file_system.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/linux/file_io.h"
+
+namespace calventa::platform::linux_backend {
+
+namespace {
+
+class FdTextFile final : public TextFile
+{
+public:
+    explicit FdTextFile(int fd) : m_fd(fd) {}
+    ~FdTextFile() override { close(m_fd); }
+    FdTextFile(const FdTextFile&) = delete;
+    FdTextFile& operator=(const FdTextFile&) = delete;
+
+    bool Write(std::string_view text) override
+    {
+        while (!text.empty()) {
+            const ssize_t n = write(m_fd, text.data(), text.size());
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                return false;
+            }
+            text.remove_prefix(static_cast<size_t>(n));
+        }
+        return true;
+    }
+
+private:
+    int m_fd;
+};
+
+} // namespace
+
+std::optional<std::vector<uint8_t>> LinuxFileSystem::ReadFile(const std::string& path, size_t maxBytes)
+{
+    return ReadFileBytes(path, maxBytes);
+}
+
+bool LinuxFileSystem::ReplaceFile(const std::string& path, std::span<const uint8_t> bytes)
+{
+    return ReplaceFileAtomically(path, bytes, 0644 & ~CurrentUmask());
+}
+
+std::unique_ptr<TextFile> LinuxFileSystem::CreateTextFile(const std::string& path)
+{
+    const int fd = open(path.c_str(), O_CREAT | O_TRUNC | O_WRONLY | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return nullptr;
+    }
+    return std::make_unique<FdTextFile>(fd);
+}
+
+bool LinuxFileSystem::RemoveFile(const std::string& path)
+{
+    return unlink(path.c_str()) == 0;
+}
+
+bool LinuxFileSystem::FileExists(const std::string& path)
+{
+    struct stat st = {};
+    return stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+} // namespace calventa::platform::linux_backend

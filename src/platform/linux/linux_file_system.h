@@ -1,0 +1,20 @@
+#pragma once
+
+#include "platform/files.h"
+
+namespace calventa::platform::linux_backend {
+
+// Files on the real file system. Paths are used as given.
+class LinuxFileSystem final : public FileSystem
+{
+public:
+    std::optional<std::vector<uint8_t>> ReadFile(const std::string& path, size_t maxBytes) override;
+    // A new file gets 0644 less the umask; an existing one keeps its permission bits.
+    bool ReplaceFile(const std::string& path, std::span<const uint8_t> bytes) override;
+    std::unique_ptr<TextFile> CreateTextFile(const std::string& path) override;
+    bool RemoveFile(const std::string& path) override;
+    // True for anything but a directory.
+    bool FileExists(const std::string& path) override;
+};
+
+} // namespace calventa::platform::linux_backend

@@ -1,0 +1,103 @@
+#include "platform/linux/linux_mutex.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <thread>
+
+#include "platform/linux/file_io.h"
+
+namespace calventa::platform::linux_backend {
+
+namespace {
+
+constexpr auto kPollInterval = std::chrono::milliseconds(5);
+constexpr int kOpenAttempts = 4;
+
+class FlockMutex final : public NamedMutex
+{
+public:
+    explicit FlockMutex(int fd) : m_fd(fd) {}
+    ~FlockMutex() override { close(m_fd); }
+    FlockMutex(const FlockMutex&) = delete;
+    FlockMutex& operator=(const FlockMutex&) = delete;
+
+    bool Wait(uint32_t timeoutMs) override
+    {
+        // Polled rather than a blocking flock with an alarm: no signal handlers to install.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        for (;;) {
+            if (flock(m_fd, LOCK_EX | LOCK_NB) == 0) {
+                return true;
+            }
+            if (errno == EINTR) {
+                continue;
+            }
+            if (errno != EWOULDBLOCK) {
+                return false;
+            }
+            const auto now = std::chrono::steady_clock::now();
+            if (now >= deadline) {
+                return false;
+            }
+            std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(kPollInterval, deadline - now));
+        }
+    }
+
+    void Release() override { flock(m_fd, LOCK_UN); }
+
+private:
+    int m_fd;
+};
+
+// Read-only and without O_CREAT first: in sticky /run/lock, fs.protected_regular refuses
+// O_CREAT on a file that another user created, even when it exists.
+int OpenLockFile(const std::string& path)
+{
+    for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
+        int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd >= 0) {
+            return fd;
+        }
+        if (errno == EINTR) {
+            continue;
+        }
+        if (errno != ENOENT) {
+            return -1;
+        }
+        fd = open(path.c_str(), O_RDONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd >= 0) {
+            // Other users' monitors must be able to open it whatever our umask is.
+            fchmod(fd, 0644);
+            return fd;
+        }
+        if (errno != EEXIST && errno != EINTR) {
+            return -1;
+        }
+        // Another process created it between the two opens: open theirs.
+    }
+    return -1;
+}
+
+} // namespace
+
+LinuxMutexFactory::LinuxMutexFactory(std::string lockDirectory) : m_lockDirectory(std::move(lockDirectory)) {}
+
+std::unique_ptr<NamedMutex> LinuxMutexFactory::CreateNamedMutex(const std::string& name)
+{
+    if (!IsPlainFileName(name)) {
+        return nullptr;
+    }
+    const int fd = OpenLockFile(m_lockDirectory + "/" + name);
+    if (fd < 0) {
+        return nullptr;
+    }
+    return std::make_unique<FlockMutex>(fd);
+}
+
+} // namespace calventa::platform::linux_backend

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+
+#include "platform/bus_mutex.h"
+
+namespace calventa::platform::linux_backend {
+
+inline constexpr const char* kDefaultLockDirectory = "/run/lock";
+
+// Named bus mutexes as flock(LOCK_EX) on <lockDirectory>/<name>. Other programs that lock
+// the same file exclude us and we them; the kernel drops a lock with the holder's last
+// descriptor, so a crashed holder frees it.
+class LinuxMutexFactory final : public MutexFactory
+{
+public:
+    explicit LinuxMutexFactory(std::string lockDirectory = kDefaultLockDirectory);
+
+    // Opens the lock file (creating it 0644 only when missing); nullptr when neither works
+    // or the name is not a plain file name.
+    std::unique_ptr<NamedMutex> CreateNamedMutex(const std::string& name) override;
+
+private:
+    std::string m_lockDirectory;
+};
+
+} // namespace calventa::platform::linux_backend
