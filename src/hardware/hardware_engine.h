@@ -1,0 +1,105 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "core/monitor_state.h"
+#include "hardware/chip_registers.h"
+#include "hardware/smbus_host.h"
+#include "platform/bus_mutex.h"
+
+namespace calventa::hardware {
+
+// The monitor's hardware side: port access, the two bus mutexes, the SMBus host, the
+// chip search and the reading of every chip into the chip table of the monitor state.
+// All register access of the readers flows through the current-chip state kept here.
+class HardwareEngine : public ChipRegisters
+{
+public:
+    explicit HardwareEngine(core::MonitorState& state);
+    ~HardwareEngine() override;
+
+    // Creates (or opens) "Access_ISABUS.HTP.Method" and "Access_SMBUS.HTP.Method".
+    void CreateBusMutexes();
+    void CloseBusMutexes();
+
+    bool StartHardwareAccess();
+    bool FindSmbusBase();
+
+    // Fills the chip table and the default slot assignments; `updatePass` is run at the
+    // end, as the search's first reading. True when a chip was recorded.
+    bool SearchChips(const std::function<void()>& updatePass);
+    bool SearchIsa(uint16_t base);
+    bool SearchSmbusWinbondFamily();
+    bool SearchLmSensors();
+    bool IdentifyWinbond(uint8_t id, uint8_t bus, uint8_t address);
+    bool WinbondVendorSeen() const { return m_winbondVendorSeen; }
+
+    // Reads every register of record `index` under its bus mutex. A chip whose mutex
+    // cannot be had keeps its previous values.
+    void ReadChip(uint8_t index);
+    // Adds each slot's correction to the channel it names, for channels read this pass.
+    void ApplyCorrections();
+
+    int32_t ReadChipRegister(uint8_t reg) override;
+    void WriteChipRegister(uint8_t reg, uint8_t value) override;
+
+    // Makes a chip current for register access without reading it (the PWM writer).
+    void SelectChipBus(uint8_t bus, uint8_t address);
+    // Takes the mutex of a bus (kBusIsa or anything else = SMBus); false when not owned.
+    bool LockBus(uint8_t bus);
+    void UnlockBus(uint8_t bus);
+
+    SmbusHost& Smbus() { return m_smbus; }
+    uint8_t CurrentChipIndex() const { return m_currentChipIndex; }
+    uint8_t CurrentAddress() const { return m_currentAddress; }
+    uint8_t CurrentBus() const { return m_currentBus; }
+
+private:
+    void Log(const std::string& message);
+    // New record at index ChipCount with its name, code and counts; nullptr when the
+    // table is full.
+    core::ChipRecord* AddChip(const char* name, uint16_t code, uint8_t bus, uint8_t address, uint8_t temps,
+                              uint8_t volts, uint8_t fans, uint8_t pwms);
+    void Assign(int slot, uint8_t chip, uint8_t channel);
+    void AddAsusFamilyChip(const char* name, uint16_t code, uint8_t bus, uint8_t address);
+    bool ProbeIsaVendor(uint8_t high, uint8_t low, const char* searchText, const char* foundText, const char* name,
+                        uint16_t code);
+    bool ProbeIte();
+    bool ProbeIsaWinbondFamily();
+
+    core::MonitorState& m_state;
+    platform::PortIo& m_ports;
+    SmbusHost m_smbus;
+    std::unique_ptr<platform::NamedMutex> m_isaMutex;
+    std::unique_ptr<platform::NamedMutex> m_smbusMutex;
+    uint8_t m_currentChipIndex = 0;
+    uint8_t m_currentAddress = 0;
+    uint8_t m_currentBus = 0;
+    bool m_winbondVendorSeen = false;
+};
+
+// Holds a bus mutex for one sequence of accesses; Owned() tells whether the bus may be used.
+class BusLock
+{
+public:
+    BusLock(HardwareEngine& engine, uint8_t bus) : m_engine(engine), m_bus(bus), m_owned(engine.LockBus(bus)) {}
+    ~BusLock()
+    {
+        if (m_owned) {
+            m_engine.UnlockBus(m_bus);
+        }
+    }
+    BusLock(const BusLock&) = delete;
+    BusLock& operator=(const BusLock&) = delete;
+    bool Owned() const { return m_owned; }
+
+private:
+    HardwareEngine& m_engine;
+    uint8_t m_bus;
+    bool m_owned;
+};
+
+} // namespace calventa::hardware
