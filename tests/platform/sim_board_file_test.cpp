@@ -1,0 +1,226 @@
+#include "platform/sim/board_file.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace calventa::sim {
+namespace {
+
+BoardSpec MustParse(const std::string& json)
+{
+    std::string error;
+    auto board = ParseBoard(json, error);
+    EXPECT_TRUE(board.has_value()) << error;
+    return board.value_or(BoardSpec{});
+}
+
+TEST(SimBoardFile, ReadsEveryKeyOfAFullBoard)
+{
+    BoardSpec board = MustParse(R"({
+      "family": "9x", "port_access": false, "disk_access": "denied",
+      "pci": { "host_vendor": "0x8086", "lpc_device": "0x24D0", "smbus_command": "0x0005",
+               "smbus_hostcfg": 9, "smbus_bar": "0xEF01", "enable_bits_stick": false },
+      "isa": { "model": "W83627HF", "vendor": "0x1234", "chip_id": "0x50",
+               "registers": { "0x20": 112, "39": "0x2D" },
+               "banks": { "1": { "0x50": 38 }, "0x5": { "0x50": 190 } } },
+      "smbus": [ { "address": "0x48", "model": "LM75", "registers": { "0x00": 30 } },
+                 { "address": 45, "model": "AS99127F-rev1" } ],
+      "disks": [ { "drive": 3, "model": "SIM DISK 1", "serial": "SN0001", "firmware": "1.0",
+                   "temperature": -5, "attribute_entry": -1, "smart": false },
+                 { "model": "SIM DISK 2" } ]
+    })");
+    EXPECT_EQ(board.family, platform::PlatformFamily::Windows9x);
+    EXPECT_FALSE(board.portAccess);
+    EXPECT_EQ(board.diskAccess, DiskAccess::Denied);
+
+    ASSERT_TRUE(board.pci);
+    EXPECT_EQ(board.pci->hostVendor, 0x8086);
+    EXPECT_EQ(board.pci->lpcDevice, 0x24D0);
+    EXPECT_EQ(board.pci->smbusCommand, 0x0005);
+    EXPECT_EQ(board.pci->smbusHostcfg, 9);
+    EXPECT_EQ(board.pci->smbusBar, 0xEF01u);
+    EXPECT_FALSE(board.pci->enableBitsStick);
+
+    ASSERT_TRUE(board.isa);
+    EXPECT_EQ(board.isa->model, ChipModel::W83627HF);
+    EXPECT_EQ(board.isa->vendor, 0x1234);
+    EXPECT_EQ(board.isa->chipId, 0x50);
+    EXPECT_EQ(board.isa->registers, (std::map<uint8_t, uint8_t>{{0x20, 112}, {0x27, 0x2D}}));
+    EXPECT_EQ(board.isa->banks.at(1).at(0x50), 38);
+    EXPECT_EQ(board.isa->banks.at(5).at(0x50), 190);
+
+    ASSERT_EQ(board.smbus.size(), 2u);
+    EXPECT_EQ(board.smbus[0].address, 0x48);
+    EXPECT_EQ(board.smbus[0].chip.model, ChipModel::Lm75);
+    EXPECT_EQ(board.smbus[0].chip.registers.at(0x00), 30);
+    EXPECT_EQ(board.smbus[1].address, 0x2D);
+    EXPECT_EQ(board.smbus[1].chip.model, ChipModel::As99127fRev1);
+
+    ASSERT_EQ(board.disks.size(), 2u);
+    EXPECT_EQ(board.disks[0].drive, 3);
+    EXPECT_EQ(board.disks[0].model, "SIM DISK 1");
+    EXPECT_EQ(board.disks[0].serial, "SN0001");
+    EXPECT_EQ(board.disks[0].firmware, "1.0");
+    EXPECT_EQ(board.disks[0].temperature, -5);
+    EXPECT_EQ(board.disks[0].attributeEntry, -1);
+    EXPECT_FALSE(board.disks[0].smart);
+    // A disk without a drive number takes its place in the list.
+    EXPECT_EQ(board.disks[1].drive, 1);
+    EXPECT_EQ(board.disks[1].attributeEntry, 0);
+    EXPECT_TRUE(board.disks[1].smart);
+}
+
+TEST(SimBoardFile, EmptyBoardTakesTheDefaults)
+{
+    BoardSpec board = MustParse("{}");
+    EXPECT_EQ(board.family, platform::PlatformFamily::NtFamily);
+    EXPECT_TRUE(board.portAccess);
+    EXPECT_EQ(board.diskAccess, DiskAccess::Direct);
+    EXPECT_FALSE(board.pci);
+    EXPECT_FALSE(board.isa);
+    EXPECT_TRUE(board.smbus.empty());
+    EXPECT_TRUE(board.disks.empty());
+
+    BoardSpec intel = MustParse(R"({"pci": {}, "isa": {}})");
+    ASSERT_TRUE(intel.pci);
+    EXPECT_EQ(intel.pci->hostVendor, 0x8086);
+    EXPECT_EQ(intel.pci->smbusCommand, 0x0001);
+    EXPECT_EQ(intel.pci->smbusHostcfg, 0x01);
+    EXPECT_EQ(intel.pci->smbusBar, 0x0401u);
+    EXPECT_TRUE(intel.pci->enableBitsStick);
+    ASSERT_TRUE(intel.isa);
+    EXPECT_EQ(intel.isa->model, ChipModel::Raw);
+}
+
+TEST(SimBoardFile, ModelNamesRoundTrip)
+{
+    for (const char* name :
+         {"W83781D", "W83782D", "W83783S", "W83627HF", "W83627THF", "W83627EHF", "W83637HF", "W83697HF",
+          "AS99127F-rev1", "AS99127F-rev2", "ASB100", "IT8712F", "IT8705F", "LM87", "LM90", "LM75", "raw"}) {
+        auto model = ChipModelFromName(name);
+        ASSERT_TRUE(model) << name;
+        EXPECT_EQ(ChipModelName(*model), name);
+    }
+    EXPECT_FALSE(ChipModelFromName("w83627hf"));
+}
+
+struct Refusal
+{
+    const char* json;
+    const char* error;
+};
+
+class SimBoardRefusal : public ::testing::TestWithParam<Refusal>
+{
+};
+
+TEST_P(SimBoardRefusal, NamesTheKeyInOneLine)
+{
+    std::string error;
+    EXPECT_FALSE(ParseBoard(GetParam().json, error));
+    EXPECT_EQ(error, GetParam().error);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Refusals, SimBoardRefusal,
+    ::testing::Values(
+        Refusal{R"({"isa": {"registers": {"0x1FF": 1}}})",
+                R"(board: isa.registers."0x1FF": register number out of range 0..0xFF)"},
+        Refusal{R"({"isa": {"registers": {"0x20": 256}}})",
+                R"(board: isa.registers."0x20": register value out of range 0..0xFF)"},
+        Refusal{R"({"isa": {"registers": {"0x20": -1}}})",
+                R"(board: isa.registers."0x20": register value out of range 0..0xFF)"},
+        Refusal{R"({"isa": {"registers": {"0x20": "0x100"}}})",
+                R"(board: isa.registers."0x20": register value out of range 0..0xFF)"},
+        Refusal{R"({"isa": {"registers": {"0x20": "12"}}})",
+                R"(board: isa.registers."0x20": expected an integer or a "0x" hex string, got "12")"},
+        Refusal{R"({"isa": {"registers": {"0x20": 1.5}}})",
+                R"(board: isa.registers."0x20": expected an integer or a "0x" hex string, got number)"},
+        Refusal{R"({"isa": {"registers": {"r1": 1}}})",
+                R"(board: isa.registers."r1": register number must be "0x" hex or decimal)"},
+        Refusal{R"({"isa": {"banks": {"8": {"0x50": 1}}}})", R"(board: isa.banks."8": bank out of range 0..7)"},
+        Refusal{R"({"isa": {"banks": {"1": {"0x50": 300}}}})",
+                R"(board: isa.banks."1"."0x50": register value out of range 0..0xFF)"},
+        Refusal{R"({"isa": {"model": "W83627XX"}})", R"(board: isa.model: unknown model "W83627XX")"},
+        Refusal{R"({"isa": {"vendor": "0x10000"}})", R"(board: isa.vendor: vendor out of range 0..0xFFFF)"},
+        Refusal{R"({"isa": {"chip_id": 256}})", R"(board: isa.chip_id: chip id out of range 0..0xFF)"},
+        Refusal{R"({"smbus": [{"address": "0x80"}]})", R"(board: smbus[0].address: address out of range 0..0x7F)"},
+        Refusal{R"({"smbus": [{"address": 72}, {"address": "0x48"}]})",
+                R"(board: smbus[1].address: address 0x48 used twice)"},
+        Refusal{R"({"smbus": [{"model": "LM75"}]})",
+                R"(board: smbus[0].address: missing: every SMBus chip needs its 7-bit address)"},
+        Refusal{R"({"smbus": [{"address": 1, "model": "LM76"}]})", R"(board: smbus[0].model: unknown model "LM76")"},
+        Refusal{R"({"smbus": {"address": 1}})", R"(board: smbus: expected an array, got object)"},
+        Refusal{R"({"pci": {"lpc_device": "0x10000"}})", R"(board: pci.lpc_device: value out of range 0..0xFFFF)"},
+        Refusal{R"({"pci": {"smbus_bar": 4294967296}})", R"(board: pci.smbus_bar: value out of range 0..0xFFFFFFFF)"},
+        Refusal{R"({"pci": {"smbus_hostcfg": "0x100"}})", R"(board: pci.smbus_hostcfg: value out of range 0..0xFF)"},
+        Refusal{R"({"pci": {"enable_bits_stick": 1}})",
+                R"(board: pci.enable_bits_stick: expected true or false, got number)"},
+        Refusal{R"({"family": "xp"})", R"(board: family: unknown family "xp" (expected "nt" or "9x"))"},
+        Refusal{R"({"disk_access": "maybe"})",
+                R"(board: disk_access: unknown disk access "maybe" (expected "direct", "denied" or "absent"))"},
+        Refusal{R"({"port_access": "yes"})", R"(board: port_access: expected true or false, got string)"},
+        Refusal{R"({"disks": [{"drive": 8}]})", R"(board: disks[0].drive: drive out of range 0..7)"},
+        Refusal{R"({"disks": [{"drive": 1}, {"drive": 1}]})", R"(board: disks[1].drive: drive 1 listed twice)"},
+        Refusal{R"({"disks": [{}, {}, {}, {}, {}, {}, {}, {}, {}]})", R"(board: disks: more than 8 disks)"},
+        Refusal{R"({"disks": [{"attribute_entry": 42}]})",
+                R"(board: disks[0].attribute_entry: attribute entry out of range -1..41)"},
+        Refusal{R"({"disks": [{"attribute_entry": -2}]})",
+                R"(board: disks[0].attribute_entry: attribute entry out of range -1..41)"},
+        Refusal{R"({"disks": [{"temperature": 256}]})",
+                R"(board: disks[0].temperature: temperature out of range -128..255)"},
+        Refusal{R"({"disks": [{"serial": "123456789012345678901"}]})",
+                R"(board: disks[0].serial: longer than 20 characters)"},
+        Refusal{R"({"disks": [{"smart": "no"}]})", R"(board: disks[0].smart: expected true or false, got string)"},
+        Refusal{R"([1, 2])", R"(board: the board must be a JSON object)"}));
+
+TEST(SimBoardFile, MalformedJsonIsRefusedInOneLine)
+{
+    for (const char* text : {"", "{", R"({"isa": })", "{\"a\": \"\xff\"}", "{} trailing"}) {
+        std::string error;
+        EXPECT_FALSE(ParseBoard(text, error)) << text;
+        EXPECT_EQ(error.rfind("board: malformed JSON: ", 0), 0u) << error;
+        EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+    }
+}
+
+TEST(SimBoardFile, MissingFileIsRefused)
+{
+    std::string error;
+    EXPECT_FALSE(LoadBoardFile("/nonexistent/board.json", error));
+    EXPECT_EQ(error, "board: cannot open /nonexistent/board.json");
+}
+
+TEST(SimBoardFile, ShippedBoardsParse)
+{
+    const char* sourceDir = std::getenv("CALVENTA_SOURCE_DIR");
+    if (sourceDir == nullptr) {
+        GTEST_SKIP() << "CALVENTA_SOURCE_DIR not set";
+    }
+    std::filesystem::path boards = std::filesystem::path(sourceDir) / "boards";
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(boards)) {
+        if (entry.path().extension() != ".json") {
+            continue;
+        }
+        std::string error;
+        EXPECT_TRUE(LoadBoardFile(entry.path().string(), error)) << error;
+        ++count;
+    }
+    EXPECT_GE(count, 2);
+
+    std::string error;
+    auto demo = LoadBoardFile((boards / "demo.json").string(), error);
+    ASSERT_TRUE(demo) << error;
+    ASSERT_TRUE(demo->isa);
+    EXPECT_EQ(demo->isa->model, ChipModel::W83627HF);
+    ASSERT_EQ(demo->smbus.size(), 1u);
+    EXPECT_EQ(demo->smbus[0].chip.model, ChipModel::Lm75);
+    EXPECT_EQ(demo->disks.size(), 2u);
+}
+
+} // namespace
+} // namespace calventa::sim
