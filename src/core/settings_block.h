@@ -49,6 +49,7 @@ enum SlotIndex : int {
 
 enum class SlotKind { Temperature, Disk, Voltage, Fan };
 
+// A slot index outside 0..26 gives "" for the texts and Temperature for the kind.
 SlotKind KindOfSlot(int slot);
 // The options tree name: "Cpu", "HD0", "+3.3V", "CpuFan2", …
 const char* SlotName(int slot);

@@ -3,6 +3,8 @@
 // In-memory stand-ins for the platform interfaces, for tests that need no simulated board.
 // Every fake keeps its state in public members so that a test can arrange and inspect it.
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -10,6 +12,7 @@
 #include <set>
 #include <span>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <variant>
 #include <vector>

@@ -223,33 +223,6 @@ TEST(SettingsLayout, EveryBitPatternRoundTripsIncludingNanPayloads)
     EXPECT_EQ(EncodeSettings(BlockOf(image)), image);
 }
 
-// ---- Short and long images ---------------------------------------------------------------
-
-class ShortImageTest : public ::testing::TestWithParam<size_t>
-{
-};
-
-TEST_P(ShortImageTest, ReplacesExactlyTheBytesItHolds)
-{
-    const size_t length = GetParam();
-    std::vector<uint8_t> bytes(length);
-    std::mt19937 random(static_cast<uint32_t>(length));
-    for (uint8_t& byte : bytes) {
-        byte = static_cast<uint8_t>(random());
-    }
-    SettingsBlock block;
-    SetDefaultSettings(block, kScreen, kDefaultMainWindowWidth);
-    SettingsImage expected = EncodeSettings(block);
-    std::copy_n(bytes.begin(), std::min(length, expected.size()), expected.begin());
-
-    DecodeSettings(bytes, block);
-    EXPECT_EQ(EncodeSettings(block), expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(Settings, ShortImageTest,
-                         ::testing::Values(0u, 1u, 2u, 8u, 21u, 566u, 567u, 609u, 638u, 639u, 640u, 641u, 4096u,
-                                           1u << 20));
-
 // ---- Reset and alarm latches -------------------------------------------------------------
 
 TEST(ResetSensorOptions, KeepsAssignmentsPositionAndNoticeFlags)
