@@ -1,0 +1,91 @@
+#include <gtest/gtest.h>
+
+#include "sim_bench.h"
+
+namespace calventa::hardware {
+namespace {
+
+using testing::IntelBoard;
+using testing::SimBench;
+using Lines = std::vector<std::string>;
+
+TEST(StartHardwareAccess, NtFamilyWithPortAccess)
+{
+    SimBench bench("{}");
+    bench.State->Chips.ChipCount = 3;
+    EXPECT_TRUE(bench.Engine->StartHardwareAccess());
+    EXPECT_EQ(bench.State->Chips.ChipCount, 0);
+    EXPECT_EQ(bench.LogMessages(), (Lines{"Log opened", "Sensors I/O init", "Sensors I/O init successful (giveio)"}));
+}
+
+TEST(StartHardwareAccess, NtFamilyWithoutPortAccessSkipsTheSearch)
+{
+    SimBench bench(R"({"port_access": false, "isa": {"model": "W83627HF"}})");
+    EXPECT_FALSE(bench.StartAndSearch());
+    EXPECT_EQ(bench.State->Chips.ChipCount, 0);
+    EXPECT_EQ(bench.LogMessages(), (Lines{"Log opened", "Sensors I/O init", "Sensors I/O init failed!"}));
+}
+
+TEST(StartHardwareAccess, Windows9xNeedsNoDriver)
+{
+    SimBench bench(R"({"family": "9x", "port_access": false})");
+    EXPECT_TRUE(bench.Engine->StartHardwareAccess());
+    EXPECT_EQ(bench.LogMessages().back(), "Sensors I/O init successful (98)");
+}
+
+TEST(FindSmbusBase, IntelHostFound)
+{
+    SimBench bench(IntelBoard(""));
+    EXPECT_TRUE(bench.Engine->FindSmbusBase());
+    EXPECT_EQ(bench.Engine->Smbus().BasePort(), 0x400);
+    EXPECT_EQ(bench.LogMessages(),
+              (Lines{"Log opened", "Get SMB base address..", "Intel chipset detected", "SMB address=0400"}));
+}
+
+TEST(FindSmbusBase, RefusesOtherChipsets)
+{
+    SimBench noPci("{}");
+    EXPECT_FALSE(noPci.Engine->FindSmbusBase());
+    EXPECT_EQ(noPci.LogMessages(), (Lines{"Log opened", "Get SMB base address.."}));
+
+    SimBench unlisted(R"({"pci": {"lpc_device": "0x2640"}})");
+    EXPECT_FALSE(unlisted.Engine->FindSmbusBase());
+    EXPECT_EQ(unlisted.LogMessages(), (Lines{"Log opened", "Get SMB base address..", "Intel chipset detected"}));
+}
+
+TEST(FindSmbusBase, AcceptsEveryListedLpcFamily)
+{
+    for (const char* device : {"0x24C0", "0x2500", "0x1A10", "0x1BFF"}) {
+        SimBench bench(std::string(R"({"pci": {"lpc_device": ")") + device + "\"}}");
+        EXPECT_TRUE(bench.Engine->FindSmbusBase()) << device;
+    }
+}
+
+TEST(FindSmbusBase, EnablesTheHostOnlyWhenNeeded)
+{
+    SimBench enabled(IntelBoard(""));
+    enabled.Sim->ResetCounters();
+    EXPECT_TRUE(enabled.Engine->FindSmbusBase());
+    EXPECT_EQ(enabled.Sim->Counters().pciConfigWrites, 0u); // bits already set are not rewritten
+
+    SimBench disabled(R"({"pci": {"smbus_command": "0x0000", "smbus_hostcfg": "0x00"}})");
+    EXPECT_TRUE(disabled.Engine->FindSmbusBase());
+    EXPECT_EQ(disabled.Sim->PciConfig(31, 3, 0x04) & 1, 1u);
+    EXPECT_EQ(disabled.Sim->PciConfig(31, 3, 0x40) & 1, 1u);
+
+    SimBench stuck(R"({"pci": {"smbus_hostcfg": "0x00", "enable_bits_stick": false}})");
+    EXPECT_FALSE(stuck.Engine->FindSmbusBase());
+}
+
+TEST(FindSmbusBase, UnassignedBarIsRefusedAndZeroAccepted)
+{
+    SimBench unassigned(R"({"pci": {"smbus_bar": "0xFFFFFFFF"}})");
+    EXPECT_FALSE(unassigned.Engine->FindSmbusBase());
+
+    SimBench zero(R"({"pci": {"smbus_bar": "0x0001"}})");
+    EXPECT_TRUE(zero.Engine->FindSmbusBase());
+    EXPECT_EQ(zero.LogMessages().back(), "SMB address=0000");
+}
+
+} // namespace
+} // namespace calventa::hardware
