@@ -54,26 +54,35 @@ std::string Quoted(std::string_view text)
     return "\"" + std::string(text) + "\"";
 }
 
-// Parses "0x…" hex digits; values beyond kLimit are clamped so that range checks refuse them.
-std::optional<int64_t> ParseHexDigits(std::string_view digits)
+constexpr int64_t kNumberLimit = int64_t{1} << 40; // far beyond every field; keeps the arithmetic in range
+
+int DigitValue(char c)
 {
-    constexpr int64_t kLimit = int64_t{1} << 40;
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return 99;
+}
+
+// Digits in the given base; values beyond kNumberLimit are clamped so that range checks refuse them.
+std::optional<int64_t> ParseDigits(std::string_view digits, int base)
+{
     if (digits.empty()) {
         return std::nullopt;
     }
     int64_t value = 0;
     for (char c : digits) {
-        int digit = 0;
-        if (c >= '0' && c <= '9') {
-            digit = c - '0';
-        } else if (c >= 'a' && c <= 'f') {
-            digit = c - 'a' + 10;
-        } else if (c >= 'A' && c <= 'F') {
-            digit = c - 'A' + 10;
-        } else {
+        int digit = DigitValue(c);
+        if (digit >= base) {
             return std::nullopt;
         }
-        value = value >= kLimit ? kLimit : value * 16 + digit;
+        value = value >= kNumberLimit ? kNumberLimit : value * base + digit;
     }
     return value;
 }
@@ -86,20 +95,14 @@ bool HasHexPrefix(std::string_view text)
 // Object keys are always strings: "0x50" or plain decimal "1".
 std::optional<int64_t> ParseKeyNumber(std::string_view key)
 {
-    if (HasHexPrefix(key)) {
-        return ParseHexDigits(key.substr(2));
-    }
-    if (key.empty() || key.size() > 12) {
-        return key.empty() ? std::nullopt : std::optional<int64_t>(std::numeric_limits<int64_t>::max());
-    }
-    int64_t value = 0;
-    for (char c : key) {
-        if (c < '0' || c > '9') {
-            return std::nullopt;
-        }
-        value = value * 10 + (c - '0');
-    }
-    return value;
+    return HasHexPrefix(key) ? ParseDigits(key.substr(2), 16) : ParseDigits(key, 10);
+}
+
+std::string RangeText(int64_t min, int64_t max)
+{
+    // Register-sized ranges read best in hex, small counts and signed ranges in decimal.
+    bool hex = min >= 0 && max > 9;
+    return std::to_string(min) + ".." + (hex ? Hex(static_cast<uint64_t>(max)) : std::to_string(max));
 }
 
 class BoardParser
@@ -146,17 +149,14 @@ private:
             number = value.get<int64_t>();
         } else if (value.is_string()) {
             const auto& text = value.get_ref<const std::string&>();
-            if (!HasHexPrefix(text) || !(number = ParseHexDigits(std::string_view(text).substr(2)))) {
+            if (!HasHexPrefix(text) || !(number = ParseDigits(std::string_view(text).substr(2), 16))) {
                 return Fail(path, "expected an integer or a \"0x\" hex string, got " + Quoted(text));
             }
         } else {
             return Fail(path, std::string("expected an integer or a \"0x\" hex string, got ") + value.type_name());
         }
         if (*number < min || *number > max) {
-            std::string range = min < 0 ? std::to_string(min) + ".." + std::to_string(max)
-                                        : (max <= 9 ? std::to_string(min) + ".." + std::to_string(max)
-                                                    : std::to_string(min) + ".." + Hex(static_cast<uint64_t>(max)));
-            return Fail(path, what + " out of range " + range);
+            return Fail(path, what + " out of range " + RangeText(min, max));
         }
         return number;
     }
