@@ -35,17 +35,6 @@ TEST(LinuxMutex, ASecondHolderWaitsUntilTheFirstReleases)
     EXPECT_FALSE(first->Wait(0));
 }
 
-TEST(LinuxMutex, OtherNamesAreIndependent)
-{
-    TempDir dir;
-    LinuxMutexFactory factory(dir.Path());
-    auto isa = factory.CreateNamedMutex(kName);
-    auto smbus = factory.CreateNamedMutex("Access_SMBUS.HTP.Method");
-    ASSERT_TRUE(isa && smbus);
-    EXPECT_TRUE(isa->Wait(0));
-    EXPECT_TRUE(smbus->Wait(0));
-}
-
 TEST(LinuxMutex, AHolderThatDiesFreesIt)
 {
     TempDir dir;

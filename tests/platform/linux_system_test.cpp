@@ -34,12 +34,6 @@ TEST(LinuxSystemFacts, AnUnknownLocaleFallsBackToC)
     EXPECT_EQ(facts.DecimalSeparator(), ".");
 }
 
-TEST(LinuxSystemFacts, ThePosixLocaleIsTheCLocale)
-{
-    const LinuxSystemFacts facts("/tmp", "POSIX");
-    EXPECT_EQ(facts.FormatShortDate(kWhen), "12/08/04");
-}
-
 struct JoinCase
 {
     const char* directory;
@@ -131,20 +125,6 @@ TEST(LinuxClock, SleepsTheWholeTimeThroughSignals)
     EXPECT_LT(slept, std::chrono::seconds(2));
 }
 
-TEST(LinuxClock, NowIsTheLocalTime)
-{
-    LinuxClock clock;
-    const LocalDateTime now = clock.Now();
-    const time_t seconds = time(nullptr);
-    tm local = {};
-    localtime_r(&seconds, &local);
-    EXPECT_EQ(now.year, local.tm_year + 1900);
-    EXPECT_EQ(now.month, local.tm_mon + 1);
-    EXPECT_EQ(now.day, local.tm_mday);
-    EXPECT_NEAR(now.hour * 3600 + now.minute * 60 + now.second, local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec,
-                2);
-}
-
 TEST(LinuxPlatform, HandsOutBackEndsOnTheGivenPaths)
 {
     TempDir dir;
@@ -168,7 +148,6 @@ TEST(LinuxPlatform, HandsOutBackEndsOnTheGivenPaths)
 
 TEST(LinuxPaths, TheEnvironmentPicksTheDefaults)
 {
-    ::testing::ScopedTrace trace(__FILE__, __LINE__, "environment");
     setenv("CALVENTA_REGISTRY_ROOT", "/srv/registry", 1);
     setenv("CALVENTA_AUTOSTART_DIR", "", 1);
     const LinuxPaths paths = LinuxPaths::FromEnvironment();
