@@ -117,6 +117,7 @@ bool HardwareEngine::SearchChips(const std::function<void()>& updatePass)
             }
             smbusFound = SearchLmSensors() || smbusFound;
         }
+        LogNewAccessNotes(); // an SMBus host owned by a kernel driver shows up only once used
     }
     if (updatePass) {
         updatePass();

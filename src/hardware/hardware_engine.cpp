@@ -68,6 +68,14 @@ void HardwareEngine::Log(const std::string& message)
     m_state.Log().WriteLog(message);
 }
 
+void HardwareEngine::LogNewAccessNotes()
+{
+    const std::vector<std::string> notes = m_ports.AccessNotes();
+    for (; m_accessNotesLogged < notes.size(); ++m_accessNotesLogged) {
+        Log(notes[m_accessNotesLogged]);
+    }
+}
+
 void HardwareEngine::CreateBusMutexes()
 {
     m_isaMutex = m_state.Platform().mutexes.CreateNamedMutex(platform::kIsaMutexName);
@@ -103,9 +111,7 @@ bool HardwareEngine::StartHardwareAccess()
         return true;
     }
     const bool granted = m_ports.RequestAccess();
-    for (const std::string& note : m_ports.AccessNotes()) {
-        Log(note);
-    }
+    LogNewAccessNotes();
     if (!granted) {
         Log("Sensors I/O init failed!");
         return false;

@@ -59,6 +59,8 @@ public:
 
 private:
     void Log(const std::string& message);
+    // Back-end notes (ports a kernel driver owns) that have not been logged yet.
+    void LogNewAccessNotes();
     // New record at index ChipCount with its name, code and counts; nullptr when the
     // table is full.
     core::ChipRecord* AddChip(const char* name, uint16_t code, uint8_t bus, uint8_t address, uint8_t temps,
@@ -79,6 +81,7 @@ private:
     uint8_t m_currentAddress = 0;
     uint8_t m_currentBus = 0;
     bool m_winbondVendorSeen = false;
+    size_t m_accessNotesLogged = 0;
 };
 
 // Holds a bus mutex for one sequence of accesses; Owned() tells whether the bus may be used.

@@ -1,0 +1,113 @@
+// calventa-cli: the monitor's start-up and update passes without windows, printed as text
+// or JSON. It never writes settings.dat.
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <optional>
+#include <string>
+
+#include "app/cli_output.h"
+#include "app/machine_host.h"
+#include "app/monitor.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: calventa-cli [--json] [--passes N] [--dir DIR] [--mode test|debug|fancontrol] [--dump-registers]\n";
+
+struct CliOptions
+{
+    bool json = false;
+    bool dumpRegisters = false;
+    int passes = 0;
+    std::optional<std::string> directory;
+    std::string mode;
+};
+
+std::optional<int> ParseCount(const std::string& text)
+{
+    if (text.empty() || text.size() > 6 || text.find_first_not_of("0123456789") != std::string::npos) {
+        return std::nullopt;
+    }
+    return std::stoi(text);
+}
+
+bool ParseArguments(int argc, char** argv, CliOptions& options, std::string& error)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&]() -> std::optional<std::string> {
+            if (i + 1 >= argc) {
+                error = arg + " needs a value";
+                return std::nullopt;
+            }
+            return std::string(argv[++i]);
+        };
+        if (arg == "--json") {
+            options.json = true;
+        } else if (arg == "--dump-registers") {
+            options.dumpRegisters = true;
+        } else if (arg == "--passes") {
+            const auto text = value();
+            const auto count = text ? ParseCount(*text) : std::nullopt;
+            if (!count) {
+                error = error.empty() ? "--passes takes a whole number from 0 to 999999" : error;
+                return false;
+            }
+            options.passes = *count;
+        } else if (arg == "--dir") {
+            const auto text = value();
+            if (!text) {
+                return false;
+            }
+            options.directory = *text;
+        } else if (arg == "--mode") {
+            const auto text = value();
+            if (!text) {
+                return false;
+            }
+            if (*text != "test" && *text != "debug" && *text != "fancontrol") {
+                error = "--mode takes test, debug or fancontrol";
+                return false;
+            }
+            options.mode = *text;
+        } else {
+            error = "unknown argument " + arg;
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    using namespace calventa;
+    CliOptions options;
+    std::string error;
+    if (!ParseArguments(argc, argv, options, error)) {
+        std::cerr << "calventa-cli: " << error << "\n" << kUsage;
+        return 2;
+    }
+    std::unique_ptr<app::MachineHost> host = app::MachineHost::FromEnvironment(error);
+    if (!host) {
+        std::cerr << "calventa-cli: " << error << "\n";
+        return 2;
+    }
+
+    app::Monitor monitor(host->Get());
+    monitor.ApplyCommandWord(app::ParseCommandWord(options.mode));
+    monitor.StartUp(options.directory);
+    for (int pass = 0; pass < options.passes; ++pass) {
+        monitor.UpdatePass();
+    }
+    monitor.Shutdown();
+
+    if (options.json) {
+        std::cout << app::CliJson(monitor, host->Sim(), options.dumpRegisters).dump(2) << "\n";
+    } else {
+        std::cout << app::CliPlainText(monitor);
+    }
+    return 0;
+}

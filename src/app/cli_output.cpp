@@ -1,0 +1,158 @@
+#include "app/cli_output.h"
+
+#include <cstdio>
+#include <sstream>
+
+#include "core/value_text.h"
+#include "platform/sim/sim_machine.h"
+
+namespace calventa::app {
+
+namespace {
+
+using nlohmann::ordered_json;
+
+std::string Hex2(unsigned value)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02X", value & 0xFF);
+    return text;
+}
+
+ordered_json Registers(const std::map<uint8_t, uint8_t>& written)
+{
+    ordered_json registers = ordered_json::object();
+    for (const auto& [reg, value] : written) {
+        registers[Hex2(reg)] = value;
+    }
+    return registers;
+}
+
+ordered_json ChipJson(const core::ChipRecord& chip)
+{
+    ordered_json temps = ordered_json::array();
+    for (const int32_t t : chip.Temps) {
+        temps.push_back(t);
+    }
+    ordered_json volts = ordered_json::array();
+    for (const float v : chip.Volts) {
+        volts.push_back(static_cast<double>(v));
+    }
+    ordered_json fans = ordered_json::array();
+    for (const int32_t f : chip.Fans) {
+        fans.push_back(f);
+    }
+    return {{"name", chip.Name},
+            {"bus", chip.Bus},
+            {"address", chip.Address},
+            {"code", chip.ChipCode},
+            {"counts",
+             {{"temps", chip.TempCount}, {"volts", chip.VoltCount}, {"fans", chip.FanCount}, {"pwm", chip.PwmCount}}},
+            {"temps", temps},
+            {"volts", volts},
+            {"fans", fans}};
+}
+
+// The value a slot shows, formatted as the window writes it; empty when it shows nothing.
+std::string SlotValueText(Monitor& monitor, int slot)
+{
+    const core::MonitorState& state = monitor.State();
+    const core::SensorSlot& s = state.Settings.Slots[static_cast<size_t>(slot)];
+    if (s.Chip == core::kNoChip) {
+        return {};
+    }
+    switch (core::KindOfSlot(slot)) {
+    case core::SlotKind::Temperature:
+        return core::GetFahrString(state.Chips.Temp(s.Chip, s.Channel));
+    case core::SlotKind::Voltage:
+        return core::GetVoltString(state.Chips.Volt(s.Chip, s.Channel),
+                                   monitor.State().Platform().facts.DecimalSeparator()) +
+               " V";
+    case core::SlotKind::Fan:
+        return core::GetFanString(state.Chips.Fan(s.Chip, s.Channel));
+    case core::SlotKind::Disk:
+        break;
+    }
+    return {};
+}
+
+} // namespace
+
+ordered_json CliJson(Monitor& monitor, sim::SimMachine* sim, bool dumpRegisters)
+{
+    const core::MonitorState& state = monitor.State();
+    ordered_json out;
+
+    ordered_json chips = ordered_json::array();
+    for (int i = 0; i < state.Chips.ChipCount && i < core::kChipCapacity; ++i) {
+        chips.push_back(ChipJson(state.Chips.Records[static_cast<size_t>(i)]));
+    }
+    out["chips"] = chips;
+
+    ordered_json slots = ordered_json::array();
+    for (int i = 0; i < core::kSlotCount; ++i) {
+        const core::SensorSlot& s = state.Settings.Slots[static_cast<size_t>(i)];
+        slots.push_back({{"name", core::SlotName(i)},
+                         {"chip", s.Chip},
+                         {"channel", s.Channel},
+                         {"enabled", s.Enabled},
+                         {"alarm_enabled", s.AlarmEnabled},
+                         {"correction", static_cast<double>(s.Correction)},
+                         {"min", s.MinLimit},
+                         {"max", s.MaxLimit}});
+    }
+    out["slots"] = slots;
+
+    ordered_json fanControl = ordered_json::array();
+    for (const core::FanControlRecord& record : state.Settings.FanControl) {
+        fanControl.push_back({{"source", record.Source},
+                              {"nominal", record.Nominal},
+                              {"enabled", record.Enabled},
+                              {"pwm_register", record.PwmRegister}});
+    }
+    out["fan_control"] = fanControl;
+
+    ordered_json duty = ordered_json::array();
+    for (int channel = 1; channel <= 8; ++channel) {
+        duty.push_back(state.FanDuty.Get(channel));
+    }
+    out["fan_duty"] = duty;
+
+    if (dumpRegisters) {
+        ordered_json registers = {{"isa", ordered_json::object()}, {"smbus", ordered_json::object()}};
+        if (sim != nullptr) {
+            if (sim::SimChip* isa = sim->IsaChip()) {
+                registers["isa"] = Registers(isa->LastWrites());
+            }
+            for (const uint8_t address : sim->SmbusAddresses()) {
+                registers["smbus"][Hex2(address)] = Registers(sim->SmbusChip(address)->LastWrites());
+            }
+        }
+        out["registers"] = registers;
+    }
+    return out;
+}
+
+std::string CliPlainText(Monitor& monitor)
+{
+    const core::MonitorState& state = monitor.State();
+    std::ostringstream text;
+    for (int i = 0; i < state.Chips.ChipCount && i < core::kChipCapacity; ++i) {
+        const core::ChipRecord& chip = state.Chips.Records[static_cast<size_t>(i)];
+        text << "Chip " << i << ": " << chip.Name << " on "
+             << (chip.Bus == core::kBusIsa ? std::string("ISA") : "SMBus " + Hex2(chip.Address)) << "\n";
+    }
+    if (state.Chips.ChipCount == 0) {
+        text << "No chip found\n";
+    }
+    for (int slot = 0; slot < core::kSlotCount; ++slot) {
+        const core::SensorSlot& s = state.Settings.Slots[static_cast<size_t>(slot)];
+        const std::string value = SlotValueText(monitor, slot);
+        if (s.Enabled == 1 && !value.empty()) {
+            text << core::SlotLabel(slot) << " " << value << "\n";
+        }
+    }
+    return text.str();
+}
+
+} // namespace calventa::app

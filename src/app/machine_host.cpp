@@ -1,0 +1,113 @@
+#include "app/machine_host.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "platform/linux/linux_file_system.h"
+#include "platform/linux/linux_platform.h"
+#include "platform/sim/sim_machine.h"
+
+namespace calventa::app {
+
+namespace {
+
+using namespace platform::linux_backend;
+
+class LinuxHost final : public MachineHost
+{
+public:
+    platform::Platform& Get() override { return m_platform.Get(); }
+    sim::SimMachine* Sim() override { return nullptr; }
+
+private:
+    LinuxPlatform m_platform;
+};
+
+// A board stands in for the hardware; files stay real. Its program store lives in
+// $CALVENTA_REGISTRY_ROOT, or in a temporary directory removed at exit.
+class BoardHost final : public MachineHost
+{
+public:
+    explicit BoardHost(std::unique_ptr<sim::SimMachine> machine)
+        : m_sim(std::move(machine)), m_paths(LinuxPaths::FromEnvironment()),
+          m_store(StoreRoot(), AutostartDirectory(), [this] { return m_sim->ExecutablePath(); }),
+          m_platform{*m_sim, *m_sim, *m_sim, m_store, m_files, *m_sim}
+    {
+        LinuxSystemFacts realFacts(m_paths.programDirectory);
+        m_sim->SetDefaultProgramDirectory(realFacts.DefaultProgramDirectory());
+        m_sim->SetExecutablePath(realFacts.ExecutablePath());
+    }
+
+    ~BoardHost() override
+    {
+        if (!m_temporaryRoot.empty()) {
+            std::error_code ignored;
+            std::filesystem::remove_all(m_temporaryRoot, ignored);
+        }
+    }
+
+    platform::Platform& Get() override { return m_platform; }
+    sim::SimMachine* Sim() override { return m_sim.get(); }
+
+private:
+    std::string TemporaryRoot()
+    {
+        if (m_temporaryRoot.empty()) {
+            std::string pattern = (std::filesystem::temp_directory_path() / "calventa-board-XXXXXX").string();
+            if (mkdtemp(pattern.data()) != nullptr) {
+                m_temporaryRoot = pattern;
+            }
+        }
+        return m_temporaryRoot;
+    }
+    std::string StoreRoot()
+    {
+        const char* root = std::getenv("CALVENTA_REGISTRY_ROOT");
+        return root != nullptr && *root != '\0' ? root : TemporaryRoot() + "/registry";
+    }
+    std::string AutostartDirectory()
+    {
+        const char* dir = std::getenv("CALVENTA_AUTOSTART_DIR");
+        if (dir != nullptr && *dir != '\0') {
+            return dir;
+        }
+        const std::string autostart = TemporaryRoot() + "/autostart";
+        std::error_code ignored;
+        std::filesystem::create_directories(autostart, ignored);
+        return autostart;
+    }
+
+    std::unique_ptr<sim::SimMachine> m_sim;
+    LinuxPaths m_paths;
+    std::string m_temporaryRoot;
+    FileProgramStore m_store;
+    LinuxFileSystem m_files;
+    platform::Platform m_platform;
+};
+
+} // namespace
+
+std::unique_ptr<MachineHost> MachineHost::FromEnvironment(std::string& error)
+{
+    const char* board = std::getenv("CALVENTA_BOARD");
+    if (board != nullptr && *board != '\0') {
+        return ForBoard(board, error);
+    }
+    return ForLinux();
+}
+
+std::unique_ptr<MachineHost> MachineHost::ForBoard(const std::string& boardPath, std::string& error)
+{
+    std::unique_ptr<sim::SimMachine> machine = sim::LoadSimMachine(boardPath, error);
+    if (!machine) {
+        return nullptr;
+    }
+    return std::make_unique<BoardHost>(std::move(machine));
+}
+
+std::unique_ptr<MachineHost> MachineHost::ForLinux()
+{
+    return std::make_unique<LinuxHost>();
+}
+
+} // namespace calventa::app

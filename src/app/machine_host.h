@@ -1,0 +1,30 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace calventa::sim {
+class SimMachine;
+}
+
+namespace calventa::app {
+
+// The machine a front end runs on: the simulated board named by $CALVENTA_BOARD, or the
+// real Linux machine. Owns every platform object for the life of the process.
+class MachineHost
+{
+public:
+    virtual ~MachineHost() = default;
+    virtual platform::Platform& Get() = 0;
+    // The simulated machine, or nullptr on real hardware.
+    virtual sim::SimMachine* Sim() = 0;
+
+    // On refusal of the board file: nullptr and a one-line error.
+    static std::unique_ptr<MachineHost> FromEnvironment(std::string& error);
+    static std::unique_ptr<MachineHost> ForBoard(const std::string& boardPath, std::string& error);
+    static std::unique_ptr<MachineHost> ForLinux();
+};
+
+} // namespace calventa::app

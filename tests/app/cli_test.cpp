@@ -1,0 +1,142 @@
+// calventa-cli run as a program: its command-line contract and output.
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+#include <sys/wait.h>
+
+namespace {
+
+struct CliRun
+{
+    int exitCode = -1;
+    std::string out;
+};
+
+// Runs the CLI through the shell with the given environment prefix and arguments;
+// standard error is folded into the output.
+CliRun RunCli(const std::string& environment, const std::string& arguments)
+{
+    const std::string command = environment + " " + CALVENTA_CLI_PATH + " " + arguments + " 2>&1";
+    CliRun run;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return run;
+    }
+    std::array<char, 4096> buffer{};
+    size_t count = 0;
+    while ((count = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) {
+        run.out.append(buffer.data(), count);
+    }
+    const int status = pclose(pipe);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+std::string Board(const std::string& name)
+{
+    return std::string(CALVENTA_SOURCE_DIR) + "/boards/" + name;
+}
+
+class CliTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/calventa-cli-test-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+
+    std::string Env(const std::string& board) const
+    {
+        return "CALVENTA_BOARD=" + board + " CALVENTA_REGISTRY_ROOT=" + dir + "/registry XDG_CONFIG_HOME=" + dir;
+    }
+
+    std::string dir;
+};
+
+TEST_F(CliTest, DemoBoardJsonHasTheChipsAndTheirDefaultAssignments)
+{
+    const CliRun run = RunCli(Env(Board("demo.json")), "--json --dir " + dir);
+    ASSERT_EQ(run.exitCode, 0) << run.out;
+    const auto json = nlohmann::json::parse(run.out);
+    ASSERT_EQ(json["chips"].size(), 2u);
+    EXPECT_EQ(json["chips"][0]["name"], "W83627HF");
+    EXPECT_EQ(json["chips"][0]["code"], 0x21);
+    EXPECT_EQ(json["chips"][0]["counts"]["volts"], 9);
+    EXPECT_EQ(json["chips"][0]["temps"][1], 43);
+    EXPECT_EQ(json["chips"][1]["name"], "LM75");
+    EXPECT_EQ(json["chips"][1]["address"], 0x48);
+    EXPECT_EQ(json["chips"][1]["temps"][0], 43);
+    ASSERT_EQ(json["slots"].size(), 27u);
+    EXPECT_EQ(json["slots"][0]["name"], "Cpu");
+    EXPECT_EQ(json["slots"][0]["chip"], 1);
+    EXPECT_EQ(json["slots"][0]["min"], -10);
+    EXPECT_EQ(json["slots"][14]["name"], "+3.3V");
+    EXPECT_EQ(json["slots"][14]["channel"], 3);
+    EXPECT_EQ(json["fan_control"][1]["pwm_register"], 1);
+    EXPECT_EQ(json["fan_control"][2]["pwm_register"], 255);
+    EXPECT_EQ(json["fan_duty"], nlohmann::json::array({100, 100, 100, 100, 100, 100, 100, 100}));
+    EXPECT_FALSE(json.contains("registers"));
+    EXPECT_FALSE(std::filesystem::exists(dir + "/settings.dat")); // never written
+}
+
+TEST_F(CliTest, RegisterDumpListsEveryChipWrite)
+{
+    const CliRun run = RunCli(Env(Board("demo.json")), "--json --dump-registers --passes 2 --dir " + dir);
+    ASSERT_EQ(run.exitCode, 0) << run.out;
+    const auto json = nlohmann::json::parse(run.out);
+    EXPECT_EQ(json["registers"]["isa"]["0x4E"], 0);
+    EXPECT_EQ(json["registers"]["isa"]["0x5D"], 1);
+    EXPECT_TRUE(json["registers"]["smbus"]["0x48"].empty());
+}
+
+TEST_F(CliTest, PlainOutputListsChipsAndSlotValues)
+{
+    const CliRun run = RunCli(Env(Board("demo.json")), "--dir " + dir);
+    ASSERT_EQ(run.exitCode, 0) << run.out;
+    EXPECT_NE(run.out.find("Chip 0: W83627HF on ISA\n"), std::string::npos);
+    EXPECT_NE(run.out.find("CPU : 43 \xC2\xB0"
+                           "C / 110 \xC2\xB0"
+                           "F\n"),
+              std::string::npos);
+    EXPECT_NE(run.out.find("+12V : 12.00 V\n"), std::string::npos);
+    EXPECT_NE(run.out.find("CPU : 4219 RPM\n"), std::string::npos);
+}
+
+TEST_F(CliTest, DebugModeWritesTheStartUpLogIntoTheDirectory)
+{
+    const CliRun run = RunCli(Env(Board("demo.json")), "--mode debug --dir " + dir);
+    ASSERT_EQ(run.exitCode, 0) << run.out;
+    ASSERT_TRUE(std::filesystem::exists(dir + "/debug.txt"));
+}
+
+TEST_F(CliTest, RefusesBadBoardsAndArgumentsWithOneLine)
+{
+    const std::string bad = dir + "/bad.json";
+    FILE* file = fopen(bad.c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    fputs(R"({"smbus": [{"address": "0x1234", "model": "LM75"}]})", file);
+    fclose(file);
+    CliRun run = RunCli(Env(bad), "");
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.out.find("smbus"), std::string::npos) << run.out;
+    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1);
+
+    const std::string broken = dir + "/broken.json";
+    file = fopen(broken.c_str(), "w");
+    fputs("{\"isa\": ", file);
+    fclose(file);
+    EXPECT_EQ(RunCli(Env(broken), "").exitCode, 2);
+
+    EXPECT_EQ(RunCli(Env(Board("demo.json")), "--passes many").exitCode, 2);
+    EXPECT_EQ(RunCli(Env(Board("demo.json")), "--mode Test").exitCode, 2);
+    EXPECT_EQ(RunCli(Env(Board("demo.json")), "--bogus").exitCode, 2);
+}
+
+} // namespace

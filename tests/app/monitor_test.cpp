@@ -1,0 +1,132 @@
+#include "app/monitor.h"
+
+#include <gtest/gtest.h>
+
+#include "core/fakes.h"
+#include "platform/sim/sim_machine.h"
+
+namespace calventa::app {
+namespace {
+
+using namespace core;
+
+class MonitorOnBoard
+{
+public:
+    explicit MonitorOnBoard(const std::string& boardJson)
+    {
+        std::string error;
+        auto board = sim::ParseBoard(boardJson, error);
+        EXPECT_TRUE(board) << error;
+        sim = std::make_unique<sim::SimMachine>(board.value_or(sim::BoardSpec{}));
+        sim->SetDefaultProgramDirectory("/home/user/.config/calventa");
+        machine = std::make_unique<platform::Platform>(platform::Platform{*sim, *sim, *sim, store, files, *sim});
+        monitor = std::make_unique<Monitor>(*machine);
+    }
+
+    std::string DebugLog() const { return files.Text("/home/user/.config/calventa/debug.txt"); }
+
+    fake::FakeProgramStore store;
+    fake::FakeFileSystem files;
+    std::unique_ptr<sim::SimMachine> sim;
+    std::unique_ptr<platform::Platform> machine;
+    std::unique_ptr<Monitor> monitor;
+};
+
+constexpr const char* kWinbondBoard =
+    R"({"pci": {}, "isa": {"model": "W83627HF", "registers": {"0x28": 135}, "banks": {"1": {"0x50": 44}}},
+        "smbus": [{"address": "0x48", "model": "LM75", "registers": {"0x00": 25}}]})";
+
+TEST(CommandWord, OnlyTheExactLowerCaseWordsCount)
+{
+    EXPECT_EQ(ParseCommandWord("test"), CommandWord::Test);
+    EXPECT_EQ(ParseCommandWord("fancontrol"), CommandWord::FanControl);
+    EXPECT_EQ(ParseCommandWord("debug"), CommandWord::Debug);
+    EXPECT_EQ(ParseCommandWord("install"), CommandWord::Install);
+    EXPECT_EQ(ParseCommandWord("uninstall"), CommandWord::Uninstall);
+    EXPECT_EQ(ParseCommandWord("Test"), CommandWord::None);
+    EXPECT_EQ(ParseCommandWord(""), CommandWord::None);
+    EXPECT_EQ(ParseCommandWord("debug test"), CommandWord::None);
+}
+
+TEST(MonitorStartUp, SearchesReadsAndKeepsTheDefaultAssignmentsWithoutASettingsFile)
+{
+    MonitorOnBoard m(kWinbondBoard);
+    m.monitor->StartUp();
+    const MonitorState& state = m.monitor->State();
+    EXPECT_EQ(state.ProgramPath, "/home/user/.config/calventa");
+    ASSERT_EQ(state.Chips.ChipCount, 2);
+    EXPECT_EQ(state.Chips.Temp(0, 2), 44); // read by the search's own pass
+    EXPECT_EQ(state.Chips.Fan(0, 1), 10000);
+    EXPECT_EQ(state.Chips.Temp(1, 1), 43);
+    EXPECT_EQ(state.Settings.Slots[kSlotCpu].Chip, 1);
+    EXPECT_EQ(state.Settings.SensorInterval, 5);
+    EXPECT_TRUE(m.files.Text("/home/user/.config/calventa/debug.txt").empty()); // no log without "debug"
+    EXPECT_FALSE(m.files.Files.contains("/home/user/.config/calventa/debug.txt"));
+}
+
+TEST(MonitorStartUp, SettingsFileReplacesTheSearchAssignmentsAndLatchesAreCleared)
+{
+    MonitorOnBoard m(kWinbondBoard);
+    SettingsBlock saved;
+    SetDefaultSettings(saved, {1024, 768}, kDefaultMainWindowWidth);
+    saved.Slots[kSlotCpu].Chip = 0;
+    saved.Slots[kSlotCpu].Channel = 3;
+    saved.Slots[kSlotCpu].AlarmActive = 1;
+    saved.SensorInterval = 9;
+    const SettingsImage image = EncodeSettings(saved);
+    m.files.Files["/sim/settings.dat"] = {image.begin(), image.end()};
+
+    m.monitor->StartUp(std::string("/sim"));
+    const MonitorState& state = m.monitor->State();
+    EXPECT_EQ(state.Settings.Slots[kSlotCpu].Chip, 0);
+    EXPECT_EQ(state.Settings.Slots[kSlotCpu].Channel, 3);
+    EXPECT_EQ(state.Settings.Slots[kSlotCpu].AlarmActive, 0);
+    EXPECT_EQ(state.Settings.SensorInterval, 9);
+    EXPECT_EQ(m.files.Replacements, 0); // start-up never writes settings.dat
+}
+
+TEST(MonitorStartUp, DebugLogOfAMachineWithoutChipsOrPortAccess)
+{
+    MonitorOnBoard m(R"({"port_access": false})");
+    m.monitor->ApplyCommandWord(CommandWord::Debug);
+    m.monitor->StartUp();
+    const std::string log = m.DebugLog();
+    EXPECT_EQ(log.rfind("08.12.2004   14:05:33     Log opened\r\n", 0), 0u);
+    EXPECT_NE(log.find("     Start SMART init\r\n"), std::string::npos);
+    EXPECT_NE(log.find("     Sensors I/O init failed!\r\n"), std::string::npos);
+    EXPECT_EQ(log.find("Search start..."), std::string::npos);
+    EXPECT_TRUE(log.ends_with("     Log closed\r\n"));
+}
+
+TEST(MonitorStartUp, TestModePointsEveryChipSlotAtRecordZero)
+{
+    MonitorOnBoard m("{}");
+    m.monitor->ApplyCommandWord(CommandWord::Test);
+    m.monitor->StartUp();
+    const MonitorState& state = m.monitor->State();
+    EXPECT_EQ(state.Chips.ChipCount, 0);
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        const bool disk = KindOfSlot(slot) == SlotKind::Disk;
+        EXPECT_EQ(state.Settings.Slots[static_cast<size_t>(slot)].Chip, disk ? slot - kSlotHd0 : 0) << slot;
+    }
+    EXPECT_EQ(state.Settings.Slots[kSlotHd0].Enabled, 1);
+    EXPECT_EQ(state.Settings.Slots[kSlotHd0 + 1].Enabled, 1);
+    m.monitor->UpdatePass(); // reads nothing, and the slots on the empty record 0 stay inside the table
+    EXPECT_EQ(state.Chips.Temp(0, 1), 0);
+}
+
+TEST(MonitorUpdatePass, ReadsEveryChipOncePerPass)
+{
+    MonitorOnBoard m(kWinbondBoard);
+    m.monitor->StartUp();
+    m.sim->IsaChip()->Poke(0x50, 50, 1);
+    m.sim->ResetCounters();
+    m.monitor->UpdatePass();
+    EXPECT_EQ(m.monitor->State().Chips.Temp(0, 2), 50);
+    EXPECT_GT(m.sim->Counters().smbusTransactions, 0u);
+    EXPECT_EQ(m.sim->MutexStatsFor(platform::kIsaMutexName).depth, 0);
+}
+
+} // namespace
+} // namespace calventa::app
