@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/chip_table.h"
+#include "core/disk_table.h"
 #include "core/settings_block.h"
 #include "core/startup_log.h"
 #include "platform/platform.h"
@@ -52,6 +53,7 @@ public:
     SettingsBlock Settings{};
     SettingsBlock TempParam{};
     ChipTable Chips{};
+    DiskTable Disks{};
     FanDutyTable FanDuty{};
     ModeFlags Flags{};
     std::string ProgramPath;
