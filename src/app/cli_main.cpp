@@ -99,10 +99,14 @@ int main(int argc, char** argv)
     app::Monitor monitor(host->Get());
     monitor.ApplyCommandWord(app::ParseCommandWord(options.mode));
     monitor.StartUp(options.directory);
+    // As in the desktop program, the alarm window exists from the end of start-up on.
+    monitor.AlarmWindowCreated();
     for (int pass = 0; pass < options.passes; ++pass) {
         monitor.UpdatePass();
     }
-    monitor.Shutdown();
+    monitor.DiskPass();
+    monitor.CloseQuery();
+    monitor.Close();
 
     if (options.json) {
         std::cout << app::CliJson(monitor, host->Sim(), options.dumpRegisters).dump(2) << "\n";

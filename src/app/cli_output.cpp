@@ -53,27 +53,61 @@ ordered_json ChipJson(const core::ChipRecord& chip)
             {"fans", fans}};
 }
 
-// The value a slot shows, formatted as the window writes it; empty when it shows nothing.
-std::string SlotValueText(Monitor& monitor, int slot)
+ordered_json DisksJson(const core::DiskTable& disks)
 {
-    const core::MonitorState& state = monitor.State();
-    const core::SensorSlot& s = state.Settings.Slots[static_cast<size_t>(slot)];
-    if (s.Chip == core::kNoChip) {
-        return {};
+    ordered_json list = ordered_json::array();
+    for (int i = 0; i < core::kMaxDisks && disks.Listed(i); ++i) {
+        const auto n = static_cast<size_t>(i);
+        list.push_back({{"drive", disks.DriveNumbers[n]},
+                        {"model", disks.Model[n]},
+                        {"serial", disks.Serial[n]},
+                        {"firmware", disks.Firmware[n]},
+                        {"temperature", disks.Temperature[n]}});
     }
-    switch (core::KindOfSlot(slot)) {
-    case core::SlotKind::Temperature:
-        return core::GetFahrString(state.Chips.Temp(s.Chip, s.Channel));
-    case core::SlotKind::Voltage:
-        return core::GetVoltString(state.Chips.Volt(s.Chip, s.Channel),
-                                   monitor.State().Platform().facts.DecimalSeparator()) +
-               " V";
-    case core::SlotKind::Fan:
-        return core::GetFanString(state.Chips.Fan(s.Chip, s.Channel));
-    case core::SlotKind::Disk:
-        break;
+    return list;
+}
+
+ordered_json RowsJson(const core::MainWindowPresenter& window)
+{
+    ordered_json rows = ordered_json::array();
+    for (const core::MainWindowRow& row : window.Layout().Rows) {
+        const core::MainWindowValue& value = window.Value(row.Slot);
+        ordered_json entry = {{"slot", core::SlotName(row.Slot)},
+                              {"label", core::SlotLabel(row.Slot)},
+                              {"value", value.Text},
+                              {"red", value.Red}};
+        if (!value.Power.empty()) {
+            entry["power"] = value.Power;
+        }
+        rows.push_back(entry);
     }
-    return {};
+    return rows;
+}
+
+ordered_json WindowJson(const core::MainWindowLayout& layout)
+{
+    ordered_json panels = ordered_json::array();
+    for (const core::MainWindowPanel& panel : layout.Panels) {
+        if (panel.Visible) {
+            panels.push_back({{"top", panel.Top}, {"height", panel.Height}});
+        }
+    }
+    return {{"height", layout.Height}, {"panels", panels}};
+}
+
+ordered_json TrayJson(const core::TrayContent& tray)
+{
+    ordered_json icon = nullptr;
+    if (tray.Icon) {
+        icon = {{"text", tray.Icon->Text}, {"size", tray.Icon->PointSize}, {"x", tray.Icon->X}, {"y", tray.Icon->Y}};
+    }
+    return {{"tip", tray.Tip}, {"icon", icon}};
+}
+
+// The alarm window's lines, when it is up.
+std::vector<std::string> AlarmLines(const Monitor& monitor)
+{
+    return monitor.Alarms().AlarmWindowShown ? monitor.AlarmWindow().Lines : std::vector<std::string>{};
 }
 
 } // namespace
@@ -88,6 +122,7 @@ ordered_json CliJson(Monitor& monitor, sim::SimMachine* sim, bool dumpRegisters)
         chips.push_back(ChipJson(state.Chips.Records[static_cast<size_t>(i)]));
     }
     out["chips"] = chips;
+    out["disks"] = DisksJson(state.Disks);
 
     ordered_json slots = ordered_json::array();
     for (int i = 0; i < core::kSlotCount; ++i) {
@@ -117,6 +152,10 @@ ordered_json CliJson(Monitor& monitor, sim::SimMachine* sim, bool dumpRegisters)
         duty.push_back(state.FanDuty.Get(channel));
     }
     out["fan_duty"] = duty;
+    out["rows"] = RowsJson(monitor.MainWindow());
+    out["window"] = WindowJson(monitor.MainWindow().Layout());
+    out["tray"] = TrayJson(monitor.Tray());
+    out["alarms"] = AlarmLines(monitor);
 
     if (dumpRegisters) {
         ordered_json registers = {{"isa", ordered_json::object()}, {"smbus", ordered_json::object()}};
@@ -145,12 +184,18 @@ std::string CliPlainText(Monitor& monitor)
     if (state.Chips.ChipCount == 0) {
         text << "No chip found\n";
     }
-    for (int slot = 0; slot < core::kSlotCount; ++slot) {
-        const core::SensorSlot& s = state.Settings.Slots[static_cast<size_t>(slot)];
-        const std::string value = SlotValueText(monitor, slot);
-        if (s.Enabled == 1 && !value.empty()) {
-            text << core::SlotLabel(slot) << " " << value << "\n";
-        }
+    for (const core::MainWindowRow& row : monitor.MainWindow().Layout().Rows) {
+        const core::MainWindowValue& value = monitor.MainWindow().Value(row.Slot);
+        text << core::SlotLabel(row.Slot) << " " << value.Text << (value.Red ? " (!)" : "")
+             << (value.Power.empty() ? "" : " " + value.Power) << "\n";
+    }
+    std::string tip = monitor.Tray().Tip;
+    for (size_t at = tip.find("\r\n"); at != std::string::npos; at = tip.find("\r\n", at)) {
+        tip.replace(at, 2, " | ");
+    }
+    text << "Tray: " << tip << "\n";
+    for (const std::string& line : AlarmLines(monitor)) {
+        text << "Alarm: " << line << "\n";
     }
     return text.str();
 }

@@ -27,7 +27,7 @@ Monitor::Monitor(platform::Platform& platform) : m_state(platform), m_hardware(m
 
 Monitor::~Monitor()
 {
-    Shutdown();
+    Close();
 }
 
 void Monitor::ApplyCommandWord(CommandWord word)
@@ -59,10 +59,12 @@ void Monitor::StartUp(const std::optional<std::string>& programDirectory)
         ApplyTestMode();
     }
     m_state.Log().CloseLog();
+    BuildMainWindow();
+    ShowTray();
 }
 
-// Test mode points every chip slot at record 0 so that the window shows a row for every
-// enabled slot even where no chip was found.
+// Test mode points every chip slot at record 0 and lists two disks, so that the window
+// shows a row for every enabled slot even where nothing was found.
 void Monitor::ApplyTestMode()
 {
     for (int slot = 0; slot < core::kSlotCount; ++slot) {
@@ -70,6 +72,7 @@ void Monitor::ApplyTestMode()
             m_state.Settings.Slots[static_cast<size_t>(slot)].Chip = 0;
         }
     }
+    m_state.Disks.DiskCount = 2;
     m_state.Settings.Slots[core::kSlotHd0].Enabled = 1;
     m_state.Settings.Slots[core::kSlotHd0 + 1].Enabled = 1;
 }
@@ -80,13 +83,94 @@ void Monitor::UpdatePass()
         m_hardware.ReadChip(chip);
     }
     m_hardware.ApplyCorrections();
+    m_hardware.UpdateFanControl();
+    RefreshMainWindow();
+    ShowTray();
+    if (m_alarms.AlarmWindowShown) {
+        CheckAlarms();
+    }
 }
 
-void Monitor::Shutdown()
+void Monitor::DiskPass()
+{
+    RefreshMainWindow();
+    if (m_alarms.AlarmWindowShown) {
+        CheckAlarms();
+    }
+}
+
+void Monitor::BuildMainWindow()
+{
+    m_mainWindow.BuildMainWindow(m_state, m_alarms);
+    if (m_view != nullptr) {
+        m_view->MainWindowChanged(m_mainWindow, true);
+    }
+    if (m_alarms.NewAlarm) {
+        ShowAlarmWindow();
+    }
+}
+
+void Monitor::RefreshMainWindow()
+{
+    const bool newAlarm = m_mainWindow.RefreshMainWindow(m_state, m_alarms);
+    if (m_view != nullptr) {
+        m_view->MainWindowChanged(m_mainWindow, false);
+    }
+    if (newAlarm) {
+        ShowAlarmWindow();
+    }
+}
+
+void Monitor::ShowTray()
+{
+    m_tray = core::ShowTray(m_state);
+    if (m_view != nullptr) {
+        m_view->TrayChanged(m_tray);
+    }
+}
+
+void Monitor::ShowAlarmWindow()
+{
+    m_alarms.AlarmWindowShown = true;
+    CheckAlarms();
+}
+
+void Monitor::CheckAlarms()
+{
+    m_alarmWindow = core::CheckAlarms(m_state.Settings, m_state.Platform().facts.PrimaryScreen(),
+                                      m_state.Platform().facts.DecimalSeparator());
+    if (m_alarmWindow.Lines.empty()) {
+        m_alarms.AlarmWindowShown = false;
+    }
+    NotifyAlarmWindow();
+}
+
+void Monitor::CloseAlarmWindow()
+{
+    m_alarms.AlarmWindowShown = false;
+    NotifyAlarmWindow();
+}
+
+void Monitor::NotifyAlarmWindow()
+{
+    if (m_view != nullptr) {
+        m_view->AlarmWindowChanged(m_alarmWindow, m_alarms.AlarmWindowShown);
+    }
+}
+
+void Monitor::CloseQuery()
+{
+    if (m_started) {
+        m_hardware.ReleaseFanControl();
+    }
+}
+
+void Monitor::Close()
 {
     if (!m_started) {
         return;
     }
+    m_hardware.ReleaseFanControl();
     m_started = false;
     m_hardware.CloseBusMutexes();
 }

@@ -3,7 +3,11 @@
 #include <optional>
 #include <string>
 
+#include "core/alarms.h"
+#include "core/main_window_presenter.h"
 #include "core/monitor_state.h"
+#include "core/monitor_view.h"
+#include "core/tray_presenter.h"
 #include "hardware/hardware_engine.h"
 #include "platform/platform.h"
 
@@ -14,37 +18,70 @@ enum class CommandWord { None, Test, FanControl, Debug, Install, Uninstall };
 
 CommandWord ParseCommandWord(const std::string& firstArgument);
 
-// The monitor without windows: it owns the process-wide state and the hardware engine,
-// runs the start-up sequence of the main window's creation and the update pass. The
-// desktop program and calventa-cli each own one.
+// The monitor without windows: it owns the process-wide state, the hardware engine and
+// the presenters, runs the start-up sequence, the update and disk passes and the
+// shutdown, and tells an attached view what changed. The desktop program and
+// calventa-cli each own one.
 class Monitor
 {
 public:
     explicit Monitor(platform::Platform& platform);
     ~Monitor();
+    Monitor(const Monitor&) = delete;
+    Monitor& operator=(const Monitor&) = delete;
 
     core::MonitorState& State() { return m_state; }
     hardware::HardwareEngine& Hardware() { return m_hardware; }
+    const core::MainWindowPresenter& MainWindow() const { return m_mainWindow; }
+    const core::TrayContent& Tray() const { return m_tray; }
+    const core::AlarmWindowContent& AlarmWindow() const { return m_alarmWindow; }
+    const core::AlarmFlags& Alarms() const { return m_alarms; }
+
+    // The windows; nullptr (the default) for a headless monitor.
+    void SetView(core::MonitorView* view) { m_view = view; }
 
     // Sets TestMode, FanControlMode or DebugMode from the command word.
     void ApplyCommandWord(CommandWord word);
 
-    // The start-up of the monitor, in order: program directory (the store's, unless one is
-    // given), defaults, log, bus mutexes, hardware start-up and chip search with its first
-    // pass, settings.dat, alarm latches, test mode, log closed.
+    // The main window's creation without the windows, in order: program directory (the
+    // store's, unless one is given), defaults, log, bus mutexes, disks, hardware start-up
+    // and chip search with its first pass, settings.dat, alarm latches, test mode, log
+    // closed, main window layout, tray.
     void StartUp(const std::optional<std::string>& programDirectory = std::nullopt);
 
-    // Reads every chip and applies the corrections.
-    void UpdatePass();
+    // From now on alarms can raise the alarm window.
+    void AlarmWindowCreated() { m_alarms.AlarmWindowReady = true; }
 
-    // The close of the main window: bus mutexes closed. Safe to call twice.
-    void Shutdown();
+    // Sensor timer: chips, corrections, fan control, main window, tray, alarm list.
+    void UpdatePass();
+    // Disk timer: disk temperatures, main window, alarm list.
+    void DiskPass();
+
+    void BuildMainWindow();
+    void RefreshMainWindow();
+    void ShowTray();
+    void ShowAlarmWindow();
+    void CheckAlarms();
+    // The alarm window's "Close": hidden until a new or rising alarm.
+    void CloseAlarmWindow();
+
+    // Close query of the main window: fan outputs back to full speed.
+    void CloseQuery();
+    // Close of the main window: fan outputs back once more while the bus mutexes are
+    // open, then the mutexes closed. Safe to call twice.
+    void Close();
 
 private:
     void ApplyTestMode();
+    void NotifyAlarmWindow();
 
     core::MonitorState m_state;
     hardware::HardwareEngine m_hardware;
+    core::AlarmFlags m_alarms;
+    core::MainWindowPresenter m_mainWindow;
+    core::TrayContent m_tray;
+    core::AlarmWindowContent m_alarmWindow;
+    core::MonitorView* m_view = nullptr;
     bool m_started = false;
 };
 

@@ -4,17 +4,25 @@ namespace calventa::core {
 
 namespace {
 
-template <typename Array>
-bool InRange(const Array& values, int channel)
+template <typename Array> bool InRange(const Array& values, int channel)
 {
     return channel >= 1 && channel <= static_cast<int>(values.size());
 }
 
 } // namespace
 
-int32_t ChipRecord::Temp(int channel) const { return InRange(Temps, channel) ? Temps[channel - 1] : 0; }
-float ChipRecord::Volt(int channel) const { return InRange(Volts, channel) ? Volts[channel - 1] : 0.0f; }
-int32_t ChipRecord::Fan(int channel) const { return InRange(Fans, channel) ? Fans[channel - 1] : 0; }
+int32_t ChipRecord::Temp(int channel) const
+{
+    return InRange(Temps, channel) ? Temps[channel - 1] : 0;
+}
+float ChipRecord::Volt(int channel) const
+{
+    return InRange(Volts, channel) ? Volts[channel - 1] : 0.0f;
+}
+int32_t ChipRecord::Fan(int channel) const
+{
+    return InRange(Fans, channel) ? Fans[channel - 1] : 0;
+}
 
 void ChipRecord::SetTemp(int channel, int32_t value)
 {
@@ -47,7 +55,10 @@ void ChipRecord::ClearFilled()
     FanFilled.fill(false);
 }
 
-void ChipRecord::SetName(const std::string& name) { Name = name.substr(0, kChipNameMax); }
+void ChipRecord::SetName(const std::string& name)
+{
+    Name = name.substr(0, kChipNameMax);
+}
 
 const ChipRecord* ChipTable::At(int index) const
 {
@@ -89,6 +100,9 @@ void FanDutyTable::Set(int channel, int32_t duty)
     }
 }
 
-void FanDutyTable::SetAll(int32_t duty) { m_duty.fill(duty); }
+void FanDutyTable::SetAll(int32_t duty)
+{
+    m_duty.fill(duty);
+}
 
 } // namespace calventa::core

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
+#include <vector>
 
 namespace calventa::core {
 
@@ -10,6 +13,19 @@ inline constexpr int kMaxDisks = 8;
 inline constexpr size_t kDiskModelMax = 40;
 inline constexpr size_t kDiskSerialMax = 20;
 inline constexpr size_t kDiskFirmwareMax = 8;
+
+// Byte layout of the record. Its first 601 or 610 bytes are the "sysdata" value that the
+// disk service writes; strings are a length byte followed by the characters.
+inline constexpr size_t kDiskCountOffset = 0;
+inline constexpr size_t kDiskTemperatureOffset = 1;      // 8 × int32
+inline constexpr size_t kDiskModelOffset = 33;           // 8 × 41
+inline constexpr size_t kDiskSerialOffset = 361;         // 8 × 21
+inline constexpr size_t kDiskFirmwareOffset = 529;       // 8 × 9
+inline constexpr size_t kDriveCountOffset = 601;         // then 2 reserved bytes
+inline constexpr size_t kDriveNumbersOffset = 604;       // 8 × 1
+inline constexpr size_t kDiskRecordSize = 612;           // the whole record
+inline constexpr size_t kDiskScanImageSize = 610;        // after a scan: up to the sixth drive number
+inline constexpr size_t kDiskTemperatureImageSize = 601; // after a temperature read: no drive list
 
 // The listed disks with their latest temperatures. Entry i of every array describes the
 // same disk; the disk slots HD0..HD7 belong to entries 0..7.
@@ -27,6 +43,18 @@ struct DiskTable
     int32_t TemperatureOf(int n) const { return n >= 0 && n < kMaxDisks ? Temperature[static_cast<size_t>(n)] : 0; }
     // Whether entry n is listed (n below DiskCount, within the table).
     bool Listed(int n) const { return n >= 0 && n < kMaxDisks && n < DiskCount; }
+
+    bool operator==(const DiskTable&) const = default;
 };
+
+// The first `length` bytes (at most the whole record) of the table's image, little-endian.
+// Strings longer than their field are cut to it; unused bytes are zero.
+std::vector<uint8_t> EncodeDiskTable(const DiskTable& table, size_t length = kDiskScanImageSize);
+
+// Lays an image over the table from offset 0, as a raw copy of those bytes would: fields
+// the image does not reach keep their values (601 bytes leave DriveCount and DriveNumbers
+// alone), bytes beyond the record are ignored. Length bytes above their field and counts
+// above 8 are clamped, so nothing is ever read past a field.
+void DecodeDiskTable(std::span<const uint8_t> bytes, DiskTable& table);
 
 } // namespace calventa::core

@@ -30,6 +30,7 @@ public:
     explicit MonitorState(platform::Platform& platform);
 
     platform::Platform& Platform() { return m_platform; }
+    const platform::Platform& Platform() const { return m_platform; }
     StartupLog& Log() { return m_log; }
 
     // Full path of a file in the program directory.

@@ -312,4 +312,18 @@ void ClearAlarmFlags(SettingsBlock& block)
     }
 }
 
+bool FanControlActive(const SettingsBlock& block, int channel)
+{
+    if (channel < 1 || channel > kFanControlCount) {
+        return false;
+    }
+    const FanControlRecord& record = block.FanControl[static_cast<size_t>(channel - 1)];
+    const int source = record.Source - kSourceCpu;
+    if (source < kSlotCpu || source > kSlotAux || record.Enabled == 0) {
+        return false;
+    }
+    const SensorSlot& slot = block.Slots[static_cast<size_t>(source)];
+    return slot.Enabled != 0 && slot.Chip != kNoChip;
+}
+
 } // namespace calventa::core

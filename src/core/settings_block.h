@@ -117,4 +117,8 @@ void SetDefaultSettings(SettingsBlock& block, platform::ScreenSize screen, int m
 void ResetSensorOptions(SettingsBlock& block);
 void ClearAlarmFlags(SettingsBlock& block);
 
+// Whether fan-control channel k (1..6) runs: an enabled record whose source (16..18) is an
+// enabled temperature slot with a chip. Its fan row then shows the duty as a power line.
+bool FanControlActive(const SettingsBlock& block, int channel);
+
 } // namespace calventa::core

@@ -1,9 +1,8 @@
 #include "hardware/hardware_engine.h"
 
-#include <cmath>
 #include <cstdio>
-#include <limits>
 
+#include "core/numeric.h"
 #include "hardware/chip_readers.h"
 #include "hardware/port_access.h"
 
@@ -25,33 +24,6 @@ bool IsKnownLpcFamily(uint32_t lpcId)
 {
     const uint32_t high = lpcId >> 24;
     return high == 0x24 || high == 0x25 || high == 0x1A || high == 0x1B;
-}
-
-int32_t CeilToInt(float value)
-{
-    const double up = std::ceil(static_cast<double>(value));
-    if (!(up == up)) { // NaN from a foreign settings file
-        return 0;
-    }
-    if (up >= static_cast<double>(std::numeric_limits<int32_t>::max())) {
-        return std::numeric_limits<int32_t>::max();
-    }
-    if (up <= static_cast<double>(std::numeric_limits<int32_t>::min())) {
-        return std::numeric_limits<int32_t>::min();
-    }
-    return static_cast<int32_t>(up);
-}
-
-int32_t SaturatingAdd(int32_t a, int32_t b)
-{
-    const int64_t sum = static_cast<int64_t>(a) + b;
-    if (sum > std::numeric_limits<int32_t>::max()) {
-        return std::numeric_limits<int32_t>::max();
-    }
-    if (sum < std::numeric_limits<int32_t>::min()) {
-        return std::numeric_limits<int32_t>::min();
-    }
-    return static_cast<int32_t>(sum);
 }
 
 } // namespace
@@ -199,7 +171,7 @@ void HardwareEngine::ApplyCorrections()
         if (record != nullptr && s.Channel >= 1 && s.Channel <= core::kTempChannels &&
             record->TempFilled[s.Channel - 1u]) {
             int32_t& value = record->Temps[s.Channel - 1u];
-            value = SaturatingAdd(value, CeilToInt(s.Correction));
+            value = core::SaturatingAdd(value, core::CeilToInt32(s.Correction));
         }
     }
     for (int slot = core::kSlotVCoreA; slot <= core::kSlotVBat; ++slot) {

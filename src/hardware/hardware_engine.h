@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
+#include <utility>
 
 #include "core/monitor_state.h"
 #include "hardware/chip_registers.h"
@@ -43,6 +45,15 @@ public:
     // Adds each slot's correction to the channel it names, for channels read this pass.
     void ApplyCorrections();
 
+    // Fan speed control, once per pass after the corrections.
+    void UpdateFanControl();
+    void FanControlStep(int channel);
+    // Writes the PWM output `output` of the chip named by a fan slot (21..26).
+    void SetFanPwm(int fanSlot, uint8_t output, int32_t duty);
+    // Puts every (chip, output) the program has driven back to full speed.
+    void ReleaseFanControl();
+    const std::set<std::pair<uint8_t, uint8_t>>& DrivenOutputs() const { return m_drivenOutputs; }
+
     int32_t ReadChipRegister(uint8_t reg) override;
     void WriteChipRegister(uint8_t reg, uint8_t value) override;
 
@@ -71,6 +82,7 @@ private:
                         uint16_t code);
     bool ProbeIte();
     bool ProbeIsaWinbondFamily();
+    bool WritePwm(uint8_t chip, uint8_t output, int32_t duty);
 
     core::MonitorState& m_state;
     platform::PortIo& m_ports;
@@ -82,6 +94,7 @@ private:
     uint8_t m_currentBus = 0;
     bool m_winbondVendorSeen = false;
     size_t m_accessNotesLogged = 0;
+    std::set<std::pair<uint8_t, uint8_t>> m_drivenOutputs; // (chip index, output)
 };
 
 // Holds a bus mutex for one sequence of accesses; Owned() tells whether the bus may be used.

@@ -1,0 +1,132 @@
+#include "core/main_window_presenter.h"
+
+#include "core/value_text.h"
+
+namespace calventa::core {
+
+namespace {
+
+constexpr int kFirstPanelTop = 3;
+constexpr int kFirstRowY = 24;
+constexpr int kRowHeight = 16;
+constexpr int kPanelGap = 3;
+constexpr int kPanelBottomMargin = 6;
+constexpr int kFrameHeight = 20;
+constexpr int kValueLeft = 64;
+constexpr int kVoltageValueLeft = 78;
+
+int PanelOfSlot(int slot)
+{
+    switch (KindOfSlot(slot)) {
+    case SlotKind::Fan:
+        return kPanelFans;
+    case SlotKind::Voltage:
+        return kPanelVoltages;
+    case SlotKind::Temperature:
+    case SlotKind::Disk:
+        break;
+    }
+    return kPanelTemperatures;
+}
+
+} // namespace
+
+bool MainWindowPresenter::RowShown(const MonitorState& state, int slot)
+{
+    if (slot < 0 || slot >= kSlotCount) {
+        return false;
+    }
+    const SensorSlot& s = state.Settings.Slots[static_cast<size_t>(slot)];
+    if (KindOfSlot(slot) == SlotKind::Disk) {
+        return s.Enabled == 1 && state.Disks.Listed(slot - kSlotHd0);
+    }
+    return s.Enabled == 1 && s.Chip != kNoChip;
+}
+
+const MainWindowValue& MainWindowPresenter::Value(int slot) const
+{
+    static const MainWindowValue kNone;
+    return slot >= 0 && slot < kSlotCount ? m_values[static_cast<size_t>(slot)] : kNone;
+}
+
+void MainWindowPresenter::BuildMainWindow(MonitorState& state, AlarmFlags& alarms)
+{
+    m_layout = MainWindowLayout{};
+    int nextPanelTop = kFirstPanelTop;
+    // Slot order is window order within each panel: temperatures then disks, fans, voltages.
+    for (int panel = kPanelTemperatures; panel <= kPanelVoltages; ++panel) {
+        MainWindowPanel& p = m_layout.Panels[static_cast<size_t>(panel)];
+        int rowY = kFirstRowY;
+        for (int slot = 0; slot < kSlotCount; ++slot) {
+            if (PanelOfSlot(slot) != panel || !RowShown(state, slot)) {
+                continue;
+            }
+            if (!p.Visible) {
+                p.Visible = true;
+                p.Top = nextPanelTop;
+            }
+            MainWindowRow row;
+            row.Slot = slot;
+            row.Panel = panel;
+            row.Y = rowY;
+            row.ValueLeft = panel == kPanelVoltages ? kVoltageValueLeft : kValueLeft;
+            row.HasPowerLine = panel == kPanelFans && FanControlActive(state.Settings, slot - kSlotCpuFan + 1);
+            m_layout.Rows.push_back(row);
+            rowY += row.HasPowerLine ? 2 * kRowHeight : kRowHeight;
+        }
+        if (p.Visible) {
+            p.Height = rowY + kPanelBottomMargin;
+            nextPanelTop += p.Height + kPanelGap;
+        }
+    }
+    m_layout.Height = nextPanelTop + kFrameHeight;
+    RefreshMainWindow(state, alarms);
+}
+
+bool MainWindowPresenter::RefreshMainWindow(MonitorState& state, AlarmFlags& alarms)
+{
+    alarms.NewAlarm = false;
+    const std::string separator = state.Platform().facts.DecimalSeparator();
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        MainWindowValue& value = m_values[static_cast<size_t>(slot)];
+        value = MainWindowValue{};
+        if (!RowShown(state, slot)) {
+            continue;
+        }
+        SensorSlot& s = state.Settings.Slots[static_cast<size_t>(slot)];
+        value.Shown = true;
+        switch (KindOfSlot(slot)) {
+        case SlotKind::Temperature: {
+            const int32_t t = state.Chips.Temp(s.Chip, s.Channel);
+            value.Red = EvaluateAlarm(s, alarms, t);
+            value.Text = GetFahrString(t);
+            break;
+        }
+        case SlotKind::Disk: {
+            const int32_t t = state.Disks.TemperatureOf(slot - kSlotHd0);
+            value.Red = EvaluateAlarm(s, alarms, t);
+            value.Text = GetFahrString(t);
+            break;
+        }
+        case SlotKind::Fan: {
+            const int32_t rpm = state.Chips.Fan(s.Chip, s.Channel);
+            const int channel = slot - kSlotCpuFan + 1;
+            value.Red = EvaluateAlarm(s, alarms, rpm);
+            value.Text = GetFanString(rpm);
+            if (FanControlActive(state.Settings, channel)) {
+                value.Power = "Power = " + std::to_string(state.FanDuty.Get(channel)) + "%";
+            }
+            break;
+        }
+        case SlotKind::Voltage: {
+            const float volts = state.Chips.Volt(s.Chip, s.Channel);
+            value.Red = EvaluateAlarm(s, alarms, volts);
+            value.Text = GetVoltString(volts, separator) + " V";
+            break;
+        }
+        }
+    }
+    return alarms.NewAlarm;
+}
+
+} // namespace calventa::core

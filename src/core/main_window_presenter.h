@@ -1,0 +1,73 @@
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "core/alarms.h"
+#include "core/monitor_state.h"
+
+namespace calventa::core {
+
+inline constexpr int kPanelTemperatures = 0;
+inline constexpr int kPanelFans = 1;
+inline constexpr int kPanelVoltages = 2;
+
+struct MainWindowPanel
+{
+    bool Visible = false;
+    int Top = 0;
+    int Height = 0;
+};
+
+// One row of the main window: icon at x 8, name label at x 28, value label at ValueLeft,
+// all at Y inside the row's panel.
+struct MainWindowRow
+{
+    int Slot = 0;
+    int Panel = 0;
+    int Y = 0;
+    int ValueLeft = 64;
+    bool HasPowerLine = false;
+};
+
+// What a shown slot's value label holds after a refresh.
+struct MainWindowValue
+{
+    bool Shown = false;
+    std::string Text;  // without the power line
+    std::string Power; // "Power = 70%" on fan rows under fan control, else empty
+    bool Red = false;  // out of range: red and bold
+};
+
+struct MainWindowLayout
+{
+    std::vector<MainWindowRow> Rows; // window order
+    std::array<MainWindowPanel, 3> Panels{};
+    int Height = 23; // outer height, frame included
+};
+
+// The main window's content: which rows exist and where (BuildMainWindow) and what each
+// value label says (RefreshMainWindow). Widgets render it; they compute nothing.
+class MainWindowPresenter
+{
+public:
+    // Lays the rows out for the current settings and disk count, then refreshes.
+    void BuildMainWindow(MonitorState& state, AlarmFlags& alarms);
+    // Writes every shown value, testing each against its limits. Returns true when a new
+    // or rising alarm asks for the alarm window.
+    bool RefreshMainWindow(MonitorState& state, AlarmFlags& alarms);
+
+    const MainWindowLayout& Layout() const { return m_layout; }
+    const MainWindowValue& Value(int slot) const;
+
+    // Whether a slot's row shows: chip slots with a chip and Enabled = 1; disk slot n with
+    // Enabled = 1 and at least n + 1 disks listed.
+    static bool RowShown(const MonitorState& state, int slot);
+
+private:
+    MainWindowLayout m_layout;
+    std::array<MainWindowValue, kSlotCount> m_values{};
+};
+
+} // namespace calventa::core
