@@ -1,9 +1,14 @@
 // Cost of the update pass on a simulated board: CPU time per pass (the simulated machine
 // sleeps on a virtual clock, so sleeps cost nothing here), port operations and SMBus
 // transactions per chip read, and the virtual time a pass spends sleeping.
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <string>
+
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 
 #include "app/monitor.h"
 #include "core/fakes.h"
@@ -18,6 +23,31 @@ double CpuSeconds()
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
+// Runs calventa-cli once on the board: wall time and peak resident set size.
+void BenchCli(const std::string& cli, const std::string& board)
+{
+    const std::string boardVariable = "CALVENTA_BOARD=" + board;
+    char* const argv[] = {const_cast<char*>(cli.c_str()), const_cast<char*>("--json"), const_cast<char*>("--passes"),
+                          const_cast<char*>("2"), nullptr};
+    char* const envp[] = {const_cast<char*>(boardVariable.c_str()), const_cast<char*>("XDG_CONFIG_HOME=/tmp"), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", 1 /* O_WRONLY */, 0);
+    const auto start = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    if (posix_spawn(&pid, cli.c_str(), &actions, nullptr, argv, envp) != 0) {
+        std::fprintf(stderr, "bench: cannot start %s\n", cli.c_str());
+        return;
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    posix_spawn_file_actions_destroy(&actions);
+    std::printf("calventa-cli --json --passes 2: wall %.1f ms, peak RSS %.1f MB, exit %d\n", ms,
+                static_cast<double>(usage.ru_maxrss) / 1024.0, WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -25,6 +55,10 @@ int main(int argc, char** argv)
     using namespace calventa;
     const std::string boardPath = argc > 1 ? argv[1] : CALVENTA_SOURCE_DIR "/boards/demo.json";
     const int passes = argc > 2 ? std::stoi(argv[2]) : 20000;
+
+    // First, while this process is still small: a child's peak RSS includes what the
+    // parent had mapped when it started the child.
+    BenchCli(CALVENTA_CLI_PATH, boardPath);
 
     std::string error;
     std::unique_ptr<sim::SimMachine> machine = sim::LoadSimMachine(boardPath, error);

@@ -8,6 +8,8 @@
 #include <nlohmann/json.hpp>
 #include <sys/wait.h>
 
+#include "core/settings_block.h"
+
 namespace {
 
 struct CliRun
@@ -114,6 +116,44 @@ TEST_F(CliTest, DebugModeWritesTheStartUpLogIntoTheDirectory)
     const CliRun run = RunCli(Env(Board("demo.json")), "--mode debug --dir " + dir);
     ASSERT_EQ(run.exitCode, 0) << run.out;
     ASSERT_TRUE(std::filesystem::exists(dir + "/debug.txt"));
+}
+
+TEST_F(CliTest, PassesAfterStartUpRaiseAlarmsAndRunFanControl)
+{
+    using namespace calventa::core;
+    SettingsBlock block;
+    SetDefaultSettings(block, {1024, 768}, kDefaultMainWindowWidth);
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        block.Slots[static_cast<size_t>(slot)].Chip = KindOfSlot(slot) == SlotKind::Disk ? slot - kSlotHd0 : kNoChip;
+    }
+    block.Slots[kSlotCpu] = {0, 2, 1, 0.0f, -10, 40, 1, 0, 0.0f}; // demo board: 43 °C, above 40
+    block.Slots[kSlotCpuFan] = {0, 1, 0, 0.0f, 1000, 10000, 1, 0, 0.0f};
+    block.FanControl[0] = {kSourceCpu, 40, 1, 0};
+    block.TrayFahrenheit = 1;
+    const SettingsImage image = EncodeSettings(block);
+    FILE* file = fopen((dir + "/settings.dat").c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    fwrite(image.data(), 1, image.size(), file);
+    fclose(file);
+
+    const CliRun run = RunCli(Env(Board("demo.json")), "--json --passes 2 --dump-registers --dir " + dir);
+    ASSERT_EQ(run.exitCode, 0) << run.out;
+    const auto json = nlohmann::json::parse(run.out);
+    ASSERT_EQ(json["rows"].size(), 2u);
+    EXPECT_EQ(json["rows"][0]["value"], "43 \xC2\xB0"
+                                        "C / 110 \xC2\xB0"
+                                        "F");
+    EXPECT_EQ(json["rows"][0]["red"], true);
+    EXPECT_EQ(json["rows"][1]["value"], "4219 RPM");
+    EXPECT_EQ(json["rows"][1]["power"], "Power = 80%");
+    EXPECT_EQ(json["window"]["height"], 3 + (24 + 16 + 6) + 3 + (24 + 32 + 6) + 3 + 20);
+    EXPECT_EQ(json["fan_duty"][0], 80);
+    EXPECT_EQ(json["alarms"], nlohmann::json::array({"CPU temperature is 43 \xC2\xB0"
+                                                     "C / 110 \xC2\xB0"
+                                                     "F"}));
+    EXPECT_EQ(json["tray"]["icon"]["text"], "110");
+    EXPECT_EQ(json["tray"]["icon"]["x"], 1);
+    EXPECT_EQ(json["registers"]["isa"]["0x5A"], 255); // handed back to full speed at the end
 }
 
 TEST_F(CliTest, RefusesBadBoardsAndArgumentsWithOneLine)
