@@ -89,3 +89,61 @@ TEST(FindSmbusBase, UnassignedBarIsRefusedAndZeroAccepted)
 
 } // namespace
 } // namespace calventa::hardware
+
+namespace calventa::hardware {
+namespace {
+
+// The simulated machine with its SMBus host owned by a kernel driver, as the Linux back
+// end reports it: reads float high, writes are dropped, and a note appears once touched.
+class DriverOwnedSmbus : public platform::PortIo
+{
+public:
+    explicit DriverOwnedSmbus(sim::SimMachine& sim) : m_sim(sim) {}
+    bool RequestAccess() override { return m_sim.RequestAccess(); }
+    std::string AccessMethod() const override { return "iopl"; }
+    std::vector<std::string> AccessNotes() const override { return m_notes; }
+    uint8_t ReadByte(uint16_t port) override { return Owned(port) ? 0xFF : m_sim.ReadByte(port); }
+    void WriteByte(uint16_t port, uint8_t value) override
+    {
+        if (!Owned(port)) {
+            m_sim.WriteByte(port, value);
+        }
+    }
+    uint32_t ReadDword(uint16_t port) override { return m_sim.ReadDword(port); }
+    void WriteDword(uint16_t port, uint32_t value) override { m_sim.WriteDword(port, value); }
+
+private:
+    bool Owned(uint16_t port)
+    {
+        const bool owned = port >= 0x400 && port < 0x420;
+        if (owned && m_notes.empty()) {
+            m_notes.push_back("Port 0400-041f claimed by i801_smbus, not used");
+        }
+        return owned;
+    }
+    sim::SimMachine& m_sim;
+    std::vector<std::string> m_notes;
+};
+
+TEST(StartHardwareAccess, DriverOwnedSmbusHostIsLoggedAndTreatedAsEmpty)
+{
+    testing::SimBench bench(testing::IntelBoard(R"("smbus": [{"address": "0x48", "model": "LM75"}])"));
+    DriverOwnedSmbus ports(*bench.Sim);
+    platform::Platform platform{ports, *bench.Sim, *bench.Sim, bench.Store, bench.Files, *bench.Sim};
+    core::MonitorState state(platform);
+    state.ProgramPath = "/sim";
+    state.SetDefaultSettings();
+    state.Log().OpenLog("/sim/owned.txt", true);
+    HardwareEngine engine(state);
+    engine.CreateBusMutexes();
+    ASSERT_TRUE(engine.StartHardwareAccess());
+    EXPECT_FALSE(engine.SearchChips({}));
+    const std::string log = bench.Files.Text("/sim/owned.txt");
+    EXPECT_NE(log.find("Sensors I/O init successful (iopl)"), std::string::npos);
+    EXPECT_NE(log.find("SMB address=0400\r\n"), std::string::npos);
+    EXPECT_TRUE(log.ends_with("Port 0400-041f claimed by i801_smbus, not used\r\n")) << log;
+    EXPECT_EQ(state.Chips.ChipCount, 0);
+}
+
+} // namespace
+} // namespace calventa::hardware
