@@ -3,8 +3,10 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "platform/linux/linux_disk_platform.h"
 #include "platform/linux/linux_file_system.h"
 #include "platform/linux/linux_platform.h"
+#include "platform/sim/sim_disks.h"
 #include "platform/sim/sim_machine.h"
 
 namespace calventa::app {
@@ -18,9 +20,12 @@ class LinuxHost final : public MachineHost
 public:
     platform::Platform& Get() override { return m_platform.Get(); }
     sim::SimMachine* Sim() override { return nullptr; }
+    platform::DiskPlatform& Disks() override { return m_disks.Get(); }
+    sim::SimDisks* SimDrives() override { return nullptr; }
 
 private:
     LinuxPlatform m_platform;
+    LinuxDiskPlatform m_disks;
 };
 
 // A board stands in for the hardware; files stay real. Its program store lives in
@@ -31,7 +36,8 @@ public:
     explicit BoardHost(std::unique_ptr<sim::SimMachine> machine)
         : m_sim(std::move(machine)), m_paths(LinuxPaths::FromEnvironment()),
           m_store(StoreRoot(), AutostartDirectory(), [this] { return m_sim->ExecutablePath(); }),
-          m_platform{*m_sim, *m_sim, *m_sim, m_store, m_files, *m_sim}
+          m_platform{*m_sim, *m_sim, *m_sim, m_store, m_files, *m_sim}, m_simDisks(m_sim->Board()),
+          m_services(ServiceManagerFor(LinuxDiskPaths::FromEnvironment())), m_disks{m_simDisks, m_services}
     {
         LinuxSystemFacts realFacts(m_paths.programDirectory);
         m_sim->SetDefaultProgramDirectory(realFacts.DefaultProgramDirectory());
@@ -48,6 +54,8 @@ public:
 
     platform::Platform& Get() override { return m_platform; }
     sim::SimMachine* Sim() override { return m_sim.get(); }
+    platform::DiskPlatform& Disks() override { return m_disks; }
+    sim::SimDisks* SimDrives() override { return &m_simDisks; }
 
 private:
     std::string TemporaryRoot()
@@ -83,6 +91,11 @@ private:
     FileProgramStore m_store;
     LinuxFileSystem m_files;
     platform::Platform m_platform;
+    // The board's disks; the disk service is the real one, which a test may run on the same
+    // board with $CALVENTA_SERVICE_SOCKET and $CALVENTA_REGISTRY_ROOT.
+    sim::SimDisks m_simDisks;
+    SocketServiceManager m_services;
+    platform::DiskPlatform m_disks;
 };
 
 } // namespace

@@ -3,10 +3,12 @@
 #include <memory>
 #include <string>
 
+#include "platform/disk_platform.h"
 #include "platform/platform.h"
 
 namespace calventa::sim {
 class SimMachine;
+class SimDisks;
 }
 
 namespace calventa::app {
@@ -20,6 +22,11 @@ public:
     virtual platform::Platform& Get() = 0;
     // The simulated machine, or nullptr on real hardware.
     virtual sim::SimMachine* Sim() = 0;
+    // The drives and the disk service of the same machine: a board's disks with the disk
+    // service client, or the real drives and service.
+    virtual platform::DiskPlatform& Disks() = 0;
+    // The board's disks, or nullptr on real hardware.
+    virtual sim::SimDisks* SimDrives() = 0;
 
     // On refusal of the board file: nullptr and a one-line error.
     static std::unique_ptr<MachineHost> FromEnvironment(std::string& error);

@@ -1,0 +1,132 @@
+#include "disks/disk_reader.h"
+
+#include <algorithm>
+
+#include "disks/smart_commands.h"
+
+namespace calventa::disks {
+
+DiskReader::DiskReader(platform::SmartDevices& devices) : m_devices(devices) {}
+
+DiskReader::~DiskReader()
+{
+    Close();
+}
+
+void DiskReader::UseSmartVsd(std::unique_ptr<platform::SmartDevice> smartVsd)
+{
+    CloseDrives();
+    m_smartVsd = std::move(smartVsd);
+}
+
+bool DiskReader::ScanDisks(core::DiskTable& table)
+{
+    table.DriveCount = 0;
+    table.DiskCount = 0;
+    if (m_smartVsd) {
+        for (uint8_t drive = 0; drive < platform::kMaxPhysicalDrives; ++drive) {
+            if (ProbeDrive(*m_smartVsd, drive, table)) {
+                break;
+            }
+        }
+        return table.DiskCount > 0;
+    }
+
+    CloseDrives();
+    for (uint8_t drive = 0; drive < platform::kMaxPhysicalDrives; ++drive) {
+        platform::DriveOpenResult opened = m_devices.OpenPhysicalDrive(drive);
+        if (!opened.device) {
+            continue;
+        }
+        // A drive that is not listed has its handle closed at once.
+        if (ProbeDrive(*opened.device, drive, table)) {
+            m_drives[drive] = std::move(opened.device);
+        }
+    }
+    return table.DiskCount > 0;
+}
+
+bool DiskReader::ProbeDrive(platform::SmartDevice& device, uint8_t drive, core::DiskTable& table)
+{
+    const size_t entry = table.DiskCount;
+    if (entry >= core::kMaxDisks) {
+        return false;
+    }
+    platform::SmartDataPage page{};
+    if (!device.SendSmartCommand(EnableSmartCommand(drive), page) ||
+        !device.SendSmartCommand(IdentifyDeviceCommand(drive), page)) {
+        return false;
+    }
+    // The strings go into the entry before the drive has passed every step; a drive that
+    // fails later leaves them there for the next listed disk to overwrite.
+    IdentityStrings identity = ReadIdentityStrings(page);
+    table.Model[entry] = std::move(identity.model);
+    table.Serial[entry] = std::move(identity.serial);
+    table.Firmware[entry] = std::move(identity.firmware);
+    if (!ReadTemperature(device, drive, table)) {
+        return false;
+    }
+    table.DriveNumbers[table.DriveCount] = drive;
+    ++table.DriveCount;
+    ++table.DiskCount;
+    return true;
+}
+
+bool DiskReader::ReadTemperature(platform::SmartDevice& device, uint8_t drive, core::DiskTable& table)
+{
+    platform::SmartDataPage page{};
+    if (!device.SendSmartCommand(ReadSmartDataCommand(drive), page)) {
+        return false;
+    }
+    const std::optional<int32_t> temperature = FindTemperatureAttribute(page);
+    if (!temperature) {
+        return false;
+    }
+    table.Temperature[table.DiskCount] = *temperature;
+    return true;
+}
+
+ReadEntries DiskReader::ReadDiskTemperatures(core::DiskTable& table)
+{
+    ReadEntries read{};
+    // The count may come from an image; entries beyond the table do not exist.
+    const uint8_t count = std::min<uint8_t>(table.DriveCount, core::kMaxDisks);
+    for (uint8_t entry = 0; entry < count; ++entry) {
+        table.DiskCount = entry;
+        const uint8_t drive = table.DriveNumbers[entry];
+        platform::SmartDevice* device = DeviceFor(drive);
+        if (device != nullptr && ReadTemperature(*device, drive, table)) {
+            read[entry] = true;
+        }
+    }
+    table.DiskCount = count;
+    return read;
+}
+
+platform::SmartDevice* DiskReader::DeviceFor(uint8_t drive)
+{
+    if (drive >= platform::kMaxPhysicalDrives) {
+        return nullptr;
+    }
+    return m_smartVsd ? m_smartVsd.get() : m_drives[drive].get();
+}
+
+bool DiskReader::DriveOpen(int drive) const
+{
+    return drive >= 0 && drive < platform::kMaxPhysicalDrives && m_drives[static_cast<size_t>(drive)] != nullptr;
+}
+
+void DiskReader::CloseDrives()
+{
+    for (auto& drive : m_drives) {
+        drive.reset();
+    }
+}
+
+void DiskReader::Close()
+{
+    CloseDrives();
+    m_smartVsd.reset();
+}
+
+} // namespace calventa::disks

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+#include "core/disk_table.h"
+#include "platform/smart_device.h"
+
+namespace calventa::disks {
+
+// Which entries of the table got a temperature in one read pass.
+using ReadEntries = std::array<bool, core::kMaxDisks>;
+
+// Sends the S.M.A.R.T. commands to the disks themselves: either one handle per physical
+// drive (direct access), or the Windows 9x driver's one handle for all drives. Used by the
+// monitor when it may open the drives and by the disk service, which always may.
+class DiskReader
+{
+public:
+    explicit DiskReader(platform::SmartDevices& devices);
+    ~DiskReader();
+    DiskReader(const DiskReader&) = delete;
+    DiskReader& operator=(const DiskReader&) = delete;
+
+    // From now on every command goes through the 9x driver's handle.
+    void UseSmartVsd(std::unique_ptr<platform::SmartDevice> smartVsd);
+    bool UsesSmartVsd() const { return m_smartVsd != nullptr; }
+
+    // Lists the disks that answer enable, identify and read data and carry attribute 194,
+    // from drive 0 up. Directly every such drive is listed and its handle kept (handles of
+    // an earlier scan are closed first); through the 9x driver only the first one. True when
+    // a disk was listed.
+    bool ScanDisks(core::DiskTable& table);
+
+    // Reads attribute 194 of every listed drive into its entry, without corrections. While
+    // it runs DiskCount is the entry being read; afterwards it equals DriveCount again. A
+    // drive that fails keeps its previous temperature.
+    ReadEntries ReadDiskTemperatures(core::DiskTable& table);
+
+    // Closes every handle, the 9x driver's included.
+    void Close();
+
+    // Whether the handle of physical drive n is open and kept.
+    bool DriveOpen(int drive) const;
+
+private:
+    bool ProbeDrive(platform::SmartDevice& device, uint8_t drive, core::DiskTable& table);
+    bool ReadTemperature(platform::SmartDevice& device, uint8_t drive, core::DiskTable& table);
+    platform::SmartDevice* DeviceFor(uint8_t drive);
+    void CloseDrives();
+
+    platform::SmartDevices& m_devices;
+    std::unique_ptr<platform::SmartDevice> m_smartVsd;
+    std::array<std::unique_ptr<platform::SmartDevice>, platform::kMaxPhysicalDrives> m_drives;
+};
+
+} // namespace calventa::disks

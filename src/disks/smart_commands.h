@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "platform/smart_device.h"
+
+namespace calventa::disks {
+
+// ATA command register values.
+inline constexpr uint8_t kAtaSmart = 0xB0;              // S.M.A.R.T. feature set
+inline constexpr uint8_t kAtaIdentifyDevice = 0xEC;     //
+inline constexpr uint8_t kSmartEnableOperations = 0xD8; // features of "enable"
+inline constexpr uint8_t kSmartReadData = 0xD0;         // features of "read data"
+inline constexpr uint8_t kSmartCylinderLow = 0x4F;      // the S.M.A.R.T. signature in the cylinder registers
+inline constexpr uint8_t kSmartCylinderHigh = 0xC2;
+
+// IDENTIFY DEVICE text fields: byte offset and length within the page.
+inline constexpr size_t kIdentifySerialOffset = 20;
+inline constexpr size_t kIdentifySerialLength = 20;
+inline constexpr size_t kIdentifyFirmwareOffset = 46;
+inline constexpr size_t kIdentifyFirmwareLength = 8;
+inline constexpr size_t kIdentifyModelOffset = 54;
+inline constexpr size_t kIdentifyModelLength = 40;
+
+// The S.M.A.R.T. data page's attribute table.
+inline constexpr size_t kAttributeTableOffset = 2;
+inline constexpr size_t kAttributeEntrySize = 12;
+inline constexpr size_t kAttributeEntries = 42;
+inline constexpr size_t kAttributeRawLowByte = 5; // within an entry
+inline constexpr uint8_t kTemperatureAttribute = 194;
+
+// 0xA0 for an even drive number, 0xB0 for an odd one: the drive-select bit follows the
+// number's parity, as master and slave of one channel.
+uint8_t DriveHeadFor(uint8_t driveNumber);
+
+platform::SmartCommand EnableSmartCommand(uint8_t driveNumber);
+platform::SmartCommand IdentifyDeviceCommand(uint8_t driveNumber);
+platform::SmartCommand ReadSmartDataCommand(uint8_t driveNumber);
+
+struct IdentityStrings
+{
+    std::string model;
+    std::string serial;
+    std::string firmware;
+};
+
+// An ATA text field: two characters per little-endian word, the first in the high byte.
+// Trailing blanks are cut; a field of blanks only is empty. Bytes beyond the page are never
+// read: a field that does not fit gives what fits.
+std::string AtaString(const platform::SmartDataPage& page, size_t offset, size_t length);
+IdentityStrings ReadIdentityStrings(const platform::SmartDataPage& identify);
+
+// The raw low byte of attribute 194 as a signed temperature, from the first of the 42
+// entries that carries that identifier; nullopt when none does.
+std::optional<int32_t> FindTemperatureAttribute(const platform::SmartDataPage& smartData);
+
+} // namespace calventa::disks

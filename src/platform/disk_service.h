@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace calventa::platform {
+
+// The disk service reads the disks for users who may not open them. It is asked for work
+// with two user-defined control codes and answers through the program key's "sysdata".
+inline constexpr const char* kDiskServiceName = "calventasvc";
+inline constexpr uint32_t kDiskScanControl = 234;        // list the disks
+inline constexpr uint32_t kDiskTemperatureControl = 235; // read their temperatures again
+
+// System error numbers a control request can fail with; the user sees them in decimal.
+inline constexpr uint32_t kErrorAccessDenied = 5;
+inline constexpr uint32_t kErrorInvalidData = 13;
+inline constexpr uint32_t kErrorWriteFault = 29;
+inline constexpr uint32_t kErrorBrokenPipe = 109;
+inline constexpr uint32_t kErrorInvalidServiceControl = 1052;
+inline constexpr uint32_t kErrorServiceRequestTimeout = 1053;
+inline constexpr uint32_t kErrorServiceNotActive = 1062;
+
+// Service states with the values of the service manager's status record.
+enum class ServiceState : uint32_t {
+    Stopped = 1,
+    StartPending = 2,
+    StopPending = 3,
+    Running = 4,
+    ContinuePending = 5,
+    PausePending = 6,
+    Paused = 7,
+};
+
+// An opened service. Closed when destroyed.
+class ServiceHandle
+{
+public:
+    virtual ~ServiceHandle() = default;
+    // nullopt when the state cannot be queried.
+    virtual std::optional<ServiceState> QueryStatus() = 0;
+    // Delivers a user-defined control code and returns once the service has handled it.
+    // False, with the system's error number, when it was not delivered or was refused.
+    virtual bool Control(uint32_t code, uint32_t& error) = 0;
+};
+
+// A connection to the service manager. Closed when destroyed.
+class ServiceManagerConnection
+{
+public:
+    virtual ~ServiceManagerConnection() = default;
+    // nullptr when no service of that name is installed.
+    virtual std::unique_ptr<ServiceHandle> OpenService(const std::string& name) = 0;
+};
+
+class ServiceManager
+{
+public:
+    virtual ~ServiceManager() = default;
+    // nullptr when the manager cannot be reached.
+    virtual std::unique_ptr<ServiceManagerConnection> Connect() = 0;
+};
+
+} // namespace calventa::platform

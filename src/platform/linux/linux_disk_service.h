@@ -1,0 +1,48 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "platform/disk_service.h"
+
+namespace calventa::platform::linux_backend {
+
+inline constexpr const char* kDefaultServiceSocket = "/run/calventa/calventasvc.sock";
+inline constexpr const char* kDefaultUnitDirectory = "/etc/systemd/system";
+inline constexpr const char* kDiskServiceUnitName = "calventasvc.service";
+
+// The disk service's socket carries one message each way (SOCK_SEQPACKET): the request is
+// the control code, the reply 0 once "sysdata" is written or the error number of a refusal.
+// Both are 32-bit little-endian.
+inline constexpr size_t kServiceMessageSize = 4;
+using ServiceMessage = std::array<uint8_t, kServiceMessageSize>;
+ServiceMessage EncodeServiceMessage(uint32_t value);
+// nullopt unless exactly one message of the right size.
+std::optional<uint32_t> DecodeServiceMessage(std::span<const uint8_t> bytes);
+
+struct ServiceClientTimeouts
+{
+    uint32_t connectMs = 2000;
+    uint32_t replyMs = 60000; // a scan of eight slow drives
+};
+
+// The service manager on Linux: the disk service counts as installed when its systemd unit
+// is in the unit directory or its socket exists (a daemon started by hand), and as running
+// when the socket accepts a connection. A control code is one request on the socket.
+class SocketServiceManager final : public ServiceManager
+{
+public:
+    SocketServiceManager(std::string socketPath, std::string unitDirectory, ServiceClientTimeouts timeouts = {});
+
+    std::unique_ptr<ServiceManagerConnection> Connect() override;
+
+private:
+    std::string m_socketPath;
+    std::string m_unitDirectory;
+    ServiceClientTimeouts m_timeouts;
+};
+
+} // namespace calventa::platform::linux_backend

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "platform/smart_device.h"
+
+namespace calventa::platform::linux_backend {
+
+inline constexpr const char* kDefaultDrivePrefix = "/dev/sd"; // drive n is this plus 'a' + n
+inline constexpr uint32_t kDefaultSmartTimeoutMs = 10000;
+
+using AtaPassThroughCdb = std::array<uint8_t, 16>;
+
+// The SCSI ATA PASS-THROUGH(16) command block that carries exactly the command's task-file
+// registers: PIO data-in of one 512-byte block for the commands that return a page,
+// non-data otherwise.
+AtaPassThroughCdb BuildAtaPassThrough16(const SmartCommand& command);
+
+// What SG_IO reported about one command.
+struct SgIoOutcome
+{
+    uint8_t scsiStatus = 0;
+    uint16_t hostStatus = 0;
+    uint16_t driverStatus = 0;
+    std::span<const uint8_t> sense; // the bytes the driver wrote
+};
+
+// Whether the drive completed the ATA command: good SCSI status, or the "ATA pass-through
+// information available" report whose returned ATA status shows neither error nor fault.
+bool AtaPassThroughSucceeded(const SgIoOutcome& outcome);
+
+// How a failed open of a drive is reported to the monitor.
+DriveOpenError DriveOpenErrorOf(int errnoValue);
+
+// The device path of physical drive n: /dev/sda … /dev/sdh.
+std::string DrivePath(const std::string& prefix, int drive);
+
+// Physical drives as /dev/sd[a-h], S.M.A.R.T. commands sent with SG_IO. Linux has no
+// Windows 9x driver: OpenSmartVsd always fails.
+class LinuxSmartDevices final : public SmartDevices
+{
+public:
+    explicit LinuxSmartDevices(std::string drivePrefix = kDefaultDrivePrefix,
+                               uint32_t commandTimeoutMs = kDefaultSmartTimeoutMs);
+
+    DriveOpenResult OpenPhysicalDrive(int drive) override;
+    std::unique_ptr<SmartDevice> OpenSmartVsd() override;
+    std::string SystemDirectory() override;
+    bool CopyFile(const std::string& source, const std::string& destination) override;
+
+private:
+    std::string m_drivePrefix;
+    uint32_t m_commandTimeoutMs;
+};
+
+} // namespace calventa::platform::linux_backend

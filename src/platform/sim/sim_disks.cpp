@@ -1,0 +1,301 @@
+#include "platform/sim/sim_disks.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+namespace calventa::sim {
+
+namespace {
+
+constexpr uint8_t kSmartCommand = 0xB0;
+constexpr uint8_t kIdentifyCommand = 0xEC;
+constexpr uint8_t kEnableFeature = 0xD8;
+constexpr uint8_t kReadDataFeature = 0xD0;
+constexpr uint8_t kTemperatureAttribute = 194;
+constexpr size_t kAttributeTable = 2;
+constexpr size_t kAttributeEntrySize = 12;
+constexpr size_t kAttributeEntries = 42;
+constexpr std::string_view kDriverFileName = "smartvsd.vxd";
+
+// Attributes a drive lists besides the temperature; 190 is the airflow temperature, which
+// the monitor must not take for attribute 194.
+constexpr std::array<uint8_t, 14> kOtherAttributes = {1, 3, 4, 5, 7, 9, 10, 12, 190, 192, 193, 196, 197, 199};
+
+enum class CommandKind { Enable, Identify, ReadData, Unknown };
+
+CommandKind Classify(const platform::SmartCommand& c, int drive)
+{
+    const auto& r = c.registers;
+    const uint8_t driveHead = static_cast<uint8_t>(0xA0 | ((drive & 1) << 4));
+    if (c.driveNumber != drive || r.sectorCount != 1 || r.sectorNumber != 1 || r.driveHead != driveHead) {
+        return CommandKind::Unknown;
+    }
+    const bool smartSignature = r.cylinderLow == 0x4F && r.cylinderHigh == 0xC2;
+    if (c.controlCode == platform::kSmartSendDriveCommand && c.bufferSize == 0 &&
+        c.outputLength == platform::kSmartStatusOutputLength && r.command == kSmartCommand &&
+        r.features == kEnableFeature && smartSignature) {
+        return CommandKind::Enable;
+    }
+    if (c.controlCode != platform::kSmartRcvDriveData || c.bufferSize != platform::kSmartDataSize ||
+        c.outputLength != platform::kSmartDataOutputLength) {
+        return CommandKind::Unknown;
+    }
+    if (r.command == kIdentifyCommand && r.features == 0 && r.cylinderLow == 0 && r.cylinderHigh == 0) {
+        return CommandKind::Identify;
+    }
+    if (r.command == kSmartCommand && r.features == kReadDataFeature && smartSignature) {
+        return CommandKind::ReadData;
+    }
+    return CommandKind::Unknown;
+}
+
+// ATA text: blank padded, two characters per little-endian word, the first in the high byte.
+void PutAtaString(platform::SmartDataPage& page, size_t offset, size_t length, const std::string& text)
+{
+    for (size_t i = 0; i < length; ++i) {
+        const char c = i < text.size() ? text[i] : ' ';
+        page[offset + (i ^ 1)] = static_cast<uint8_t>(c);
+    }
+}
+
+void PutWord(platform::SmartDataPage& page, size_t word, uint16_t value)
+{
+    page[2 * word] = static_cast<uint8_t>(value);
+    page[2 * word + 1] = static_cast<uint8_t>(value >> 8);
+}
+
+} // namespace
+
+struct SimDisks::State
+{
+    BoardSpec board;
+    DiskRights rights = DiskRights::User;
+    bool smartVsdLoaded = false;
+    bool copyFails = false;
+    bool loadsOnCopy = true;
+    std::string systemDirectory = "/windows/system";
+    std::vector<std::pair<std::string, std::string>> copies;
+    std::vector<SimDiskCommand> commands;
+    int nextHandle = 1;
+    int openHandles = 0;
+    int driveOpens = 0;
+
+    DiskSpec* Find(int drive)
+    {
+        auto it = std::find_if(board.disks.begin(), board.disks.end(),
+                               [drive](const DiskSpec& d) { return d.drive == drive; });
+        return it == board.disks.end() ? nullptr : &*it;
+    }
+
+    // One command to one drive; the page is filled only on success.
+    bool Answer(int drive, const platform::SmartCommand& command, platform::SmartDataPage& data)
+    {
+        const DiskSpec* disk = Find(drive);
+        if (disk == nullptr) {
+            return false;
+        }
+        switch (Classify(command, drive)) {
+        case CommandKind::Enable:
+            return disk->smart;
+        case CommandKind::Identify:
+            data = SimDisks::IdentifyPage(*disk);
+            return true;
+        case CommandKind::ReadData:
+            if (!disk->smart) {
+                return false;
+            }
+            data = SimDisks::SmartDataPage(*disk);
+            return true;
+        case CommandKind::Unknown:
+            break;
+        }
+        return false;
+    }
+};
+
+namespace {
+
+class SimSmartDevice final : public platform::SmartDevice
+{
+public:
+    // drive < 0: the 9x driver, which takes the drive from each command.
+    SimSmartDevice(std::shared_ptr<SimDisks::State> state, int drive)
+        : m_state(std::move(state)), m_drive(drive), m_handle(m_state->nextHandle++)
+    {
+        ++m_state->openHandles;
+    }
+    ~SimSmartDevice() override { --m_state->openHandles; }
+
+    bool SendSmartCommand(const platform::SmartCommand& command, platform::SmartDataPage& data) override
+    {
+        const bool smartVsd = m_drive < 0;
+        // The 9x driver stops answering once it is unloaded.
+        const int drive = smartVsd ? command.driveNumber : m_drive;
+        const bool ok = (!smartVsd || m_state->smartVsdLoaded) && m_state->Answer(drive, command, data);
+        m_state->commands.push_back({m_handle, drive, smartVsd, command, ok});
+        return ok;
+    }
+
+private:
+    std::shared_ptr<SimDisks::State> m_state;
+    int m_drive;
+    int m_handle;
+};
+
+} // namespace
+
+SimDisks::SimDisks(const BoardSpec& board, DiskRights rights) : m_state(std::make_shared<State>())
+{
+    m_state->board = board;
+    m_state->rights = rights;
+    m_state->smartVsdLoaded = board.family == platform::PlatformFamily::Windows9x;
+}
+
+SimDisks::~SimDisks() = default;
+
+platform::DriveOpenResult SimDisks::OpenPhysicalDrive(int drive)
+{
+    platform::DriveOpenResult result;
+    if (drive == 0 && m_state->rights == DiskRights::User) {
+        if (m_state->board.diskAccess == DiskAccess::Denied) {
+            result.error = platform::DriveOpenError::AccessDenied;
+            return result;
+        }
+        if (m_state->board.diskAccess == DiskAccess::Absent) {
+            result.error = platform::DriveOpenError::NotFound;
+            return result;
+        }
+    }
+    if (m_state->Find(drive) == nullptr) {
+        result.error = platform::DriveOpenError::NotFound;
+        return result;
+    }
+    ++m_state->driveOpens;
+    result.device = std::make_unique<SimSmartDevice>(m_state, drive);
+    return result;
+}
+
+std::unique_ptr<platform::SmartDevice> SimDisks::OpenSmartVsd()
+{
+    if (!m_state->smartVsdLoaded) {
+        return nullptr;
+    }
+    return std::make_unique<SimSmartDevice>(m_state, -1);
+}
+
+std::string SimDisks::SystemDirectory()
+{
+    return m_state->systemDirectory;
+}
+
+bool SimDisks::CopyFile(const std::string& source, const std::string& destination)
+{
+    if (m_state->copyFails) {
+        return false;
+    }
+    m_state->copies.emplace_back(source, destination);
+    const bool isDriver =
+        destination.size() >= kDriverFileName.size() &&
+        destination.compare(destination.size() - kDriverFileName.size(), kDriverFileName.size(), kDriverFileName) == 0;
+    if (isDriver && m_state->loadsOnCopy) {
+        m_state->smartVsdLoaded = true;
+    }
+    return true;
+}
+
+DiskSpec* SimDisks::Disk(int drive)
+{
+    return m_state->Find(drive);
+}
+
+void SimDisks::SetSmartVsdLoaded(bool loaded)
+{
+    m_state->smartVsdLoaded = loaded;
+}
+
+void SimDisks::SetDriverCopyFails(bool fails)
+{
+    m_state->copyFails = fails;
+}
+
+void SimDisks::SetDriverLoadsOnCopy(bool loads)
+{
+    m_state->loadsOnCopy = loads;
+}
+
+void SimDisks::SetSystemDirectory(std::string directory)
+{
+    m_state->systemDirectory = std::move(directory);
+}
+
+const std::vector<std::pair<std::string, std::string>>& SimDisks::Copies() const
+{
+    return m_state->copies;
+}
+
+const std::vector<SimDiskCommand>& SimDisks::Commands() const
+{
+    return m_state->commands;
+}
+
+void SimDisks::ClearCommands()
+{
+    m_state->commands.clear();
+}
+
+int SimDisks::OpenHandles() const
+{
+    return m_state->openHandles;
+}
+
+int SimDisks::DriveOpens() const
+{
+    return m_state->driveOpens;
+}
+
+platform::SmartDataPage SimDisks::IdentifyPage(const DiskSpec& disk)
+{
+    platform::SmartDataPage page{};
+    PutWord(page, 0, 0x0040); // fixed disk
+    PutAtaString(page, 20, 20, disk.serial);
+    PutAtaString(page, 46, 8, disk.firmware);
+    PutAtaString(page, 54, 40, disk.model);
+    PutWord(page, 82, 0x0001); // S.M.A.R.T. supported
+    PutWord(page, 85, 0x0001); // and enabled
+    return page;
+}
+
+platform::SmartDataPage SimDisks::SmartDataPage(const DiskSpec& disk)
+{
+    platform::SmartDataPage page{};
+    PutWord(page, 0, 0x0010); // data structure revision
+    size_t other = 0;
+    for (size_t entry = 0; entry < kAttributeEntries; ++entry) {
+        uint8_t* e = page.data() + kAttributeTable + entry * kAttributeEntrySize;
+        if (static_cast<int>(entry) == disk.attributeEntry) {
+            e[0] = kTemperatureAttribute;
+            e[1] = 0x22;
+            e[3] = 100;
+            e[4] = 100;
+            e[5] = static_cast<uint8_t>(disk.temperature & 0xFF);
+            e[7] = 20; // lowest seen
+            e[9] = 55; // highest seen
+        } else if (other < kOtherAttributes.size()) {
+            e[0] = kOtherAttributes[other++];
+            e[1] = 0x0B;
+            e[3] = 100;
+            e[4] = 100;
+            e[5] = e[0] == 190 ? 33 : 0;
+        }
+    }
+    uint8_t sum = 0;
+    for (size_t i = 0; i + 1 < page.size(); ++i) {
+        sum = static_cast<uint8_t>(sum + page[i]);
+    }
+    page.back() = static_cast<uint8_t>(0x100 - sum); // the page sums to zero
+    return page;
+}
+
+} // namespace calventa::sim

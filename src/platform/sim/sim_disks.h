@@ -1,0 +1,73 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/sim/board_file.h"
+#include "platform/smart_device.h"
+
+namespace calventa::sim {
+
+// Who opens the drives. The board's disk_access describes the monitor run by a user; the
+// disk service runs as root and opens every drive the board has.
+enum class DiskRights { User, Service };
+
+// One command as a simulated drive received it.
+struct SimDiskCommand
+{
+    int handle = 0; // which opened device it went through, counted from 1 per SimDisks
+    int drive = 0;  // the drive that answered, or the command's drive number through SMARTVSD
+    bool smartVsd = false;
+    platform::SmartCommand command;
+    bool succeeded = false;
+};
+
+// The board's disks as S.M.A.R.T. devices. A drive answers exactly the three commands the
+// monitor sends (enable, identify, read data) with their register values and fails every
+// other command; "smart": false fails the S.M.A.R.T. ones. On the 9x family the
+// S.M.A.R.T. driver is loaded from the start; elsewhere only after SetSmartVsdLoaded or a
+// copy of the driver file. Devices handed out may outlive this object.
+class SimDisks final : public platform::SmartDevices
+{
+public:
+    explicit SimDisks(const BoardSpec& board, DiskRights rights = DiskRights::User);
+    ~SimDisks() override;
+    SimDisks(const SimDisks&) = delete;
+    SimDisks& operator=(const SimDisks&) = delete;
+
+    // platform::SmartDevices
+    platform::DriveOpenResult OpenPhysicalDrive(int drive) override;
+    std::unique_ptr<platform::SmartDevice> OpenSmartVsd() override;
+    std::string SystemDirectory() override;
+    bool CopyFile(const std::string& source, const std::string& destination) override;
+
+    // The board disk of physical drive n, changeable while the machine runs; nullptr when
+    // the board has none there.
+    DiskSpec* Disk(int drive);
+
+    // 9x driver knobs. A successful copy of a file named smartvsd.vxd loads the driver
+    // unless SetDriverLoadsOnCopy(false).
+    void SetSmartVsdLoaded(bool loaded);
+    void SetDriverCopyFails(bool fails);
+    void SetDriverLoadsOnCopy(bool loads);
+    void SetSystemDirectory(std::string directory);
+    const std::vector<std::pair<std::string, std::string>>& Copies() const;
+
+    const std::vector<SimDiskCommand>& Commands() const;
+    void ClearCommands();
+    int OpenHandles() const; // devices handed out and not yet closed
+    int DriveOpens() const;  // successful OpenPhysicalDrive calls
+
+    // The pages a board disk answers with.
+    static platform::SmartDataPage IdentifyPage(const DiskSpec& disk);
+    static platform::SmartDataPage SmartDataPage(const DiskSpec& disk);
+
+    struct State;
+
+private:
+    std::shared_ptr<State> m_state;
+};
+
+} // namespace calventa::sim

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace calventa::platform {
+
+// Control codes of the disk driver's S.M.A.R.T. interface.
+inline constexpr uint32_t kSmartSendDriveCommand = 0x7C084; // command without data
+inline constexpr uint32_t kSmartRcvDriveData = 0x7C088;     // command returning one 512-byte page
+inline constexpr size_t kSmartDataSize = 512;
+inline constexpr uint32_t kSmartInputLength = 32;        // the input block as passed to the driver
+inline constexpr uint32_t kSmartStatusOutputLength = 16; // output block: status header only
+inline constexpr uint32_t kSmartDataOutputLength = 528;  // status header and the data page
+inline constexpr int kMaxPhysicalDrives = 8;
+
+// The ATA task-file registers of one command, as the drive receives them.
+struct IdeRegisters
+{
+    uint8_t features = 0;
+    uint8_t sectorCount = 0;
+    uint8_t sectorNumber = 0;
+    uint8_t cylinderLow = 0;
+    uint8_t cylinderHigh = 0;
+    uint8_t driveHead = 0;
+    uint8_t command = 0;
+
+    bool operator==(const IdeRegisters&) const = default;
+};
+
+// One S.M.A.R.T. command: every field the program sets in the driver's input block.
+struct SmartCommand
+{
+    uint32_t controlCode = 0;
+    uint32_t bufferSize = 0; // 0 or 512
+    IdeRegisters registers;
+    uint8_t driveNumber = 0;   // physical drive 0..7
+    uint32_t outputLength = 0; // 16 or 528
+
+    bool ReturnsData() const { return outputLength == kSmartDataOutputLength; }
+    bool operator==(const SmartCommand&) const = default;
+};
+
+using SmartDataPage = std::array<uint8_t, kSmartDataSize>;
+
+// An opened physical drive, or the Windows 9x S.M.A.R.T. driver that reaches every drive by
+// the drive number of the command. Closed when destroyed.
+class SmartDevice
+{
+public:
+    virtual ~SmartDevice() = default;
+    // False when the driver refused the command; the status registers it returns are not
+    // looked at. A command that returns data fills the page on success only.
+    virtual bool SendSmartCommand(const SmartCommand& command, SmartDataPage& data) = 0;
+};
+
+enum class DriveOpenError {
+    None,
+    AccessDenied, // the system's "access denied" (error 5): the user may not open drives
+    NotFound,     // no such drive
+    Other,
+};
+
+struct DriveOpenResult
+{
+    std::unique_ptr<SmartDevice> device; // nullptr on failure
+    DriveOpenError error = DriveOpenError::None;
+};
+
+// The machine's disks as S.M.A.R.T. devices.
+class SmartDevices
+{
+public:
+    virtual ~SmartDevices() = default;
+    // Physical drive n (0..7) for reading and writing, shared with other openers.
+    virtual DriveOpenResult OpenPhysicalDrive(int drive) = 0;
+    // Windows 9x: the S.M.A.R.T. driver's device; nullptr while the driver is not loaded.
+    virtual std::unique_ptr<SmartDevice> OpenSmartVsd() = 0;
+    // Where the 9x driver file has to be copied from the program's drv folder.
+    virtual std::string SystemDirectory() = 0;
+    // Copies a file, replacing the destination; false when nothing was copied.
+    virtual bool CopyFile(const std::string& source, const std::string& destination) = 0;
+};
+
+} // namespace calventa::platform

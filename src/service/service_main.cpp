@@ -1,0 +1,144 @@
+// calventasvc: the disk service. Without arguments it serves on its socket until SIGTERM;
+// --install / --uninstall register and remove its systemd unit (--silent: no output).
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "platform/linux/file_program_store.h"
+#include "platform/linux/linux_disk_platform.h"
+#include "platform/linux/linux_system_facts.h"
+#include "platform/sim/sim_disks.h"
+#include "service/disk_service_daemon.h"
+#include "service/service_unit.h"
+
+namespace {
+
+using namespace calventa;
+using platform::linux_backend::LinuxDiskPaths;
+
+constexpr const char* kUsage = "usage: calventasvc [--install | --uninstall] [--silent]\n";
+
+std::string EnvironmentOr(const char* name, const char* fallback)
+{
+    const char* value = std::getenv(name);
+    return value != nullptr && value[0] != '\0' ? value : fallback;
+}
+
+service::UnitInstallation InstallationFromEnvironment()
+{
+    service::UnitInstallation installation;
+    installation.unitDirectory = LinuxDiskPaths::FromEnvironment().unitDirectory;
+    // CALVENTA_SYSTEMCTL replaces the command (tests point it at a recorder); set but empty,
+    // no command runs.
+    const char* systemctl = std::getenv("CALVENTA_SYSTEMCTL");
+    if (systemctl == nullptr) {
+        installation.systemctl = {"systemctl"};
+    } else if (*systemctl != '\0') {
+        installation.systemctl = {systemctl};
+    }
+    installation.executablePath = platform::linux_backend::LinuxSystemFacts("").ExecutablePath();
+    return installation;
+}
+
+int RunUnitCommand(bool install, bool silent)
+{
+    const service::UnitInstallation installation = InstallationFromEnvironment();
+    std::string error;
+    const bool ok =
+        install ? service::InstallDiskService(installation, error) : service::UninstallDiskService(installation, error);
+    if (!silent) {
+        if (ok) {
+            std::printf("calventasvc: %s\n", install ? "installed" : "uninstalled");
+        } else {
+            std::fprintf(stderr, "calventasvc: %s\n", error.c_str());
+        }
+    }
+    return ok ? 0 : 1;
+}
+
+// SIGTERM and SIGINT arrive as a readable descriptor, so the serving loop sleeps in one poll.
+int StopSignals()
+{
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGINT);
+    if (sigprocmask(SIG_BLOCK, &signals, nullptr) != 0) {
+        return -1;
+    }
+    return signalfd(-1, &signals, SFD_CLOEXEC);
+}
+
+int Serve()
+{
+    std::unique_ptr<platform::SmartDevices> drives;
+    const std::string board = EnvironmentOr("CALVENTA_BOARD", "");
+    if (!board.empty()) {
+        std::string error;
+        auto spec = sim::LoadBoardFile(board, error);
+        if (!spec) {
+            std::fprintf(stderr, "calventasvc: %s\n", error.c_str());
+            return 1;
+        }
+        drives = std::make_unique<sim::SimDisks>(*spec, sim::DiskRights::Service);
+    } else {
+        drives = std::make_unique<platform::linux_backend::LinuxSmartDevices>();
+    }
+    platform::linux_backend::FileProgramStore store(
+        EnvironmentOr("CALVENTA_REGISTRY_ROOT", platform::linux_backend::kDefaultRegistryRoot),
+        platform::linux_backend::kDefaultAutostartDirectory);
+
+    service::DaemonOptions options;
+    options.socketPath = LinuxDiskPaths::FromEnvironment().serviceSocket;
+    service::DiskServiceDaemon daemon(*drives, store, options);
+
+    const int stopFd = StopSignals();
+    if (stopFd < 0) {
+        std::perror("calventasvc: signalfd");
+        return 1;
+    }
+    std::string error;
+    if (!daemon.Listen(error)) {
+        std::fprintf(stderr, "calventasvc: %s\n", error.c_str());
+        close(stopFd);
+        return 1;
+    }
+    daemon.Serve(stopFd);
+    close(stopFd);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    bool install = false;
+    bool uninstall = false;
+    bool silent = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--install") {
+            install = true;
+        } else if (arg == "--uninstall") {
+            uninstall = true;
+        } else if (arg == "--silent") {
+            silent = true;
+        } else {
+            std::fputs(kUsage, stderr);
+            return 2;
+        }
+    }
+    if (install && uninstall) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    if (install || uninstall) {
+        return RunUnitCommand(install, silent);
+    }
+    return Serve();
+}
