@@ -1,0 +1,528 @@
+// SmartDisks on simulated boards: mode choice, scans and read passes in the three access
+// modes, corrections, and the disk service's detection and requests.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <map>
+#include <random>
+
+#include "disks/disk_fakes.h"
+
+namespace calventa::disks {
+namespace {
+
+using testing::DiskBench;
+using Strings = std::vector<std::string>;
+
+constexpr const char* kTwoDisksAt0And2 = R"({"disks": [
+    {"drive": 0, "model": "SIM DISK 1", "serial": "SN0001", "firmware": "1.0", "temperature": 40, "attribute_entry": 3},
+    {"drive": 2, "model": "SIM DISK 3", "serial": "SN0003", "firmware": "2.1", "temperature": 35, "attribute_entry": 35}
+]})";
+
+// ---- direct access ----
+
+TEST(DirectAccess, DrivesZeroAndTwoBecomeEntriesZeroAndOne)
+{
+    DiskBench bench(kTwoDisksAt0And2);
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    EXPECT_EQ(bench.smart.AccessMode(), DiskAccessMode::Direct);
+    EXPECT_EQ(bench.drives.OpenHandles(), 0); // the probe of drive 0 is closed again
+    ASSERT_TRUE(bench.smart.ScanDisks());
+
+    const core::DiskTable& table = bench.state.Disks;
+    EXPECT_EQ(table.DiskCount, 2);
+    EXPECT_EQ(table.DriveCount, 2);
+    EXPECT_EQ(table.DriveNumbers[0], 0);
+    EXPECT_EQ(table.DriveNumbers[1], 2);
+    EXPECT_EQ(table.Model[0], "SIM DISK 1");
+    EXPECT_EQ(table.Serial[1], "SN0003");
+    EXPECT_EQ(table.Firmware[1], "2.1");
+    EXPECT_EQ(table.Temperature[0], 40);
+    EXPECT_EQ(table.Temperature[1], 35); // attribute 194 in entry 35
+    EXPECT_EQ(bench.LogMessages(), Strings{"Direct access allowed"});
+    EXPECT_EQ(bench.drives.OpenHandles(), 2);
+
+    // Each listed drive is read through the handle kept for it by the scan.
+    std::map<int, int> handleOfDrive;
+    for (const sim::SimDiskCommand& c : bench.drives.Commands()) {
+        handleOfDrive[c.drive] = c.handle;
+    }
+    bench.drives.ClearCommands();
+    bench.drives.Disk(2)->temperature = 37;
+    ASSERT_TRUE(bench.smart.ReadDiskTemperatures());
+    EXPECT_EQ(table.Temperature[1], 37);
+    ASSERT_EQ(bench.drives.Commands().size(), 2u);
+    for (const sim::SimDiskCommand& c : bench.drives.Commands()) {
+        EXPECT_EQ(c.handle, handleOfDrive[c.drive]);
+        EXPECT_EQ(c.command.registers.features, 0xD0);
+    }
+    EXPECT_EQ(bench.drives.Commands()[0].drive, 0);
+    EXPECT_EQ(bench.drives.Commands()[1].drive, 2);
+    EXPECT_EQ(table.DiskCount, 2);
+
+    bench.smart.StopSmart();
+    EXPECT_EQ(bench.drives.OpenHandles(), 0);
+}
+
+TEST(DirectAccess, DrivesThatFailAStepAreNotListedAndTheirHandlesClosed)
+{
+    DiskBench bench(R"({"disks": [
+        {"drive": 0, "model": "NO SMART", "smart": false},
+        {"drive": 1, "model": "NO TEMPERATURE", "attribute_entry": -1},
+        {"drive": 4, "model": "GOOD", "temperature": 30}]})");
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    ASSERT_TRUE(bench.smart.ScanDisks());
+    const core::DiskTable& table = bench.state.Disks;
+    EXPECT_EQ(table.DriveCount, 1);
+    EXPECT_EQ(table.DriveNumbers[0], 4);
+    EXPECT_EQ(table.Model[0], "GOOD");
+    EXPECT_EQ(bench.drives.OpenHandles(), 1);
+}
+
+TEST(DirectAccess, AFailedDiskLeavesItsStringsForTheNextListedDisk)
+{
+    DiskBench bench(R"({"disks": [
+        {"drive": 0, "model": "LISTED", "temperature": 30},
+        {"drive": 1, "model": "NO TEMPERATURE", "serial": "SERIAL-OF-1", "attribute_entry": -1}]})");
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    ASSERT_TRUE(bench.smart.ScanDisks());
+    EXPECT_EQ(bench.state.Disks.DiskCount, 1);
+    EXPECT_EQ(bench.state.Disks.Model[1], "NO TEMPERATURE");
+    EXPECT_EQ(bench.state.Disks.Serial[1], "SERIAL-OF-1");
+}
+
+TEST(DirectAccess, RescanClosesTheEarlierHandlesFirst)
+{
+    DiskBench bench(kTwoDisksAt0And2);
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    ASSERT_TRUE(bench.smart.ScanDisks());
+    bench.drives.Disk(2)->smart = false;
+    ASSERT_TRUE(bench.smart.ScanDisks());
+    EXPECT_EQ(bench.state.Disks.DriveCount, 1);
+    EXPECT_EQ(bench.drives.OpenHandles(), 1);
+    EXPECT_TRUE(bench.smart.Reader().DriveOpen(0));
+    EXPECT_FALSE(bench.smart.Reader().DriveOpen(2));
+}
+
+TEST(DirectAccess, CorrectionIsRoundedUpAndKeptWhenTheNextReadFails)
+{
+    DiskBench bench(kTwoDisksAt0And2);
+    bench.state.Settings.Slots[core::kSlotHd0].Correction = 1.5f;
+    bench.state.Settings.Slots[core::kSlotHd0 + 1].Correction = -1.5f;
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    ASSERT_TRUE(bench.smart.ScanDisks());
+    EXPECT_EQ(bench.state.Disks.Temperature[0], 40); // the scan stores raw readings
+
+    ASSERT_TRUE(bench.smart.ReadDiskTemperatures());
+    EXPECT_EQ(bench.state.Disks.Temperature[0], 42);
+    EXPECT_EQ(bench.state.Disks.Temperature[1], 34);
+
+    bench.drives.Disk(0)->smart = false;
+    bench.drives.Disk(2)->temperature = 0xF6;
+    ASSERT_TRUE(bench.smart.ReadDiskTemperatures());
+    EXPECT_EQ(bench.state.Disks.Temperature[0], 42);
+    EXPECT_EQ(bench.state.Disks.Temperature[1], -11); // -10, then -1.5 rounded up
+
+    bench.drives.Disk(2)->smart = false;
+    EXPECT_FALSE(bench.smart.ReadDiskTemperatures());
+    EXPECT_EQ(bench.state.Disks.Temperature[0], 42);
+    EXPECT_EQ(bench.state.Disks.Temperature[1], -11);
+    EXPECT_EQ(bench.state.Disks.DiskCount, 2);
+}
+
+TEST(DirectAccess, CorrectionsOfAnyBitPatternStayDefined)
+{
+    DiskBench bench(kTwoDisksAt0And2);
+    bench.state.Settings.Slots[core::kSlotHd0].Correction = std::numeric_limits<float>::quiet_NaN();
+    bench.state.Settings.Slots[core::kSlotHd0 + 1].Correction = 3e38f;
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    ASSERT_TRUE(bench.smart.ScanDisks());
+    ASSERT_TRUE(bench.smart.ReadDiskTemperatures());
+    EXPECT_EQ(bench.state.Disks.Temperature[0], 40);
+    EXPECT_EQ(bench.state.Disks.Temperature[1], std::numeric_limits<int32_t>::max());
+}
+
+TEST(DirectAccess, NoListedDiskMeansNoReadPass)
+{
+    DiskBench bench(R"({"disks": [{"drive": 0, "smart": false}]})");
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    EXPECT_FALSE(bench.smart.ScanDisks());
+    bench.drives.ClearCommands();
+    EXPECT_FALSE(bench.smart.ReadDiskTemperatures());
+    EXPECT_TRUE(bench.drives.Commands().empty());
+}
+
+TEST(DirectAccess, DriveListFromAnImageIsCheckedBeforeUse)
+{
+    DiskBench bench(kTwoDisksAt0And2);
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    ASSERT_TRUE(bench.smart.ScanDisks());
+    bench.state.Disks.DriveCount = 200;
+    bench.state.Disks.DriveNumbers = {0, 2, 9, 255, 1, 3, 5, 7};
+    EXPECT_TRUE(bench.smart.ReadDiskTemperatures());
+    EXPECT_EQ(bench.state.Disks.DiskCount, 8);
+}
+
+TEST(StartSmart, MissingDriveZeroMeansNoDiskTemperaturesAtAll)
+{
+    DiskBench bench(R"({"disk_access": "absent", "disks": [{"drive": 0}, {"drive": 1}]})");
+    EXPECT_FALSE(bench.smart.StartSmart("/prog"));
+    EXPECT_EQ(bench.smart.AccessMode(), DiskAccessMode::None);
+    EXPECT_EQ(bench.LogMessages(), Strings{"No direct access to disk"});
+    EXPECT_TRUE(bench.services.OpenedNames.empty());
+    EXPECT_EQ(bench.notices.AdminNotices, 0);
+    EXPECT_FALSE(bench.smart.ScanDisks());
+}
+
+// ---- the 9x driver ----
+
+constexpr const char* kNineXTwoDisks = R"({"family": "9x", "disks": [
+    {"drive": 1, "model": "FIRST", "temperature": 33},
+    {"drive": 3, "model": "SECOND", "temperature": 44}]})";
+
+TEST(SmartVsdAccess, ListsOnlyTheFirstAnsweringDrive)
+{
+    DiskBench bench(kNineXTwoDisks);
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    EXPECT_EQ(bench.smart.AccessMode(), DiskAccessMode::SmartVsd);
+    ASSERT_TRUE(bench.smart.ScanDisks());
+    EXPECT_EQ(bench.state.Disks.DiskCount, 1);
+    EXPECT_EQ(bench.state.Disks.DriveNumbers[0], 1);
+    EXPECT_EQ(bench.state.Disks.Model[0], "FIRST");
+    EXPECT_EQ(bench.drives.DriveOpens(), 0);
+    for (const sim::SimDiskCommand& c : bench.drives.Commands()) {
+        EXPECT_TRUE(c.smartVsd);
+        EXPECT_LE(c.drive, 1); // drive 0 answers nothing, drive 1 is listed, the scan stops
+    }
+
+    bench.drives.Disk(1)->temperature = 36;
+    ASSERT_TRUE(bench.smart.ReadDiskTemperatures());
+    EXPECT_EQ(bench.state.Disks.Temperature[0], 36);
+    EXPECT_TRUE(bench.LogMessages().empty());
+}
+
+TEST(SmartVsdAccess, DriverIsCopiedWhenItIsNotLoaded)
+{
+    DiskBench bench(kNineXTwoDisks);
+    bench.drives.SetSmartVsdLoaded(false);
+    bench.drives.SetSystemDirectory("/windows/system");
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    ASSERT_EQ(bench.drives.Copies().size(), 1u);
+    EXPECT_EQ(bench.drives.Copies()[0].first, "/prog/drv/smartvsd.vxd");
+    EXPECT_EQ(bench.drives.Copies()[0].second, "/windows/system/iosubsys/smartvsd.vxd");
+    EXPECT_TRUE(bench.messages.Warnings.empty());
+    EXPECT_TRUE(bench.smart.ScanDisks());
+}
+
+TEST(SmartVsdAccess, FailedCopyShowsTheCopyError)
+{
+    DiskBench bench(kNineXTwoDisks);
+    bench.drives.SetSmartVsdLoaded(false);
+    bench.drives.SetDriverCopyFails(true);
+    bench.drives.SetSystemDirectory("C:/WINDOWS/SYSTEM");
+    EXPECT_FALSE(bench.smart.StartSmart("/prog"));
+    ASSERT_EQ(bench.messages.Warnings.size(), 1u);
+    EXPECT_EQ(bench.messages.Warnings[0].first, "Calventa");
+    EXPECT_EQ(bench.messages.Warnings[0].second, "Copy Error!\n\rSource : /prog/drv/smartvsd.vxd\n\r"
+                                                 "Dest : C:/WINDOWS/SYSTEM/iosubsys/smartvsd.vxd");
+    EXPECT_EQ(bench.smart.AccessMode(), DiskAccessMode::None);
+}
+
+TEST(SmartVsdAccess, DriverThatStillDoesNotOpenAfterTheCopyGivesNoMode)
+{
+    DiskBench bench(kNineXTwoDisks);
+    bench.drives.SetSmartVsdLoaded(false);
+    bench.drives.SetDriverLoadsOnCopy(false);
+    EXPECT_FALSE(bench.smart.StartSmart("/prog"));
+    EXPECT_TRUE(bench.messages.Warnings.empty());
+    EXPECT_EQ(bench.drives.OpenHandles(), 0);
+}
+
+// ---- the disk service ----
+
+constexpr const char* kDeniedTwoDisks = R"({"disk_access": "denied", "disks": [
+    {"drive": 0, "model": "SIM DISK 1", "temperature": 40},
+    {"drive": 2, "model": "SIM DISK 3", "temperature": 35}]})";
+
+struct DetectionCase
+{
+    const char* name;
+    bool installed;
+    std::optional<platform::ServiceState> state;
+    Strings log;
+};
+
+class ServiceDetectionTable : public ::testing::TestWithParam<DetectionCase>
+{
+};
+
+TEST_P(ServiceDetectionTable, FailuresAreLoggedAndTheNoticeShownOnce)
+{
+    const DetectionCase& c = GetParam();
+    DiskBench bench(kDeniedTwoDisks);
+    bench.services.Installed = c.installed;
+    bench.services.State = c.state;
+    EXPECT_FALSE(bench.smart.StartSmart("/prog"));
+    EXPECT_EQ(bench.LogMessages(), c.log);
+    EXPECT_EQ(bench.notices.AdminNotices, 1);
+    EXPECT_EQ(bench.services.LiveHandles, 0);
+    EXPECT_EQ(bench.smart.AccessMode(), DiskAccessMode::None);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, ServiceDetectionTable,
+    ::testing::Values(DetectionCase{"NoService",
+                                    false,
+                                    platform::ServiceState::Running,
+                                    {"No direct access to disk", "Connect SCM OK",
+                                     "No service detected. SVC name=(calventasvc)"}},
+                      DetectionCase{"StatusQueryFails",
+                                    true,
+                                    std::nullopt,
+                                    {"No direct access to disk", "Connect SCM OK", "Error QueryServiceStatus"}},
+                      DetectionCase{"Stopped",
+                                    true,
+                                    platform::ServiceState::Stopped,
+                                    {"No direct access to disk", "Connect SCM OK", "Error Service not running"}},
+                      DetectionCase{"StartPending",
+                                    true,
+                                    platform::ServiceState::StartPending,
+                                    {"No direct access to disk", "Connect SCM OK", "Error Service not running"}}),
+    [](const ::testing::TestParamInfo<DetectionCase>& param) { return std::string(param.param.name); });
+
+TEST(ServiceDetection, NoticeRespectsTheSetting)
+{
+    DiskBench bench(kDeniedTwoDisks);
+    bench.services.Installed = false;
+    bench.state.Settings.ShowAdminNotice = 0;
+    EXPECT_FALSE(bench.smart.StartSmart("/prog"));
+    EXPECT_EQ(bench.notices.AdminNotices, 0);
+}
+
+TEST(ServiceDetection, UnreachableManagerIsSilent)
+{
+    DiskBench bench(kDeniedTwoDisks);
+    bench.services.Reachable = false;
+    EXPECT_FALSE(bench.smart.StartSmart("/prog"));
+    EXPECT_EQ(bench.LogMessages(), Strings{"No direct access to disk"});
+    EXPECT_EQ(bench.notices.AdminNotices, 0);
+}
+
+TEST(ServiceDetection, RunningServiceIsKeptUntilStopSmart)
+{
+    DiskBench bench(kDeniedTwoDisks);
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    EXPECT_EQ(bench.smart.AccessMode(), DiskAccessMode::DiskService);
+    EXPECT_EQ(bench.LogMessages(), (Strings{"No direct access to disk", "Connect SCM OK", "Service detected"}));
+    EXPECT_EQ(bench.services.LiveHandles, 1);
+    EXPECT_EQ(bench.notices.AdminNotices, 0);
+    bench.smart.StopSmart();
+    EXPECT_EQ(bench.services.LiveHandles, 0);
+}
+
+// The service's part, played in process: the same reader on the board's disks, opened with
+// the service's rights, leaving the table in "sysdata".
+class InProcessService
+{
+public:
+    explicit InProcessService(DiskBench& bench) : m_bench(bench), m_drives(bench.board, sim::DiskRights::Service)
+    {
+        bench.services.OnControl = [this](uint32_t code, uint32_t&) {
+            if (code == platform::kDiskScanControl) {
+                m_table = {};
+                m_reader.ScanDisks(m_table);
+                m_bench.PutSysdata(core::EncodeDiskTable(m_table, core::kDiskScanImageSize));
+            } else {
+                m_reader.ReadDiskTemperatures(m_table);
+                m_bench.PutSysdata(core::EncodeDiskTable(m_table, core::kDiskTemperatureImageSize));
+            }
+            return true;
+        };
+    }
+    sim::SimDisks& Drives() { return m_drives; }
+
+private:
+    DiskBench& m_bench;
+    sim::SimDisks m_drives;
+    DiskReader m_reader{m_drives};
+    core::DiskTable m_table;
+};
+
+TEST(ServiceAccess, ScanAndReadGoThroughTheService)
+{
+    DiskBench bench(kDeniedTwoDisks);
+    InProcessService service(bench);
+    bench.state.Settings.Slots[core::kSlotHd0].Correction = 1.5f;
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    ASSERT_TRUE(bench.smart.ScanDisks());
+    EXPECT_EQ(bench.services.Controls, std::vector<uint32_t>{234});
+    const core::DiskTable& table = bench.state.Disks;
+    EXPECT_EQ(table.DriveCount, 2);
+    EXPECT_EQ(table.DriveNumbers[1], 2);
+    EXPECT_EQ(table.Model[1], "SIM DISK 3");
+    EXPECT_EQ(bench.drives.DriveOpens(), 0); // the monitor itself opened no drive
+
+    service.Drives().Disk(2)->temperature = 36;
+    const uint64_t slept = bench.machine.Time.SleptMs;
+    ASSERT_TRUE(bench.smart.ReadDiskTemperatures());
+    EXPECT_EQ(bench.services.Controls, (std::vector<uint32_t>{234, 235}));
+    EXPECT_EQ(bench.machine.Time.SleptMs - slept, 100u);
+    EXPECT_EQ(table.Temperature[0], 42); // raw 40 from the service, corrected here
+    EXPECT_EQ(table.Temperature[1], 36);
+    EXPECT_EQ(table.DriveCount, 2);
+}
+
+TEST(ServiceAccess, FailedScanRequestShowsTheErrorNumber)
+{
+    DiskBench bench(kDeniedTwoDisks);
+    bench.services.OnControl = [](uint32_t, uint32_t& error) {
+        error = 1062;
+        return false;
+    };
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    EXPECT_FALSE(bench.smart.ScanDisks());
+    EXPECT_EQ(bench.messages.Messages, Strings{"1062"});
+    EXPECT_EQ(bench.state.Disks.DriveCount, 0);
+    EXPECT_FALSE(bench.smart.ReadDiskTemperatures());
+    EXPECT_EQ(bench.services.Controls.size(), 1u); // no temperature request without disks
+}
+
+TEST(ServiceAccess, FailedTemperatureRequestIsSilentAndKeepsTheValues)
+{
+    DiskBench bench(kDeniedTwoDisks);
+    InProcessService service(bench);
+    bench.state.Settings.Slots[core::kSlotHd0].Correction = 2.0f;
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    ASSERT_TRUE(bench.smart.ScanDisks());
+    ASSERT_TRUE(bench.smart.ReadDiskTemperatures());
+    EXPECT_EQ(bench.state.Disks.Temperature[0], 42);
+
+    bench.services.OnControl = [](uint32_t, uint32_t& error) {
+        error = 1053;
+        return false;
+    };
+    EXPECT_FALSE(bench.smart.ReadDiskTemperatures());
+    EXPECT_EQ(bench.state.Disks.Temperature[0], 42);
+    EXPECT_TRUE(bench.messages.Messages.empty());
+}
+
+TEST(ServiceAccess, UntakenTableIsNotCorrectedAgain)
+{
+    DiskBench bench(kDeniedTwoDisks);
+    InProcessService service(bench);
+    bench.state.Settings.Slots[core::kSlotHd0].Correction = 2.0f;
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    ASSERT_TRUE(bench.smart.ScanDisks());
+    ASSERT_TRUE(bench.smart.ReadDiskTemperatures());
+    ASSERT_EQ(bench.state.Disks.Temperature[0], 42);
+
+    // Delivered, but the service left no value behind.
+    bench.services.OnControl = [&bench](uint32_t, uint32_t&) {
+        bench.machine.Store.Keys[platform::StoreKeyId::Program].Values.clear();
+        return true;
+    };
+    EXPECT_TRUE(bench.smart.ReadDiskTemperatures());
+    EXPECT_EQ(bench.state.Disks.Temperature[0], 42);
+}
+
+// How much of the table a "sysdata" of n bytes gives after a scan request.
+struct SysdataCase
+{
+    size_t length;
+    bool modelArrives;  // the value is taken and reaches the first model
+    uint8_t driveCount; // afterwards
+};
+
+class ScanSysdataLength : public ::testing::TestWithParam<SysdataCase>
+{
+};
+
+TEST_P(ScanSysdataLength, OnlyValuesThatFitAreTaken)
+{
+    const SysdataCase c = GetParam();
+    DiskBench bench(kDeniedTwoDisks);
+    core::DiskTable service;
+    service.DiskCount = 2;
+    service.Temperature[0] = 40;
+    service.Model[0] = "FROM SERVICE";
+    service.DriveCount = 2;
+    service.DriveNumbers = {0, 2};
+    std::vector<uint8_t> image = core::EncodeDiskTable(service, core::kDiskRecordSize);
+    image.resize(c.length, 0);
+    bench.services.OnControl = [&](uint32_t, uint32_t&) {
+        bench.PutSysdata(image);
+        return true;
+    };
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    EXPECT_TRUE(bench.smart.ScanDisks()); // delivered, whatever the value holds
+    EXPECT_EQ(bench.state.Disks.Model[0], c.modelArrives ? "FROM SERVICE" : "");
+    EXPECT_EQ(bench.state.Disks.DriveCount, c.driveCount);
+    bench.smart.ReadDiskTemperatures();
+    EXPECT_EQ(bench.services.Controls.size(), c.driveCount > 0 ? 2u : 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, ScanSysdataLength,
+                         ::testing::Values(SysdataCase{0, false, 0}, SysdataCase{600, true, 0},
+                                           SysdataCase{601, true, 0}, SysdataCase{602, true, 2},
+                                           SysdataCase{606, true, 2}, SysdataCase{610, true, 2},
+                                           SysdataCase{611, false, 0}, SysdataCase{4096, false, 0}));
+
+TEST(ServiceAccess, TemperatureValueLongerThan601BytesIsNotTaken)
+{
+    DiskBench bench(kDeniedTwoDisks);
+    core::DiskTable service;
+    service.DiskCount = 1;
+    service.Temperature[0] = 40;
+    service.DriveCount = 1;
+    bench.services.OnControl = [&](uint32_t code, uint32_t&) {
+        service.Temperature[0] = code == platform::kDiskScanControl ? 40 : 50;
+        bench.PutSysdata(core::EncodeDiskTable(service, core::kDiskScanImageSize)); // 610 both times
+        return true;
+    };
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    ASSERT_TRUE(bench.smart.ScanDisks());
+    EXPECT_TRUE(bench.smart.ReadDiskTemperatures());
+    EXPECT_EQ(bench.state.Disks.Temperature[0], 40);
+}
+
+TEST(ServiceAccess, SysdataOfAnotherTypeIsNotTaken)
+{
+    DiskBench bench(kDeniedTwoDisks);
+    bench.services.OnControl = [&](uint32_t, uint32_t&) {
+        bench.machine.Store.Keys[platform::StoreKeyId::Program].Values[core::kSysdataValue] = std::string("text");
+        return true;
+    };
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    EXPECT_TRUE(bench.smart.ScanDisks());
+    EXPECT_EQ(bench.state.Disks.DriveCount, 0);
+}
+
+TEST(ServiceAccess, RandomSysdataNeverLeavesTheTable)
+{
+    DiskBench bench(kDeniedTwoDisks);
+    std::mt19937 random(235);
+    std::uniform_int_distribution<int> byte(0, 255);
+    std::uniform_int_distribution<size_t> length(0, 620);
+    std::vector<uint8_t> image;
+    bench.services.OnControl = [&](uint32_t, uint32_t&) {
+        image.resize(length(random));
+        for (uint8_t& b : image) {
+            b = static_cast<uint8_t>(byte(random));
+        }
+        bench.PutSysdata(image);
+        return true;
+    };
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    for (int i = 0; i < 300; ++i) {
+        bench.smart.ScanDisks();
+        bench.smart.ReadDiskTemperatures();
+        ASSERT_LE(bench.state.Disks.DiskCount, core::kMaxDisks);
+        ASSERT_LE(bench.state.Disks.DriveCount, core::kMaxDisks);
+        ASSERT_LE(bench.state.Disks.Model[7].size(), core::kDiskModelMax);
+    }
+}
+
+} // namespace
+} // namespace calventa::disks

@@ -1,0 +1,191 @@
+// The Linux drives: the ATA PASS-THROUGH(16) block built from a command, the reading of
+// what SG_IO reports, and how a failed open is classified.
+
+#include "platform/linux/linux_smart_device.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+#include "linux_test_support.h"
+
+namespace calventa::platform::linux_backend {
+namespace {
+
+using testing::TempDir;
+
+SmartCommand Command(uint32_t code, IdeRegisters registers, uint8_t drive)
+{
+    const bool data = code == kSmartRcvDriveData;
+    return SmartCommand{code, data ? 512u : 0u, registers, drive, data ? 528u : 16u};
+}
+
+struct CdbCase
+{
+    const char* name;
+    SmartCommand command;
+    AtaPassThroughCdb cdb;
+};
+
+class AtaPassThroughBlock : public ::testing::TestWithParam<CdbCase>
+{
+};
+
+TEST_P(AtaPassThroughBlock, CarriesTheRegistersByteByByte)
+{
+    const CdbCase& c = GetParam();
+    const AtaPassThroughCdb cdb = BuildAtaPassThrough16(c.command);
+    for (size_t i = 0; i < cdb.size(); ++i) {
+        EXPECT_EQ(cdb[i], c.cdb[i]) << "byte " << i;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, AtaPassThroughBlock,
+    ::testing::Values(
+        // opcode, non-data (3 << 1), no transfer, features, count, LBA low/mid/high, device, command
+        CdbCase{"EnableDrive0",
+                Command(kSmartSendDriveCommand, {0xD8, 1, 1, 0x4F, 0xC2, 0xA0, 0xB0}, 0),
+                {0x85, 0x06, 0x00, 0, 0xD8, 0, 0x01, 0, 0x01, 0, 0x4F, 0, 0xC2, 0xA0, 0xB0, 0}},
+        // PIO data-in (4 << 1), from the device, in blocks, length in the count field
+        CdbCase{"IdentifyDrive1",
+                Command(kSmartRcvDriveData, {0x00, 1, 1, 0x00, 0x00, 0xB0, 0xEC}, 1),
+                {0x85, 0x08, 0x0E, 0, 0x00, 0, 0x01, 0, 0x01, 0, 0x00, 0, 0x00, 0xB0, 0xEC, 0}},
+        CdbCase{"ReadDataDrive2",
+                Command(kSmartRcvDriveData, {0xD0, 1, 1, 0x4F, 0xC2, 0xA0, 0xB0}, 2),
+                {0x85, 0x08, 0x0E, 0, 0xD0, 0, 0x01, 0, 0x01, 0, 0x4F, 0, 0xC2, 0xA0, 0xB0, 0}}),
+    [](const ::testing::TestParamInfo<CdbCase>& param) { return std::string(param.param.name); });
+
+// Descriptor-format sense with the ATA status return descriptor.
+std::vector<uint8_t> DescriptorSense(uint8_t key, uint8_t asc, uint8_t ascq, uint8_t ataStatus)
+{
+    std::vector<uint8_t> sense = {0x72, key, asc, ascq, 0, 0, 0, 14};
+    const std::vector<uint8_t> descriptor = {0x09, 0x0C, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x40, ataStatus};
+    sense.insert(sense.end(), descriptor.begin(), descriptor.end());
+    return sense;
+}
+
+std::vector<uint8_t> FixedSense(uint8_t key, uint8_t asc, uint8_t ascq, uint8_t ataStatus)
+{
+    std::vector<uint8_t> sense(18, 0);
+    sense[0] = 0x70;
+    sense[2] = key;
+    sense[4] = ataStatus;
+    sense[7] = 10;
+    sense[12] = asc;
+    sense[13] = ascq;
+    return sense;
+}
+
+struct OutcomeCase
+{
+    const char* name;
+    uint8_t status;
+    uint16_t host;
+    uint16_t driver;
+    std::vector<uint8_t> sense;
+    bool succeeded;
+};
+
+class PassThroughOutcome : public ::testing::TestWithParam<OutcomeCase>
+{
+};
+
+TEST_P(PassThroughOutcome, OnlyACompletedCommandCounts)
+{
+    const OutcomeCase& c = GetParam();
+    EXPECT_EQ(AtaPassThroughSucceeded({c.status, c.host, c.driver, c.sense}), c.succeeded);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Reports, PassThroughOutcome,
+    ::testing::Values(
+        OutcomeCase{"Good", 0x00, 0, 0, {}, true}, OutcomeCase{"HostError", 0x00, 0x07, 0, {}, false},
+        OutcomeCase{"DriverTimeout", 0x00, 0, 0x06, {}, false},
+        OutcomeCase{"AtaInfoDescriptorOk", 0x02, 0, 0x08, DescriptorSense(0x01, 0x00, 0x1D, 0x50), true},
+        OutcomeCase{"AtaInfoDescriptorErr", 0x02, 0, 0x08, DescriptorSense(0x01, 0x00, 0x1D, 0x51), false},
+        OutcomeCase{"AtaInfoDescriptorFault", 0x02, 0, 0x08, DescriptorSense(0x01, 0x00, 0x1D, 0x70), false},
+        OutcomeCase{"AtaInfoFixedOk", 0x02, 0, 0x08, FixedSense(0x01, 0x00, 0x1D, 0x50), true},
+        OutcomeCase{"AbortedCommand", 0x02, 0, 0x08, DescriptorSense(0x0B, 0x00, 0x00, 0x51), false},
+        OutcomeCase{"IllegalRequest", 0x02, 0, 0x08, FixedSense(0x05, 0x24, 0x00, 0x00), false},
+        OutcomeCase{"CheckConditionWithoutSense", 0x02, 0, 0, {}, false},
+        OutcomeCase{"ShortSense", 0x02, 0, 0x08, {0x72, 0x01, 0x00, 0x1D}, false},
+        OutcomeCase{"DescriptorListCutShort", 0x02, 0, 0x08, {0x72, 0x01, 0x00, 0x1D, 0, 0, 0, 200, 0x09}, false},
+        OutcomeCase{"Busy", 0x08, 0, 0, {}, false}),
+    [](const ::testing::TestParamInfo<OutcomeCase>& param) { return std::string(param.param.name); });
+
+TEST(DriveOpenErrors, AccessDeniedIsToldFromAMissingDrive)
+{
+    EXPECT_EQ(DriveOpenErrorOf(EACCES), DriveOpenError::AccessDenied);
+    EXPECT_EQ(DriveOpenErrorOf(EPERM), DriveOpenError::AccessDenied);
+    EXPECT_EQ(DriveOpenErrorOf(ENOENT), DriveOpenError::NotFound);
+    EXPECT_EQ(DriveOpenErrorOf(ENXIO), DriveOpenError::NotFound);
+    EXPECT_EQ(DriveOpenErrorOf(ENOMEDIUM), DriveOpenError::NotFound);
+    EXPECT_EQ(DriveOpenErrorOf(EBUSY), DriveOpenError::Other);
+}
+
+TEST(LinuxDrives, DriveNumbersNameSdaToSdh)
+{
+    EXPECT_EQ(DrivePath("/dev/sd", 0), "/dev/sda");
+    EXPECT_EQ(DrivePath("/dev/sd", 7), "/dev/sdh");
+}
+
+TEST(LinuxDrives, MissingAndOutOfRangeDrivesAreNotFound)
+{
+    TempDir dir;
+    LinuxSmartDevices drives(dir / "sd");
+    EXPECT_EQ(drives.OpenPhysicalDrive(0).error, DriveOpenError::NotFound);
+    EXPECT_EQ(drives.OpenPhysicalDrive(8).error, DriveOpenError::NotFound);
+    EXPECT_EQ(drives.OpenPhysicalDrive(-1).error, DriveOpenError::NotFound);
+    EXPECT_EQ(drives.OpenSmartVsd(), nullptr);
+}
+
+TEST(LinuxDrives, SomethingThatIsNoDiskRefusesTheCommand)
+{
+    TempDir dir;
+    testing::WriteText(dir / "sdb", std::string(4096, '\0'));
+    LinuxSmartDevices drives(dir / "sd");
+    auto opened = drives.OpenPhysicalDrive(1);
+    ASSERT_TRUE(opened.device);
+    SmartDataPage page;
+    page.fill(0x33);
+    EXPECT_FALSE(
+        opened.device->SendSmartCommand(Command(kSmartRcvDriveData, {0x00, 1, 1, 0x00, 0x00, 0xB0, 0xEC}, 1), page));
+    EXPECT_EQ(page[0], 0x33);
+}
+
+TEST(LinuxDrives, UserWithoutRightsGetsAccessDenied)
+{
+    TempDir dir;
+    testing::WriteText(dir / "sda", "");
+    chmod((dir / "sda").c_str(), 0660);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        testing::BecomeUnprivileged();
+        LinuxSmartDevices drives(dir / "sd");
+        _exit(drives.OpenPhysicalDrive(0).error == DriveOpenError::AccessDenied ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST(LinuxDrives, CopyFileReplacesTheDestination)
+{
+    TempDir dir;
+    testing::WriteText(dir / "source", "driver");
+    testing::WriteText(dir / "destination", "old content");
+    LinuxSmartDevices drives(dir / "sd");
+    EXPECT_TRUE(drives.CopyFile(dir / "source", dir / "destination"));
+    EXPECT_EQ(testing::ReadText(dir / "destination"), "driver");
+    EXPECT_FALSE(drives.CopyFile(dir / "missing", dir / "destination"));
+    EXPECT_EQ(testing::ReadText(dir / "destination"), "driver");
+}
+
+} // namespace
+} // namespace calventa::platform::linux_backend
