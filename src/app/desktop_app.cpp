@@ -1,0 +1,312 @@
+#include "app/desktop_app.h"
+
+#include <QAction>
+#include <QGuiApplication>
+#include <QScreen>
+#include <algorithm>
+
+#include "core/update_cycle.h"
+#include "ui/alarm_window.h"
+#include "ui/desktop_view.h"
+#include "ui/main_window.h"
+#include "ui/pending_windows.h"
+#include "ui/tray_icon.h"
+#include "ui/window_frame.h"
+
+namespace calventa::app {
+
+namespace {
+
+constexpr int32_t kMaxAlphaPercent = 94; // 255 − ceil(94 × 255 / 100) = 15: still visible
+constexpr int kGrabWidth = 16;
+constexpr int kGrabHeight = 8;
+
+platform::Platform WithFacts(platform::Platform& machine, platform::SystemFacts& facts)
+{
+    return platform::Platform{machine.ports, machine.clock, machine.mutexes, machine.store, machine.files, facts};
+}
+
+} // namespace
+
+CommandWord FirstCommandWord(int argc, const char* const* argv)
+{
+    if (argc < 2 || argv == nullptr || argv[1] == nullptr) {
+        return CommandWord::None;
+    }
+    return ParseCommandWord(argv[1]);
+}
+
+std::optional<int> RunInstallationCommand(CommandWord word)
+{
+    if (word == CommandWord::Install || word == CommandWord::Uninstall) {
+        return 0;
+    }
+    return std::nullopt;
+}
+
+int WindowOpacity(int32_t alphaPercent)
+{
+    const int32_t alpha = std::clamp<int32_t>(alphaPercent, 0, kMaxAlphaPercent);
+    return 255 - (alpha * 255 + 99) / 100;
+}
+
+bool CaptionOnSomeScreen(int64_t left, int64_t top, QSize size)
+{
+    // 64-bit edges: a saved position may be anywhere in the int32 range.
+    const int64_t right = left + std::max(size.width(), 0);
+    const int64_t bottom = top + std::min<int64_t>(std::max(size.height(), 0), ui::kCaptionHeight);
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect area = screen->geometry();
+        const int64_t overlapWidth =
+            std::min<int64_t>(right, int64_t{area.x()} + area.width()) - std::max<int64_t>(left, area.x());
+        const int64_t overlapHeight =
+            std::min<int64_t>(bottom, int64_t{area.y()} + area.height()) - std::max<int64_t>(top, area.y());
+        if (overlapWidth >= kGrabWidth && overlapHeight >= kGrabHeight) {
+            return true;
+        }
+    }
+    return false;
+}
+
+DesktopApp::DesktopApp(platform::Platform& machine, CommandWord word, std::optional<std::string> programDirectory,
+                       ui::LinkOpener linkOpener)
+    : m_facts(machine.facts), m_platform(WithFacts(machine, m_facts)), m_word(word),
+      m_programDirectory(std::move(programDirectory)), m_linkOpener(std::move(linkOpener)), m_monitor(m_platform)
+{
+    m_sensorTimer.setObjectName(QStringLiteral("SensorTimer"));
+    m_diskTimer.setObjectName(QStringLiteral("DiskTimer"));
+    m_showTimer.setObjectName(QStringLiteral("ShowTimer"));
+    m_positionTimer.setObjectName(QStringLiteral("PositionTimer"));
+    m_showTimer.setSingleShot(true);
+    m_showTimer.setInterval(core::kShowTimerMs);
+    m_positionTimer.setInterval(core::kPositionTimerMs);
+    connect(&m_sensorTimer, &QTimer::timeout, this, &DesktopApp::SensorTimerTimer);
+    connect(&m_diskTimer, &QTimer::timeout, this, &DesktopApp::DiskTimerTimer);
+    connect(&m_showTimer, &QTimer::timeout, this, &DesktopApp::ShowTimerTimer);
+    connect(&m_positionTimer, &QTimer::timeout, this, &DesktopApp::PositionTimerTimer);
+}
+
+DesktopApp::~DesktopApp()
+{
+    m_monitor.SetView(nullptr);
+}
+
+void DesktopApp::Start()
+{
+    CreateMainWindow();
+
+    m_alarmWindow = std::make_unique<ui::AlarmWindow>();
+    connect(m_alarmWindow.get(), &ui::AlarmWindow::CloseClicked, this, [this] { m_monitor.CloseAlarmWindow(); });
+    m_view->SetAlarmWindow(m_alarmWindow.get());
+    m_monitor.AlarmWindowCreated();
+
+    m_optionsWindow = std::make_unique<ui::OptionsWindow>();
+    m_serviceWindow = std::make_unique<ui::ServiceWindow>();
+
+    m_tray->SetMouseHandling(true);
+}
+
+void DesktopApp::CreateMainWindow()
+{
+    m_tray = std::make_unique<ui::TrayIcon>();
+    m_tray->Show();
+    using ui::TrayItem;
+    connect(m_tray->Action(TrayItem::Restore), &QAction::triggered, this, &DesktopApp::RestoreClick);
+    connect(m_tray->Action(TrayItem::Minimize), &QAction::triggered, this, &DesktopApp::MinimizeClick);
+    connect(m_tray->Action(TrayItem::Settings), &QAction::triggered, this, &DesktopApp::SettingsClick);
+    // Queued: both leave the menu's own event handling first (Exit frees the menu).
+    connect(m_tray->Action(TrayItem::About), &QAction::triggered, this, &DesktopApp::AboutClick, Qt::QueuedConnection);
+    connect(m_tray->Action(TrayItem::Exit), &QAction::triggered, this, &DesktopApp::ExitClick, Qt::QueuedConnection);
+    if (m_facts.Family() != platform::PlatformFamily::NtFamily) {
+        m_tray->Action(TrayItem::InstallService)->setEnabled(false);
+        m_tray->Action(TrayItem::UninstallService)->setEnabled(false);
+    }
+
+    m_mainWindow = std::make_unique<ui::MainWindow>();
+    connect(m_mainWindow.get(), &ui::MainWindow::Closing, this, &DesktopApp::MainWindowClosing);
+    connect(m_mainWindow.get(), &ui::MainWindow::MinimizeClicked, this, [this] {
+        // Without a notification area a hidden window could never come back.
+        if (ui::TrayIcon::Available()) {
+            MinimizeClick();
+        } else {
+            m_mainWindow->showMinimized();
+        }
+    });
+    m_view = std::make_unique<ui::DesktopView>(*m_mainWindow, *m_tray);
+    m_monitor.SetView(m_view.get());
+
+    // Minimized at the defaults' position before anything can run the position timer,
+    // so that it finds nothing moved until settings.dat is loaded.
+    m_mainWindow->setWindowState(Qt::WindowMinimized);
+    m_mainWindow->move(DefaultPosition());
+    m_positionTimer.start();
+
+    m_monitor.ApplyCommandWord(m_word);
+    m_monitor.StartUp(m_programDirectory);
+    ApplyWindowSettings();
+
+    const core::MonitorState& state = m_monitor.State();
+    m_sensorTimer.start(core::SensorTimerMs(state.Settings));
+    m_diskTimer.setInterval(core::DiskTimerMs(state.Settings));
+    if (core::DiskTimerOn(state.Settings, state.Disks)) {
+        m_diskTimer.start();
+    }
+    const bool startMinimized = state.Settings.StartMinimized != 0 && ui::TrayIcon::Available();
+    if (!startMinimized) {
+        m_showTimer.start();
+    }
+    m_tray->SetDefaultItem(state.Settings.StartMinimized == 0 ? TrayItem::Minimize : TrayItem::Restore);
+}
+
+QPoint DesktopApp::DefaultPosition() const
+{
+    core::SettingsBlock defaults;
+    core::SetDefaultSettings(defaults, m_facts.PrimaryScreen(), core::kDefaultMainWindowWidth);
+    return {defaults.WindowLeft, defaults.WindowTop};
+}
+
+void DesktopApp::ApplyWindowSettings()
+{
+    core::SettingsBlock& settings = m_monitor.State().Settings;
+    Qt::WindowFlags flags;
+    if (settings.WindowStyle == 0 && ui::TrayIcon::Available()) {
+        flags |= Qt::Tool; // no taskbar button
+    }
+    if (settings.WindowMode == 1) {
+        flags |= Qt::WindowStaysOnTopHint;
+    } else if (settings.WindowMode == 0) {
+        flags |= Qt::WindowStaysOnBottomHint; // "On desktop"
+    }
+    m_mainWindow->SetExtraWindowFlags(flags);
+
+    if (!CaptionOnSomeScreen(settings.WindowLeft, settings.WindowTop, m_mainWindow->size())) {
+        // Keep the block in step, so that the position timer saves nothing until a move.
+        const QPoint fallback = DefaultPosition();
+        settings.WindowLeft = fallback.x();
+        settings.WindowTop = fallback.y();
+    }
+    m_mainWindow->move(settings.WindowLeft, settings.WindowTop);
+
+    if (m_facts.Family() == platform::PlatformFamily::NtFamily) {
+        m_mainWindow->setWindowOpacity(WindowOpacity(settings.Alpha) / 255.0);
+    }
+}
+
+void DesktopApp::ShowMainWindow()
+{
+    if (m_closed) {
+        return;
+    }
+    m_mainWindow->setWindowState((m_mainWindow->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    m_mainWindow->show();
+    m_mainWindow->raise();
+    m_mainWindow->activateWindow();
+}
+
+void DesktopApp::HideMainWindow()
+{
+    m_mainWindow->hide();
+}
+
+void DesktopApp::RestoreClick()
+{
+    ShowMainWindow();
+    m_tray->SetDefaultItem(ui::TrayItem::Minimize);
+}
+
+void DesktopApp::MinimizeClick()
+{
+    HideMainWindow();
+    m_tray->SetDefaultItem(ui::TrayItem::Restore);
+}
+
+void DesktopApp::SettingsClick()
+{
+    if (m_optionsWindow == nullptr || m_closed) {
+        return;
+    }
+    m_monitor.State().CopyToTempParam();
+    m_optionsWindow->show();
+    m_optionsWindow->raise();
+    m_optionsWindow->activateWindow();
+}
+
+void DesktopApp::AboutClick()
+{
+    if (m_aboutOpen || m_closed) {
+        return;
+    }
+    ui::AboutWindow about(m_linkOpener);
+    m_aboutOpen = true;
+    m_tray->SetMouseHandling(false);
+    about.exec();
+    m_aboutOpen = false;
+    if (!m_closed) {
+        m_tray->SetMouseHandling(true);
+    }
+}
+
+void DesktopApp::ExitClick()
+{
+    m_tray->SetMouseHandling(false);
+    m_tray->Remove();
+    CloseMainWindow();
+}
+
+void DesktopApp::CloseMainWindow()
+{
+    if (m_mainWindow != nullptr) {
+        m_mainWindow->close();
+    }
+}
+
+void DesktopApp::SensorTimerTimer()
+{
+    m_monitor.UpdatePass();
+}
+
+void DesktopApp::DiskTimerTimer()
+{
+    m_monitor.DiskPass();
+}
+
+void DesktopApp::ShowTimerTimer()
+{
+    ShowMainWindow();
+}
+
+void DesktopApp::PositionTimerTimer()
+{
+    core::MonitorState& state = m_monitor.State();
+    const QPoint position = m_mainWindow->pos();
+    if (position.x() != state.Settings.WindowLeft || position.y() != state.Settings.WindowTop) {
+        state.Settings.WindowLeft = position.x();
+        state.Settings.WindowTop = position.y();
+        state.SaveSettings();
+    }
+}
+
+void DesktopApp::MainWindowClosing()
+{
+    if (m_closed) {
+        return;
+    }
+    m_closed = true;
+    m_monitor.CloseQuery();
+    m_positionTimer.stop();
+    m_sensorTimer.stop();
+    m_diskTimer.stop();
+    m_showTimer.stop();
+    m_monitor.Close();
+    m_tray->Remove();
+    if (m_alarmWindow != nullptr) {
+        m_alarmWindow->ShutDown();
+        m_alarmWindow->FreeAlarmLabels();
+    }
+    if (m_optionsWindow != nullptr) {
+        m_optionsWindow->close();
+    }
+    emit Finished();
+}
+
+} // namespace calventa::app

@@ -1,0 +1,117 @@
+#pragma once
+
+#include <QObject>
+#include <QPoint>
+#include <QSize>
+#include <QTimer>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/desktop_screen_facts.h"
+#include "app/monitor.h"
+#include "ui/about_window.h"
+
+namespace calventa::ui {
+class AlarmWindow;
+class DesktopView;
+class MainWindow;
+class OptionsWindow;
+class ServiceWindow;
+class TrayIcon;
+} // namespace calventa::ui
+
+namespace calventa::app {
+
+// The first command-line word; only the first argument counts.
+CommandWord FirstCommandWord(int argc, const char* const* argv);
+// "install" and "uninstall" end the process with their exit code before any window
+// exists; nothing to do on this platform yet, so they end with 0. Other words: nullopt.
+std::optional<int> RunInstallationCommand(CommandWord word);
+
+// Opacity 0..255 of the main window for a transparency in percent. Clamped to 0..94 %, so
+// that an edited settings.dat can never make the window invisible.
+int WindowOpacity(int32_t alphaPercent);
+
+// Whether a window at `topLeft` of `size` can be grabbed on some screen: at least 16 × 8
+// pixels of its caption lie on one of them.
+bool CaptionOnSomeScreen(int64_t left, int64_t top, QSize size);
+
+// The desktop program: the monitor with its windows, tray icon and timers. Start() is the
+// normal start: the main window's creation (the monitor's start-up plus window mode,
+// position, opacity, layout, tray and timers), then the alarm window, the options dialog
+// and the service window, then the tray's mouse handling. Closing the main window, however
+// it is asked for, runs the close sequence once and emits Finished().
+class DesktopApp : public QObject
+{
+    Q_OBJECT
+public:
+    DesktopApp(platform::Platform& machine, CommandWord word,
+               std::optional<std::string> programDirectory = std::nullopt,
+               ui::LinkOpener linkOpener = ui::SystemLinkOpener());
+    ~DesktopApp() override;
+
+    void Start();
+    // Asks the main window to close (tray "Exit" and the termination signals use it).
+    void CloseMainWindow();
+    bool Closed() const { return m_closed; }
+
+    Monitor& GetMonitor() { return m_monitor; }
+    ui::MainWindow& MainForm() { return *m_mainWindow; }
+    ui::TrayIcon& Tray() { return *m_tray; }
+    ui::AlarmWindow* AlarmForm() { return m_alarmWindow.get(); }
+    ui::OptionsWindow* OptionsForm() { return m_optionsWindow.get(); }
+    // Object names "SensorTimer", "DiskTimer", "ShowTimer", "PositionTimer".
+    QTimer& SensorTimer() { return m_sensorTimer; }
+    QTimer& DiskTimer() { return m_diskTimer; }
+    QTimer& ShowTimer() { return m_showTimer; }
+    QTimer& PositionTimer() { return m_positionTimer; }
+
+    // Window mode (stays on top, on the desktop, normal), tool-window style, position and
+    // opacity from the settings block.
+    void ApplyWindowSettings();
+
+    // The tray component's operations on the main window.
+    void ShowMainWindow();
+    void HideMainWindow();
+
+    // Tray menu items; About.. shows its window modally.
+    void RestoreClick();
+    void MinimizeClick();
+    void SettingsClick();
+    void AboutClick();
+    void ExitClick();
+
+signals:
+    void Finished();
+
+private:
+    void CreateMainWindow();
+    QPoint DefaultPosition() const;
+    void SensorTimerTimer();
+    void DiskTimerTimer();
+    void ShowTimerTimer();
+    void PositionTimerTimer();
+    void MainWindowClosing();
+
+    DesktopScreenFacts m_facts;
+    platform::Platform m_platform;
+    CommandWord m_word;
+    std::optional<std::string> m_programDirectory;
+    ui::LinkOpener m_linkOpener;
+    Monitor m_monitor;
+    std::unique_ptr<ui::TrayIcon> m_tray;
+    std::unique_ptr<ui::MainWindow> m_mainWindow;
+    std::unique_ptr<ui::DesktopView> m_view;
+    std::unique_ptr<ui::AlarmWindow> m_alarmWindow;
+    std::unique_ptr<ui::OptionsWindow> m_optionsWindow;
+    std::unique_ptr<ui::ServiceWindow> m_serviceWindow;
+    QTimer m_sensorTimer;
+    QTimer m_diskTimer;
+    QTimer m_showTimer;
+    QTimer m_positionTimer;
+    bool m_aboutOpen = false;
+    bool m_closed = false;
+};
+
+} // namespace calventa::app

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QDialog>
+#include <QLabel>
+#include <QUrl>
+#include <functional>
+
+namespace calventa::ui {
+
+class CaptionBar;
+
+inline constexpr const char* kHomepageAddress = "https://calventa.example.org";
+inline constexpr const char* kSupportAddress = "support@calventa.example.org";
+inline constexpr const char* kMailSubject = "Calventa-beta-1.0";
+
+// How a link is opened; the program hands links to the system's browser or mail program.
+using LinkOpener = std::function<void(const QUrl&)>;
+LinkOpener SystemLinkOpener();
+
+// A text that acts as a link: blue, underlined, hand cursor.
+class LinkLabel : public QLabel
+{
+    Q_OBJECT
+public:
+    LinkLabel(const QString& text, QWidget* parent);
+
+signals:
+    void Clicked();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+};
+
+// TAboutForm, shown modally from the tray menu. Object names: "AboutPicture",
+// "TitleLabel", "HomepageLink", "SupportLink", "AboutText", "CloseButton".
+class AboutWindow : public QDialog
+{
+    Q_OBJECT
+public:
+    static constexpr int kWidth = 332;
+    static constexpr int kHeight = 255;
+
+    explicit AboutWindow(LinkOpener opener = SystemLinkOpener(), QWidget* parent = nullptr);
+
+    static QUrl HomepageUrl();
+    static QUrl SupportUrl();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    LinkOpener m_opener;
+};
+
+} // namespace calventa::ui

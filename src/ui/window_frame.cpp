@@ -1,0 +1,117 @@
+#include "ui/window_frame.h"
+
+#include <QLinearGradient>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QToolButton>
+#include <QWindow>
+
+#include "ui/artwork.h"
+
+namespace calventa::ui {
+
+namespace {
+
+constexpr int kButtonSize = 13;
+
+QToolButton* MakeCaptionButton(QWidget* parent, const QString& objectName, const QString& text)
+{
+    auto* button = new QToolButton(parent);
+    button->setObjectName(objectName);
+    button->setText(text);
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setAutoRaise(true);
+    button->setStyleSheet(QStringLiteral("QToolButton { color: white; border: none; font-weight: bold; padding: 0; }"
+                                         "QToolButton:hover { background: #4A68A1; }"));
+    button->resize(kButtonSize, kButtonSize);
+    return button;
+}
+
+} // namespace
+
+CaptionBar::CaptionBar(const QString& caption, bool withMinimize, QWidget* window) : QWidget(window), m_caption(caption)
+{
+    setObjectName(QStringLiteral("CaptionBar"));
+    if (withMinimize) {
+        m_minimize = MakeCaptionButton(this, QStringLiteral("MinimizeControl"), QStringLiteral("\u2013"));
+        connect(m_minimize, &QToolButton::clicked, this, &CaptionBar::MinimizeClicked);
+    }
+    m_close = MakeCaptionButton(this, QStringLiteral("CloseControl"), QStringLiteral("\u00D7"));
+    connect(m_close, &QToolButton::clicked, this, &CaptionBar::CloseClicked);
+}
+
+void CaptionBar::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    QLinearGradient gradient(0, 0, width(), 0);
+    gradient.setColorAt(0, FromColorValue(0x00512B17));
+    gradient.setColorAt(1, FromColorValue(0x008E766B));
+    p.fillRect(rect(), gradient);
+    QFont font = WindowFont();
+    font.setBold(true);
+    p.setFont(font);
+    p.setPen(Qt::white);
+    const int buttons = (m_minimize != nullptr ? 2 : 1) * (kButtonSize + 1);
+    p.drawText(QRect(5, 0, width() - 5 - buttons, height()), Qt::AlignLeft | Qt::AlignVCenter, m_caption);
+}
+
+void CaptionBar::resizeEvent(QResizeEvent*)
+{
+    const int top = (height() - kButtonSize) / 2;
+    int left = width() - kButtonSize - 3;
+    m_close->move(left, top);
+    if (m_minimize != nullptr) {
+        m_minimize->move(left - kButtonSize - 1, top);
+    }
+}
+
+void CaptionBar::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        return;
+    }
+    // Let the window manager move the window where it can (Wayland allows nothing else).
+    QWindow* handle = window()->windowHandle();
+    if (handle != nullptr && handle->startSystemMove()) {
+        return;
+    }
+    m_dragging = true;
+    m_dragOffset = event->globalPosition().toPoint() - window()->pos();
+}
+
+void CaptionBar::mouseMoveEvent(QMouseEvent* event)
+{
+    if (m_dragging) {
+        window()->move(event->globalPosition().toPoint() - m_dragOffset);
+    }
+}
+
+void CaptionBar::mouseReleaseEvent(QMouseEvent*)
+{
+    m_dragging = false;
+}
+
+CaptionBar* DecorateWindow(QWidget* window, const QString& caption, bool withMinimize)
+{
+    window->setWindowTitle(caption);
+    window->setWindowFlag(Qt::FramelessWindowHint, true);
+    window->setFont(WindowFont());
+    QPalette palette = window->palette();
+    palette.setColor(QPalette::Window, WindowGrey());
+    palette.setColor(QPalette::WindowText, Qt::black);
+    palette.setColor(QPalette::Button, WindowGrey());
+    window->setPalette(palette);
+    window->setAutoFillBackground(true);
+    auto* bar = new CaptionBar(caption, withMinimize, window);
+    bar->setGeometry(0, 0, window->width(), kCaptionHeight);
+    return bar;
+}
+
+void PaintWindowOutline(QWidget* window)
+{
+    QPainter p(window);
+    p.setPen(FromColorValue(0x00512B17));
+    p.drawRect(window->rect().adjusted(0, 0, -1, -1));
+}
+
+} // namespace calventa::ui

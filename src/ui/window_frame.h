@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QPoint>
+#include <QString>
+#include <QWidget>
+
+class QToolButton;
+
+namespace calventa::ui {
+
+// The program draws its own window frames: a 17-pixel caption strip and a 3-pixel border
+// on the other sides. Window sizes handed over by the presenters are outer sizes, frame
+// included, and so hold exactly whatever the window manager does.
+inline constexpr int kCaptionHeight = 17;
+inline constexpr int kFrameBorder = 3;
+
+// The caption strip: the caption text on the program's gradient, an optional minimize
+// control and a close control; dragging it moves its window.
+class CaptionBar : public QWidget
+{
+    Q_OBJECT
+public:
+    CaptionBar(const QString& caption, bool withMinimize, QWidget* window);
+
+    QString Caption() const { return m_caption; }
+
+signals:
+    void MinimizeClicked();
+    void CloseClicked();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    QString m_caption;
+    QToolButton* m_minimize = nullptr;
+    QToolButton* m_close = nullptr;
+    bool m_dragging = false;
+    QPoint m_dragOffset;
+};
+
+// Makes `window` a frameless top-level window in the program's grey with its caption bar
+// along the top; returns the bar. The client area starts at (kFrameBorder, kCaptionHeight).
+CaptionBar* DecorateWindow(QWidget* window, const QString& caption, bool withMinimize);
+
+// The thin outline around a decorated window; its paint handler calls this.
+void PaintWindowOutline(QWidget* window);
+
+} // namespace calventa::ui
