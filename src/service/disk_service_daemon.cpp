@@ -68,11 +68,17 @@ DiskServiceDaemon::DiskServiceDaemon(platform::SmartDevices& drives, platform::P
 
 DiskServiceDaemon::~DiskServiceDaemon()
 {
+    StopListening();
+}
+
+void DiskServiceDaemon::StopListening()
+{
     for (size_t i = m_clients.size(); i > 0; --i) {
         DropClient(i - 1);
     }
     if (m_listenFd >= 0) {
         close(m_listenFd);
+        m_listenFd = -1;
         unlink(m_options.socketPath.c_str());
     }
 }
@@ -162,6 +168,16 @@ bool DiskServiceDaemon::Listen(std::string& error)
 
 void DiskServiceDaemon::Serve(int stopFd)
 {
+    ServeUntilStopped(stopFd);
+    // Monitors asking from now on find the service stopped instead of waiting for a reply.
+    StopListening();
+}
+
+void DiskServiceDaemon::ServeUntilStopped(int stopFd)
+{
+    if (m_listenFd < 0) {
+        return;
+    }
     std::vector<pollfd> fds;
     for (;;) {
         fds.clear();

@@ -38,8 +38,9 @@ public:
     // one-line reason, when another daemon answers there or the socket cannot be made.
     bool Listen(std::string& error);
 
-    // Answers requests until stopFd becomes readable. Never busy-waits: it sleeps in poll
-    // until a client, the stop descriptor or the oldest client's deadline.
+    // Answers requests until stopFd becomes readable, then closes and removes the socket.
+    // Never busy-waits: it sleeps in poll until a client, the stop descriptor or the oldest
+    // client's deadline.
     void Serve(int stopFd);
 
     const core::DiskTable& Table() const { return m_table; }
@@ -51,6 +52,8 @@ private:
         std::chrono::steady_clock::time_point deadline;
     };
 
+    void ServeUntilStopped(int stopFd);
+    void StopListening();
     uint32_t Publish(size_t imageSize);
     void Scan();
     void AcceptClients();
