@@ -19,7 +19,6 @@ SmartDisks::~SmartDisks()
 bool SmartDisks::StartSmart(const std::string& programDirectory)
 {
     StopSmart();
-    m_mode = DiskAccessMode::None;
     m_programDirectory = programDirectory;
     if (m_state.Platform().facts.Family() == platform::PlatformFamily::Windows9x) {
         return StartSmartVsd();
@@ -159,6 +158,9 @@ void SmartDisks::StopSmart()
 {
     m_service.Close();
     m_reader.Close();
+    // Without its handles no mode works any more; a later scan must not fall back to
+    // opening the drives directly.
+    m_mode = DiskAccessMode::None;
 }
 
 } // namespace calventa::disks

@@ -39,6 +39,7 @@ public:
     // True when a temperature was read in this pass; in service mode, when the request was
     // delivered. Slot corrections of HD0..HD7 are added, rounded up.
     bool ReadDiskTemperatures();
+    // Closes the service, the 9x driver and every drive handle; no mode is left.
     void StopSmart();
 
     DiskAccessMode AccessMode() const { return m_mode; }

@@ -52,13 +52,6 @@ TEST(DiskTableImage, FieldsSitAtTheirOffsets)
     EXPECT_EQ(image[611], 7);
 }
 
-TEST(DiskTableImage, ScanAndTemperatureImagesAreCutAtTheirLength)
-{
-    EXPECT_EQ(EncodeDiskTable(TwoDisks()).size(), kDiskScanImageSize);
-    EXPECT_EQ(EncodeDiskTable(TwoDisks(), kDiskTemperatureImageSize).size(), 601u);
-    EXPECT_EQ(EncodeDiskTable(TwoDisks(), 5000).size(), kDiskRecordSize);
-}
-
 TEST(DiskTableImage, WholeRecordRoundTrips)
 {
     const DiskTable table = TwoDisks();
@@ -138,13 +131,6 @@ TEST(DiskTableImage, LengthBytesAndCountsAboveTheirFieldAreClamped)
     EXPECT_EQ(table.Model[0], std::string(40, 'z'));
     EXPECT_EQ(table.Serial[0], std::string(20, 'z'));
     EXPECT_EQ(table.Firmware[0], std::string(8, 'z'));
-}
-
-TEST(DiskTableImage, EmptyImageChangesNothing)
-{
-    DiskTable table = TwoDisks();
-    DecodeDiskTable({}, table);
-    EXPECT_EQ(table, TwoDisks());
 }
 
 // Random images of random lengths over random tables: the result always fits its fields,

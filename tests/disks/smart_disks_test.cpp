@@ -201,6 +201,11 @@ TEST(SmartVsdAccess, ListsOnlyTheFirstAnsweringDrive)
     ASSERT_TRUE(bench.smart.ReadDiskTemperatures());
     EXPECT_EQ(bench.state.Disks.Temperature[0], 36);
     EXPECT_TRUE(bench.LogMessages().empty());
+
+    bench.smart.StopSmart();
+    EXPECT_EQ(bench.drives.OpenHandles(), 0);
+    EXPECT_FALSE(bench.smart.ScanDisks());
+    EXPECT_EQ(bench.drives.DriveOpens(), 0); // no fall-back to the drives themselves
 }
 
 TEST(SmartVsdAccess, DriverIsCopiedWhenItIsNotLoaded)
