@@ -10,6 +10,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <thread>
 
 #include "core/program_store_access.h"
 #include "platform/disk_service.h"
@@ -28,6 +29,7 @@ using platform::linux_backend::kServiceMessageSize;
 constexpr mode_t kSocketDirectoryMode = 0755;
 constexpr mode_t kSocketMode = 0666; // every user's monitor may ask
 constexpr int kListenBacklog = 16;
+constexpr auto kAcceptBackoff = std::chrono::milliseconds(100);
 
 bool FillAddress(const std::string& path, sockaddr_un& address)
 {
@@ -166,17 +168,18 @@ bool DiskServiceDaemon::Listen(std::string& error)
     return true;
 }
 
-void DiskServiceDaemon::Serve(int stopFd)
+bool DiskServiceDaemon::Serve(int stopFd)
 {
-    ServeUntilStopped(stopFd);
+    const bool stopped = ServeUntilStopped(stopFd);
     // Monitors asking from now on find the service stopped instead of waiting for a reply.
     StopListening();
+    return stopped;
 }
 
-void DiskServiceDaemon::ServeUntilStopped(int stopFd)
+bool DiskServiceDaemon::ServeUntilStopped(int stopFd)
 {
     if (m_listenFd < 0) {
-        return;
+        return false;
     }
     std::vector<pollfd> fds;
     for (;;) {
@@ -199,10 +202,10 @@ void DiskServiceDaemon::ServeUntilStopped(int stopFd)
             if (errno == EINTR) {
                 continue;
             }
-            return;
+            return false;
         }
         if (fds[0].revents != 0) {
-            return;
+            return true;
         }
         // Clients first, by descriptor, since accepting may drop the oldest of them.
         std::vector<int> ready;
@@ -234,7 +237,15 @@ void DiskServiceDaemon::AcceptClients()
     for (;;) {
         const int fd = accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd < 0) {
-            return; // EAGAIN: no one else waiting; anything else: try again on the next wake-up
+            if (errno == EINTR || errno == ECONNABORTED) {
+                continue;
+            }
+            if (errno != EAGAIN) {
+                // Out of descriptors or memory: the connection stays queued and the listener
+                // readable, so pause instead of spinning on it.
+                std::this_thread::sleep_for(kAcceptBackoff);
+            }
+            return;
         }
         if (m_clients.size() >= std::max<size_t>(m_options.maxPendingClients, 1)) {
             DropClient(0); // silent clients cannot lock the others out

@@ -40,8 +40,8 @@ public:
 
     // Answers requests until stopFd becomes readable, then closes and removes the socket.
     // Never busy-waits: it sleeps in poll until a client, the stop descriptor or the oldest
-    // client's deadline.
-    void Serve(int stopFd);
+    // client's deadline. False when it had to stop for another reason (no socket, poll failed).
+    bool Serve(int stopFd);
 
     const core::DiskTable& Table() const { return m_table; }
 
@@ -52,7 +52,7 @@ private:
         std::chrono::steady_clock::time_point deadline;
     };
 
-    void ServeUntilStopped(int stopFd);
+    bool ServeUntilStopped(int stopFd);
     void StopListening();
     uint32_t Publish(size_t imageSize);
     void Scan();

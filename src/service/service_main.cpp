@@ -108,9 +108,12 @@ int Serve()
         close(stopFd);
         return 1;
     }
-    daemon.Serve(stopFd);
+    const bool stopped = daemon.Serve(stopFd);
     close(stopFd);
-    return 0;
+    if (!stopped) {
+        std::perror("calventasvc: serving stopped");
+    }
+    return stopped ? 0 : 1;
 }
 
 } // namespace

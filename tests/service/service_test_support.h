@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <map>
@@ -102,7 +103,7 @@ public:
         EXPECT_TRUE(m_listening) << error;
         EXPECT_EQ(pipe2(m_stop, O_CLOEXEC), 0);
         if (m_listening) {
-            m_thread = std::thread([this] { m_daemon.Serve(m_stop[0]); });
+            m_thread = std::thread([this] { m_servedUntilStopped = m_daemon.Serve(m_stop[0]); });
         }
     }
     ~ServingDaemon() { Stop(); }
@@ -115,6 +116,7 @@ public:
             const char byte = 1;
             EXPECT_EQ(write(m_stop[1], &byte, 1), 1);
             m_thread.join();
+            EXPECT_TRUE(m_servedUntilStopped);
         }
         for (int& fd : m_stop) {
             if (fd >= 0) {
@@ -143,6 +145,7 @@ private:
     bool m_listening = false;
     int m_stop[2] = {-1, -1};
     std::thread m_thread;
+    std::atomic<bool> m_servedUntilStopped = false;
 };
 
 struct ProcessResult
