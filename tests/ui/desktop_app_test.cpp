@@ -1,0 +1,321 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDialog>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <climits>
+#include <csignal>
+#include <random>
+
+#include "app/desktop_signals.h"
+#include "ui/alarm_window.h"
+#include "ui/main_window.h"
+#include "ui/pending_windows.h"
+#include "ui/tray_icon.h"
+#include "ui_test_support.h"
+
+namespace calventa::uitest {
+namespace {
+
+using app::CommandWord;
+
+std::vector<const char*> Args(std::initializer_list<const char*> words)
+{
+    std::vector<const char*> argv{"calventa"};
+    argv.insert(argv.end(), words);
+    return argv;
+}
+
+TEST(CommandLine, OnlyTheFirstWordCountsExactly)
+{
+    auto word = [](std::initializer_list<const char*> words) {
+        const auto argv = Args(words);
+        return app::FirstCommandWord(static_cast<int>(argv.size()), argv.data());
+    };
+    EXPECT_EQ(word({}), CommandWord::None);
+    EXPECT_EQ(word({"test"}), CommandWord::Test);
+    EXPECT_EQ(word({"Test"}), CommandWord::None);
+    EXPECT_EQ(word({"debug", "test"}), CommandWord::Debug);
+    EXPECT_EQ(word({"fancontrol"}), CommandWord::FanControl);
+    EXPECT_EQ(word({"install"}), CommandWord::Install);
+    EXPECT_EQ(word({"uninstall", "x"}), CommandWord::Uninstall);
+    EXPECT_EQ(app::FirstCommandWord(0, nullptr), CommandWord::None);
+
+    EXPECT_EQ(app::RunInstallationCommand(CommandWord::Install), 0);
+    EXPECT_EQ(app::RunInstallationCommand(CommandWord::Uninstall), 0);
+    for (CommandWord other : {CommandWord::None, CommandWord::Test, CommandWord::Debug, CommandWord::FanControl}) {
+        EXPECT_FALSE(app::RunInstallationCommand(other));
+    }
+}
+
+TEST(CommandLine, TestModeShowsEveryEnabledRowWithoutAnyChip)
+{
+    DesktopFixture desktop(kEmptyBoard, std::nullopt, CommandWord::Test);
+    desktop.app->Start();
+    EXPECT_TRUE(desktop.app->GetMonitor().State().Flags.TestMode);
+    EXPECT_EQ(desktop.app->GetMonitor().MainWindow().Layout().Rows.size(), 3u + 2u + 6u + 10u);
+    EXPECT_TRUE(desktop.app->MainForm()
+                    .findChild<QWidget*>(QStringLiteral("Value%1").arg(core::kSlotHd0 + 1))
+                    ->isVisibleTo(&desktop.app->MainForm()));
+    EXPECT_TRUE(desktop.app->DiskTimer().isActive()) << "HD0 and HD1 can show";
+    EXPECT_EQ(desktop.app->DiskTimer().interval(), 120000);
+}
+
+struct OpacityCase
+{
+    int32_t alpha;
+    int opacity;
+};
+class Opacity : public ::testing::TestWithParam<OpacityCase>
+{
+};
+TEST_P(Opacity, IsClampedSoTheWindowStaysVisible)
+{
+    EXPECT_EQ(app::WindowOpacity(GetParam().alpha), GetParam().opacity);
+}
+INSTANTIATE_TEST_SUITE_P(Alpha, Opacity,
+                         ::testing::Values(OpacityCase{0, 255}, OpacityCase{1, 252}, OpacityCase{50, 127},
+                                           OpacityCase{94, 15}, OpacityCase{95, 15}, OpacityCase{100, 15},
+                                           OpacityCase{INT32_MAX, 15}, OpacityCase{-1, 255},
+                                           OpacityCase{INT32_MIN, 255}));
+
+TEST(StartUp, WindowModePositionAndOpacityFromSettings)
+{
+    core::SettingsBlock settings = DesktopFixture::Defaults();
+    settings.WindowMode = 1;
+    settings.Alpha = 50;
+    settings.WindowLeft = 40;
+    settings.WindowTop = 60;
+    DesktopFixture desktop(kChipBoard, settings);
+    desktop.app->Start();
+    ui::MainWindow& window = desktop.app->MainForm();
+    EXPECT_TRUE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_FALSE(window.windowFlags().testFlag(Qt::WindowStaysOnBottomHint));
+    EXPECT_EQ(window.pos(), QPoint(40, 60));
+    EXPECT_NEAR(window.windowOpacity(), 127 / 255.0, 0.002);
+    EXPECT_TRUE(window.isMinimized());
+    EXPECT_FALSE(window.isVisible()) << "the show timer brings it up";
+}
+
+TEST(StartUp, OnDesktopAndNormalModes)
+{
+    core::SettingsBlock settings = DesktopFixture::Defaults();
+    settings.WindowMode = 0;
+    DesktopFixture onDesktop(kChipBoard, settings);
+    onDesktop.app->Start();
+    EXPECT_TRUE(onDesktop.app->MainForm().windowFlags().testFlag(Qt::WindowStaysOnBottomHint));
+
+    settings.WindowMode = 2;
+    settings.WindowStyle = 0;
+    DesktopFixture normal(kChipBoard, settings);
+    normal.app->Start();
+    const Qt::WindowFlags flags = normal.app->MainForm().windowFlags();
+    EXPECT_FALSE(flags.testFlag(Qt::WindowStaysOnBottomHint) || flags.testFlag(Qt::WindowStaysOnTopHint));
+    if (ui::TrayIcon::Available()) {
+        EXPECT_EQ(flags & Qt::WindowType_Mask, Qt::Tool) << "no taskbar button";
+    }
+}
+
+TEST(StartUp, PositionOutsideEveryScreenFallsBackToTheDefault)
+{
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const core::SettingsBlock defaults = DesktopFixture::Defaults({screen.width(), screen.height()});
+    for (auto [left, top] : {std::pair{-5000, 100}, std::pair{INT32_MAX, INT32_MAX}, std::pair{INT32_MIN, 0},
+                             std::pair{screen.width() - 4, 10}, std::pair{10, screen.height() - 2}}) {
+        core::SettingsBlock settings = defaults;
+        settings.WindowLeft = left;
+        settings.WindowTop = top;
+        DesktopFixture desktop(kChipBoard, settings);
+        desktop.app->Start();
+        EXPECT_EQ(desktop.app->MainForm().pos(), QPoint(defaults.WindowLeft, defaults.WindowTop)) << left << "," << top;
+    }
+    EXPECT_TRUE(app::CaptionOnSomeScreen(screen.width() - 20, 0, QSize(170, 300)));
+    EXPECT_FALSE(app::CaptionOnSomeScreen(0, -10, QSize(170, 300))) << "caption above the screen";
+}
+
+TEST(Timers, IntervalsAndSwitchesAfterStartUp)
+{
+    core::SettingsBlock settings = DesktopFixture::Defaults();
+    settings.SensorInterval = 1; // below what the options allow
+    DesktopFixture desktop(kChipBoard, settings);
+    desktop.app->Start();
+    EXPECT_TRUE(desktop.app->SensorTimer().isActive());
+    EXPECT_EQ(desktop.app->SensorTimer().interval(), 3000);
+    EXPECT_FALSE(desktop.app->DiskTimer().isActive()) << "no disk listed";
+    EXPECT_TRUE(desktop.app->PositionTimer().isActive());
+    EXPECT_EQ(desktop.app->PositionTimer().interval(), 1000);
+    EXPECT_TRUE(desktop.app->ShowTimer().isActive());
+    EXPECT_TRUE(desktop.app->ShowTimer().isSingleShot());
+    EXPECT_EQ(desktop.app->ShowTimer().interval(), 1500);
+    EXPECT_EQ(desktop.app->Tray().DefaultItem(), ui::TrayItem::Minimize);
+    EXPECT_TRUE(desktop.app->Tray().MouseHandling());
+    EXPECT_EQ(desktop.app->GetMonitor().State().Settings.SensorInterval, 1) << "the block keeps its value";
+}
+
+TEST(Timers, StartMinimizedKeepsTheWindowInTheTray)
+{
+    core::SettingsBlock settings = DesktopFixture::Defaults();
+    settings.StartMinimized = 1;
+    DesktopFixture desktop(kChipBoard, settings);
+    desktop.app->Start();
+    EXPECT_EQ(desktop.app->Tray().DefaultItem(), ui::TrayItem::Restore);
+    // Without a notification area the window must come up all the same.
+    EXPECT_EQ(desktop.app->ShowTimer().isActive(), !ui::TrayIcon::Available());
+}
+
+TEST(Timers, ShowTimerBringsTheWindowUpOnce)
+{
+    DesktopFixture desktop(kChipBoard);
+    desktop.app->Start();
+    QSignalSpy fired(&desktop.app->ShowTimer(), &QTimer::timeout);
+    ASSERT_TRUE(fired.wait(3000));
+    EXPECT_TRUE(desktop.app->MainForm().isVisible());
+    EXPECT_FALSE(desktop.app->MainForm().isMinimized());
+    EXPECT_FALSE(desktop.app->ShowTimer().isActive());
+}
+
+TEST(Timers, PositionTimerSavesOnlyAfterAMove)
+{
+    DesktopFixture desktop(kChipBoard);
+    desktop.app->Start();
+    QSignalSpy ticks(&desktop.app->PositionTimer(), &QTimer::timeout);
+    ASSERT_TRUE(ticks.wait(2000));
+    EXPECT_EQ(desktop.files.Replacements, 0) << "an unmoved window writes nothing";
+
+    desktop.app->MainForm().move(123, 77);
+    ASSERT_TRUE(ticks.wait(2000));
+    EXPECT_EQ(desktop.files.Replacements, 1);
+    core::SettingsBlock saved;
+    DecodeSettings(desktop.files.Files[desktop.SettingsPath()], saved);
+    EXPECT_EQ(saved.WindowLeft, 123);
+    EXPECT_EQ(saved.WindowTop, 77);
+    ASSERT_TRUE(ticks.wait(2000));
+    EXPECT_EQ(desktop.files.Replacements, 1);
+}
+
+TEST(TrayCommands, RestoreAndMinimizeSwapTheDefault)
+{
+    DesktopFixture desktop(kChipBoard);
+    desktop.app->Start();
+    desktop.app->Tray().Action(ui::TrayItem::Restore)->trigger();
+    EXPECT_TRUE(desktop.app->MainForm().isVisible());
+    EXPECT_EQ(desktop.app->Tray().DefaultItem(), ui::TrayItem::Minimize);
+    desktop.app->Tray().DoubleClick(); // runs "Minimize"
+    EXPECT_FALSE(desktop.app->MainForm().isVisible());
+    EXPECT_EQ(desktop.app->Tray().DefaultItem(), ui::TrayItem::Restore);
+}
+
+TEST(TrayCommands, SettingsOpensTheOptionsWindowOnAWorkingCopy)
+{
+    DesktopFixture desktop(kChipBoard);
+    desktop.app->Start();
+    desktop.app->GetMonitor().State().Settings.Alpha = 33;
+    desktop.app->Tray().Action(ui::TrayItem::Settings)->trigger();
+    EXPECT_TRUE(desktop.app->OptionsForm()->isVisible());
+    EXPECT_FALSE(desktop.app->OptionsForm()->isModal());
+    EXPECT_EQ(desktop.app->GetMonitor().State().TempParam.Alpha, 33);
+}
+
+TEST(TrayCommands, TrayIgnoresClicksWhileAboutIsOpen)
+{
+    DesktopFixture desktop(kChipBoard);
+    desktop.app->Start();
+    bool handlingWhileOpen = true;
+    QString shownTitle;
+    QTimer::singleShot(0, [&] {
+        auto* about = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        handlingWhileOpen = desktop.app->Tray().MouseHandling();
+        if (about != nullptr) {
+            shownTitle = about->windowTitle();
+            about->accept();
+        }
+    });
+    desktop.app->AboutClick();
+    EXPECT_EQ(shownTitle, QStringLiteral("AboutForm"));
+    EXPECT_FALSE(handlingWhileOpen);
+    EXPECT_TRUE(desktop.app->Tray().MouseHandling());
+}
+
+TEST(Close, RunsOnceAndStopsEverything)
+{
+    core::SettingsBlock settings = DesktopFixture::AfterFirstStart(kChipBoard);
+    settings.Slots[core::kSlotCpu].MaxLimit = 40;
+    DesktopFixture desktop(kChipBoard, settings);
+    desktop.app->Start();
+    desktop.app->GetMonitor().UpdatePass();
+    ASSERT_TRUE(desktop.app->AlarmForm()->isVisible());
+
+    QSignalSpy finished(desktop.app.get(), &app::DesktopApp::Finished);
+    desktop.app->CloseMainWindow();
+    desktop.app->CloseMainWindow();
+    EXPECT_EQ(finished.count(), 1);
+    EXPECT_TRUE(desktop.app->Closed());
+    for (QTimer* timer : {&desktop.app->SensorTimer(), &desktop.app->DiskTimer(), &desktop.app->ShowTimer(),
+                          &desktop.app->PositionTimer()}) {
+        EXPECT_FALSE(timer->isActive()) << timer->objectName().toStdString();
+    }
+    EXPECT_FALSE(desktop.app->AlarmForm()->isVisible());
+    EXPECT_TRUE(desktop.app->Tray().Removed());
+    EXPECT_EQ(desktop.files.Replacements, 0) << "nothing is saved at exit";
+}
+
+TEST(Close, ExitFromTheTray)
+{
+    DesktopFixture desktop(kChipBoard);
+    desktop.app->Start();
+    QSignalSpy finished(desktop.app.get(), &app::DesktopApp::Finished);
+    desktop.app->Tray().Action(ui::TrayItem::Exit)->trigger();
+    EXPECT_EQ(finished.count(), 0) << "Exit runs once the menu is done";
+    ASSERT_TRUE(finished.wait(1000));
+    EXPECT_TRUE(desktop.app->Tray().Removed());
+    EXPECT_FALSE(desktop.app->Tray().MouseHandling());
+}
+
+TEST(Close, TerminationSignalsCloseThroughTheNormalPath)
+{
+    for (int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
+        DesktopFixture desktop(kChipBoard);
+        desktop.app->Start();
+        app::TerminationSignals termination;
+        ASSERT_TRUE(termination.Installed());
+        QObject::connect(&termination, &app::TerminationSignals::Received, desktop.app.get(),
+                         &app::DesktopApp::CloseMainWindow);
+        QSignalSpy received(&termination, &app::TerminationSignals::Received);
+        QSignalSpy finished(desktop.app.get(), &app::DesktopApp::Finished);
+        ASSERT_EQ(std::raise(signalNumber), 0);
+        ASSERT_TRUE(received.wait(1000));
+        EXPECT_EQ(received.at(0).at(0).toInt(), signalNumber);
+        EXPECT_EQ(finished.count(), 1);
+    }
+}
+
+// Any settings.dat starts the program with a window that can be seen and reached.
+TEST(BadInput, RandomSettingsImagesStartAndShowAWindow)
+{
+    std::mt19937 random(20041208);
+    std::uniform_int_distribution<int> byte(0, 255);
+    for (int round = 0; round < 25; ++round) {
+        DesktopFixture desktop(kChipBoard);
+        std::vector<uint8_t>& image = desktop.files.Files[desktop.SettingsPath()];
+        image.resize(core::kSettingsImageSize);
+        for (uint8_t& b : image) {
+            b = static_cast<uint8_t>(byte(random));
+        }
+        desktop.app->Start();
+        ui::MainWindow& window = desktop.app->MainForm();
+        EXPECT_EQ(window.height(), desktop.app->GetMonitor().MainWindow().Layout().Height);
+        EXPECT_GE(window.windowOpacity(), 15 / 255.0 - 0.002);
+        EXPECT_TRUE(app::CaptionOnSomeScreen(window.x(), window.y(), window.size())) << round;
+        desktop.app->ShowMainWindow();
+        EXPECT_TRUE(window.isVisible());
+        EXPECT_GE(desktop.app->SensorTimer().interval(), 3000);
+        EXPECT_LE(desktop.app->SensorTimer().interval(), 600000);
+    }
+}
+
+} // namespace
+} // namespace calventa::uitest
