@@ -15,6 +15,18 @@ namespace {
 constexpr const char* kUsage =
     "usage: calventa-cli [--json] [--passes N] [--dir DIR] [--mode test|debug|fancontrol] [--dump-registers]\n";
 
+// No windows here: the administrator notice is not shown, messages go to standard error.
+class CliNotices final : public calventa::disks::DiskNotices, public calventa::disks::UserMessages
+{
+public:
+    void ShowAdminNotice() override {}
+    void ShowMessage(const std::string& text) override { std::cerr << "calventa-cli: " << text << "\n"; }
+    void ShowWarning(const std::string& caption, const std::string& text) override
+    {
+        std::cerr << caption << ": " << text << "\n";
+    }
+};
+
 struct CliOptions
 {
     bool json = false;
@@ -97,6 +109,8 @@ int main(int argc, char** argv)
     }
 
     app::Monitor monitor(host->Get());
+    CliNotices notices;
+    monitor.AttachDisks(host->Disks(), notices, notices);
     monitor.ApplyCommandWord(app::ParseCommandWord(options.mode));
     monitor.StartUp(options.directory);
     // As in the desktop program, the alarm window exists from the end of start-up on.
@@ -109,7 +123,9 @@ int main(int argc, char** argv)
     monitor.Close();
 
     if (options.json) {
-        std::cout << app::CliJson(monitor, host->Sim(), options.dumpRegisters).dump(2) << "\n";
+        std::cout << app::CliJson(monitor, host->Sim(), options.dumpRegisters)
+                         .dump(2, ' ', false, nlohmann::json::error_handler_t::replace)
+                  << "\n";
     } else {
         std::cout << app::CliPlainText(monitor);
     }

@@ -30,6 +30,11 @@ Monitor::~Monitor()
     Close();
 }
 
+void Monitor::AttachDisks(platform::DiskPlatform& disks, disks::DiskNotices& notices, disks::UserMessages& messages)
+{
+    m_disks = std::make_unique<disks::SmartDisks>(m_state, disks, notices, messages);
+}
+
 void Monitor::ApplyCommandWord(CommandWord word)
 {
     m_state.Flags.TestMode = word == CommandWord::Test;
@@ -50,6 +55,10 @@ void Monitor::StartUp(const std::optional<std::string>& programDirectory)
     m_started = true;
 
     m_state.Log().WriteLog("Start SMART init");
+    if (m_disks && m_disks->StartSmart(m_state.ProgramPath)) {
+        m_state.Log().WriteLog("SMART init successful");
+        m_disks->ScanDisks();
+    }
     if (m_hardware.StartHardwareAccess()) {
         m_hardware.SearchChips([this] { UpdatePass(); });
     }
@@ -93,6 +102,9 @@ void Monitor::UpdatePass()
 
 void Monitor::DiskPass()
 {
+    if (m_disks && m_state.Disks.DiskCount > 0) {
+        m_disks->ReadDiskTemperatures();
+    }
     RefreshMainWindow();
     if (m_alarms.AlarmWindowShown) {
         CheckAlarms();
@@ -173,6 +185,9 @@ void Monitor::Close()
     m_hardware.ReleaseFanControl();
     m_started = false;
     m_hardware.CloseBusMutexes();
+    if (m_disks) {
+        m_disks->StopSmart();
+    }
 }
 
 } // namespace calventa::app

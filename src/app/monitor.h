@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -8,7 +9,10 @@
 #include "core/monitor_state.h"
 #include "core/monitor_view.h"
 #include "core/tray_presenter.h"
+#include "disks/disk_notices.h"
+#include "disks/smart_disks.h"
 #include "hardware/hardware_engine.h"
+#include "platform/disk_platform.h"
 #include "platform/platform.h"
 
 namespace calventa::app {
@@ -39,6 +43,11 @@ public:
 
     // The windows; nullptr (the default) for a headless monitor.
     void SetView(core::MonitorView* view) { m_view = view; }
+
+    // The drives and the disk service, with the windows the disk start-up may raise. Without
+    // them (tests of other parts) no disk is ever listed. Call before StartUp.
+    void AttachDisks(platform::DiskPlatform& disks, disks::DiskNotices& notices, disks::UserMessages& messages);
+    const disks::SmartDisks* Disks() const { return m_disks.get(); }
 
     // Sets TestMode, FanControlMode or DebugMode from the command word.
     void ApplyCommandWord(CommandWord word);
@@ -82,6 +91,7 @@ private:
     core::TrayContent m_tray;
     core::AlarmWindowContent m_alarmWindow;
     core::MonitorView* m_view = nullptr;
+    std::unique_ptr<disks::SmartDisks> m_disks;
     bool m_started = false;
 };
 

@@ -125,6 +125,7 @@ TEST_F(CliTest, PassesAfterStartUpRaiseAlarmsAndRunFanControl)
     SetDefaultSettings(block, {1024, 768}, kDefaultMainWindowWidth);
     for (int slot = 0; slot < kSlotCount; ++slot) {
         block.Slots[static_cast<size_t>(slot)].Chip = KindOfSlot(slot) == SlotKind::Disk ? slot - kSlotHd0 : kNoChip;
+        block.Slots[static_cast<size_t>(slot)].Enabled = 0;
     }
     block.Slots[kSlotCpu] = {0, 2, 1, 0.0f, -10, 40, 1, 0, 0.0f}; // demo board: 43 °C, above 40
     block.Slots[kSlotCpuFan] = {0, 1, 0, 0.0f, 1000, 10000, 1, 0, 0.0f};

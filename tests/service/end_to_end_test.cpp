@@ -1,7 +1,10 @@
 // The real calventasvc on a simulated board, and the monitor's disk side reading through it
 // as a user who may not open drive 0; the --install / --uninstall commands.
 
+#include <cstdio>
+
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include "app/machine_host.h"
 #include "core/monitor_state.h"
@@ -90,6 +93,39 @@ TEST_F(ServiceProcess, MonitorWithoutDriveRightsReadsTheTemperaturesThroughIt)
 
     EXPECT_EQ(testing::TerminateProcess(daemon, 5000), 0);
     EXPECT_EQ(access(m_environment["CALVENTA_SERVICE_SOCKET"].c_str(), F_OK), -1);
+}
+
+TEST_F(ServiceProcess, CalventaCliWithoutDriveRightsShowsTheDisksReadByTheService)
+{
+    const pid_t daemon = testing::StartProcess({CALVENTASVC_PATH}, m_environment);
+    ASSERT_GT(daemon, 0);
+    ASSERT_TRUE(testing::WaitForSocket(m_environment["CALVENTA_SERVICE_SOCKET"], 10000));
+
+    std::string command;
+    for (const auto& [name, value] : m_environment) {
+        command += name + "=" + value + " ";
+    }
+    command += std::string(CALVENTA_CLI_PATH) + " --json --dir " + m_dir.Path() + " 2>/dev/null";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string out;
+    char buffer[4096];
+    for (size_t n = 0; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+        out.append(buffer, n);
+    }
+    EXPECT_EQ(pclose(pipe), 0);
+    EXPECT_EQ(testing::TerminateProcess(daemon, 5000), 0);
+
+    const auto json = nlohmann::json::parse(out, nullptr, false);
+    ASSERT_FALSE(json.is_discarded()) << out;
+    ASSERT_EQ(json["disks"].size(), 2u);
+    EXPECT_EQ(json["disks"][0]["model"], "SIM DISK 1");
+    EXPECT_EQ(json["disks"][1]["drive"], 2);
+    EXPECT_EQ(json["disks"][1]["temperature"], 35);
+    EXPECT_EQ(json["rows"][0]["slot"], "HD0"); // no chip on this board: the disk rows come first
+    EXPECT_EQ(json["rows"][0]["value"], "40 \xC2\xB0"
+                                        "C / 104 \xC2\xB0"
+                                        "F");
 }
 
 TEST_F(ServiceProcess, RefusesABadBoardAndUnknownArguments)
