@@ -1,8 +1,10 @@
 #include "ui/main_window.h"
 
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QLabel>
+#include <algorithm>
 
 #include "ui/artwork.h"
 #include "ui/window_frame.h"
@@ -33,6 +35,20 @@ int PanelOfSlot(int slot)
     default:
         return core::kPanelTemperatures;
     }
+}
+
+// The captions were measured for a narrower face than most desktops have: a caption that
+// would touch its value is condensed a little rather than overlap it.
+void FitCaption(QLabel* label, int width)
+{
+    constexpr int kGap = 3;
+    QFont font = label->font();
+    font.setStretch(QFont::Unstretched);
+    const int advance = QFontMetrics(font).horizontalAdvance(label->text());
+    if (advance > width - kGap && advance > 0) {
+        font.setStretch(std::max(80, (width - kGap) * 100 / advance));
+    }
+    label->setFont(font);
 }
 
 QLabel* MakeLabel(QWidget* parent, const QString& objectName)
@@ -124,6 +140,7 @@ void MainWindow::Relayout(const core::MainWindowLayout& layout)
         const int height = placed.HasPowerLine ? 2 * kRowHeight : kRowHeight;
         row.Icon->setGeometry(kIconLeft, placed.Y, kRowHeight, kRowHeight);
         row.Name->setGeometry(kNameLeft, placed.Y, placed.ValueLeft - kNameLeft, kRowHeight);
+        FitCaption(row.Name, placed.ValueLeft - kNameLeft);
         row.Value->setGeometry(placed.ValueLeft, placed.Y, kPanelWidth - placed.ValueLeft - 2, height);
         row.Icon->show();
         row.Name->show();
