@@ -111,6 +111,13 @@ void Monitor::DiskPass()
     }
 }
 
+void Monitor::ReadDiskTemperatures()
+{
+    if (m_disks && m_state.Disks.DiskCount > 0) {
+        m_disks->ReadDiskTemperatures();
+    }
+}
+
 void Monitor::BuildMainWindow()
 {
     m_mainWindow.BuildMainWindow(m_state, m_alarms);

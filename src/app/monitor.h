@@ -65,6 +65,8 @@ public:
     void UpdatePass();
     // Disk timer: disk temperatures, main window, alarm list.
     void DiskPass();
+    // Disk temperatures alone, for callers that refresh the windows themselves (options "OK").
+    void ReadDiskTemperatures();
 
     void BuildMainWindow();
     void RefreshMainWindow();
