@@ -31,6 +31,7 @@ int main(int argc, char** argv)
     }
 
     app::DesktopApp program(host->Get(), word);
+    program.AttachDisks(host->Disks());
     app::TerminationSignals terminationSignals;
     QObject::connect(&terminationSignals, &app::TerminationSignals::Received, &program,
                      &app::DesktopApp::CloseMainWindow);

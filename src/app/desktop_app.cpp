@@ -71,7 +71,8 @@ bool CaptionOnSomeScreen(int64_t left, int64_t top, QSize size)
 DesktopApp::DesktopApp(platform::Platform& machine, CommandWord word, std::optional<std::string> programDirectory,
                        ui::LinkOpener linkOpener)
     : m_facts(machine.facts), m_platform(WithFacts(machine, m_facts)), m_word(word),
-      m_programDirectory(std::move(programDirectory)), m_linkOpener(std::move(linkOpener)), m_monitor(m_platform)
+      m_programDirectory(std::move(programDirectory)), m_linkOpener(std::move(linkOpener)), m_monitor(m_platform),
+      m_notices(m_monitor.State())
 {
     m_sensorTimer.setObjectName(QStringLiteral("SensorTimer"));
     m_diskTimer.setObjectName(QStringLiteral("DiskTimer"));
@@ -89,6 +90,11 @@ DesktopApp::DesktopApp(platform::Platform& machine, CommandWord word, std::optio
 DesktopApp::~DesktopApp()
 {
     m_monitor.SetView(nullptr);
+}
+
+void DesktopApp::AttachDisks(platform::DiskPlatform& disks)
+{
+    m_monitor.AttachDisks(disks, m_notices, m_notices);
 }
 
 void DesktopApp::Start()

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "app/desktop_notices.h"
 #include "app/desktop_screen_facts.h"
 #include "app/monitor.h"
 #include "ui/about_window.h"
@@ -51,6 +52,8 @@ public:
                ui::LinkOpener linkOpener = ui::SystemLinkOpener());
     ~DesktopApp() override;
 
+    // The drives and the disk service, before Start(); without them no disk is listed.
+    void AttachDisks(platform::DiskPlatform& disks);
     void Start();
     // Asks the main window to close (tray "Exit" and the termination signals use it).
     void CloseMainWindow();
@@ -100,6 +103,7 @@ private:
     std::optional<std::string> m_programDirectory;
     ui::LinkOpener m_linkOpener;
     Monitor m_monitor;
+    DesktopNotices m_notices;
     std::unique_ptr<ui::TrayIcon> m_tray;
     std::unique_ptr<ui::MainWindow> m_mainWindow;
     std::unique_ptr<ui::DesktopView> m_view;

@@ -65,6 +65,7 @@ int main(int argc, char** argv)
         return 2;
     }
     app::DesktopApp program(host->Get(), app::CommandWord::None);
+    program.AttachDisks(host->Disks());
     FirstPaint firstPaint(clock);
     program.Start();
     const qint64 startedMs = clock.elapsed();

@@ -3,8 +3,10 @@
 #include <QApplication>
 #include <QDialog>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <climits>
@@ -12,6 +14,7 @@
 #include <random>
 
 #include "app/desktop_signals.h"
+#include "app/machine_host.h"
 #include "ui/alarm_window.h"
 #include "ui/main_window.h"
 #include "ui/pending_windows.h"
@@ -315,6 +318,37 @@ TEST(BadInput, RandomSettingsImagesStartAndShowAWindow)
         EXPECT_GE(desktop.app->SensorTimer().interval(), 3000);
         EXPECT_LE(desktop.app->SensorTimer().interval(), 600000);
     }
+}
+
+} // namespace
+} // namespace calventa::uitest
+
+namespace calventa::uitest {
+namespace {
+
+// The shipped demo board with its two disks, through the same host as the program.
+TEST(Disks, DemoBoardShowsDiskRowsAndRunsTheDiskTimer)
+{
+    QTemporaryDir programDir;
+    ASSERT_TRUE(programDir.isValid());
+    std::string error;
+    auto host = app::MachineHost::ForBoard(std::string(CALVENTA_SOURCE_DIR) + "/boards/demo.json", error);
+    ASSERT_TRUE(host) << error;
+    app::DesktopApp program(host->Get(), CommandWord::None, programDir.path().toStdString());
+    program.AttachDisks(host->Disks());
+    program.Start();
+    const core::MonitorState& state = program.GetMonitor().State();
+    ASSERT_EQ(state.Disks.DiskCount, 2);
+    auto* hd1 = program.MainForm().findChild<QLabel*>(QStringLiteral("Value%1").arg(core::kSlotHd0 + 1));
+    ASSERT_NE(hd1, nullptr);
+    EXPECT_TRUE(hd1->isVisibleTo(&program.MainForm()));
+    EXPECT_EQ(hd1->text().toStdString(), program.GetMonitor().MainWindow().Value(core::kSlotHd0 + 1).Text);
+    EXPECT_TRUE(program.DiskTimer().isActive());
+    EXPECT_EQ(program.DiskTimer().interval(), 120000);
+
+    QSignalSpy finished(&program, &app::DesktopApp::Finished);
+    program.CloseMainWindow();
+    EXPECT_EQ(finished.count(), 1);
 }
 
 } // namespace
