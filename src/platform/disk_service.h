@@ -43,6 +43,12 @@ public:
     // Delivers a user-defined control code and returns once the service has handled it.
     // False, with the system's error number, when it was not delivered or was refused.
     virtual bool Control(uint32_t code, uint32_t& error) = 0;
+    // Service control for the installation commands: true when the request was passed on
+    // (its outcome shows in QueryStatus). Handles that only read refuse.
+    virtual bool Start() { return false; }
+    virtual bool Stop() { return false; }
+    // Removes the service; the handle is useless afterwards.
+    virtual bool Delete() { return false; }
 };
 
 // A connection to the service manager. Closed when destroyed.
@@ -60,6 +66,9 @@ public:
     virtual ~ServiceManager() = default;
     // nullptr when the manager cannot be reached.
     virtual std::unique_ptr<ServiceManagerConnection> Connect() = 0;
+    // A connection that may also start, stop and remove services: nullptr without the rights
+    // (a user who is not an administrator) or when the manager cannot be reached.
+    virtual std::unique_ptr<ServiceManagerConnection> ConnectForChanges() { return nullptr; }
 };
 
 } // namespace calventa::platform

@@ -1,0 +1,69 @@
+#include "app/options_controller.h"
+
+#include "core/update_cycle.h"
+
+namespace calventa::app {
+
+OptionsController::OptionsController(Monitor& monitor, core::OptionsHost& host)
+    : m_monitor(monitor), m_host(host), m_presenter(monitor.State(), host)
+{
+}
+
+void OptionsController::CreateDialog()
+{
+    m_monitor.State().CopyToTempParam();
+    m_presenter.CreateDialog();
+}
+
+void OptionsController::Open()
+{
+    m_monitor.State().CopyToTempParam();
+    m_presenter.ShowMainOptions();
+}
+
+void OptionsController::OkClick()
+{
+    core::MonitorState& state = m_monitor.State();
+    // The outputs go back to full speed before new fan-control settings can name others.
+    m_monitor.Hardware().ReleaseFanControl();
+    state.CopyFromTempParam();
+    state.SaveSettings();
+    m_monitor.ReadDiskTemperatures();
+    m_monitor.UpdatePass();
+    m_monitor.BuildMainWindow();
+    m_monitor.ShowTray();
+    m_host.SetTimerIntervals(core::SensorTimerMs(state.Settings), core::DiskTimerMs(state.Settings));
+
+    m_host.HideMainWindow();
+    m_host.RestoreMainWindowParent();
+    const uint8_t mode = state.Settings.WindowMode;
+    if (mode == 1 || mode == 2) {
+        m_host.SetMainWindowStaysOnTop(mode == 1);
+    }
+    m_host.ReapplyMainWindowFrame();
+    if (mode == 0) {
+        m_host.PutMainWindowOnDesktop();
+    }
+    m_host.ShowMainWindowUnlessMinimized();
+    m_host.HideOptionsDialog();
+}
+
+void OptionsController::CancelClick()
+{
+    m_host.SetMainWindowOpacity(core::OpacityOfAlpha(m_monitor.State().Settings.Alpha));
+    m_host.HideOptionsDialog();
+}
+
+void OptionsController::ResetClick()
+{
+    core::MonitorState& state = m_monitor.State();
+    core::ResetSensorOptions(state.Settings);
+    m_host.SetMainWindowOpacity(core::OpacityOfAlpha(state.Settings.Alpha));
+    m_monitor.ReadDiskTemperatures();
+    m_monitor.UpdatePass();
+    m_monitor.BuildMainWindow();
+    m_host.HideOptionsDialog();
+    m_monitor.Hardware().ReleaseFanControl();
+}
+
+} // namespace calventa::app

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "app/monitor.h"
+#include "core/options_presenter.h"
+
+namespace calventa::app {
+
+// The options dialog's buttons and life, over the monitor: the presenter owns the pages, this
+// runs what "OK", "Cancel" and "Reset to default" do to the monitor and the windows.
+class OptionsController
+{
+public:
+    OptionsController(Monitor& monitor, core::OptionsHost& host);
+
+    core::OptionsPresenter& Presenter() { return m_presenter; }
+
+    // Dialog creation at start-up, after the main window and the alarm window: working copy,
+    // tree, General page.
+    void CreateDialog();
+    // Tray "Settings..": a fresh working copy and General page; a sensor or summary page left
+    // from the last use stays on top with what it showed. The window then shows itself.
+    void Open();
+
+    // "OK": fan outputs back, working copy into the live block (the notice flags kept), saved,
+    // disks and chips read, main window and tray rebuilt, timers, window mode, dialog hidden.
+    void OkClick();
+    // "Cancel": the saved opacity back (undoing a preview), dialog hidden.
+    void CancelClick();
+    // "Reset to default": default options in force at once, not saved.
+    void ResetClick();
+
+private:
+    Monitor& m_monitor;
+    core::OptionsHost& m_host;
+    core::OptionsPresenter m_presenter;
+};
+
+} // namespace calventa::app
