@@ -9,7 +9,7 @@ namespace calventa::ui {
 
 namespace {
 
-struct ItemSpec
+struct MenuEntry
 {
     TrayItem Item;
     const char* Caption;
@@ -17,7 +17,7 @@ struct ItemSpec
     bool SeparatorBefore;
 };
 
-constexpr std::array<ItemSpec, 7> kItems{{
+constexpr std::array<MenuEntry, 7> kItems{{
     {TrayItem::Restore, "Restore", MenuPicture::Restore, false},
     {TrayItem::Minimize, "Minimize", MenuPicture::Minimize, false},
     {TrayItem::Settings, "Settings..", MenuPicture::Settings, true},
@@ -75,13 +75,13 @@ void TrayMenu::paintEvent(QPaintEvent* event)
 TrayIcon::TrayIcon(QObject* parent)
     : QObject(parent), m_menu(std::make_unique<TrayMenu>()), m_applicationIcon(ApplicationIcon())
 {
-    for (const ItemSpec& spec : kItems) {
-        if (spec.SeparatorBefore) {
+    for (const MenuEntry& entry : kItems) {
+        if (entry.SeparatorBefore) {
             m_menu->addSeparator();
         }
-        QAction* action = m_menu->addAction(QIcon(DrawMenuPicture(spec.Picture)), QString::fromLatin1(spec.Caption));
-        action->setObjectName(QString::fromLatin1(spec.Caption));
-        m_actions[IndexOf(spec.Item)] = action;
+        QAction* action = m_menu->addAction(QIcon(DrawMenuPicture(entry.Picture)), QString::fromLatin1(entry.Caption));
+        action->setObjectName(QString::fromLatin1(entry.Caption));
+        m_actions[IndexOf(entry.Item)] = action;
     }
     SetDefaultItem(TrayItem::Minimize);
 
@@ -156,10 +156,10 @@ void TrayIcon::SetDefaultItem(TrayItem item)
     if (!m_menu) {
         return;
     }
-    for (const ItemSpec& spec : kItems) {
-        QAction* action = m_actions[IndexOf(spec.Item)];
+    for (const MenuEntry& entry : kItems) {
+        QAction* action = m_actions[IndexOf(entry.Item)];
         QFont font = action->font();
-        font.setBold(spec.Item == item);
+        font.setBold(entry.Item == item);
         action->setFont(font);
     }
     m_menu->setDefaultAction(m_actions[IndexOf(item)]);
