@@ -1,0 +1,256 @@
+#include "app/install_commands.h"
+
+#include <gtest/gtest.h>
+
+#include "core/fakes.h"
+
+namespace calventa::app {
+namespace {
+
+using platform::ServiceState;
+
+class FakeRights : public ProcessRights
+{
+public:
+    bool Root = true;
+    bool IsAdministrator() const override { return Root; }
+};
+
+// A service manager holding at most the disk service; every change is recorded.
+class FakeServices : public platform::ServiceManager
+{
+public:
+    bool Reachable = true;
+    bool Rights = true;
+    bool Installed = true;
+    std::optional<ServiceState> State = ServiceState::Stopped;
+    std::vector<std::string> Calls;
+
+    std::unique_ptr<platform::ServiceManagerConnection> Connect() override
+    {
+        return Reachable ? std::make_unique<Connection>(*this) : nullptr;
+    }
+    std::unique_ptr<platform::ServiceManagerConnection> ConnectForChanges() override
+    {
+        return Rights ? Connect() : nullptr;
+    }
+
+private:
+    class Handle : public platform::ServiceHandle
+    {
+    public:
+        explicit Handle(FakeServices& owner) : m_owner(owner) {}
+        std::optional<ServiceState> QueryStatus() override { return m_owner.State; }
+        bool Control(uint32_t, uint32_t&) override { return false; }
+        bool Start() override { return Record("start", ServiceState::Running); }
+        bool Stop() override { return Record("stop", ServiceState::Stopped); }
+        bool Delete() override
+        {
+            m_owner.Installed = false;
+            return Record("delete", ServiceState::Stopped);
+        }
+
+    private:
+        bool Record(const char* call, ServiceState state)
+        {
+            m_owner.Calls.push_back(call);
+            m_owner.State = state;
+            return true;
+        }
+        FakeServices& m_owner;
+    };
+    class Connection : public platform::ServiceManagerConnection
+    {
+    public:
+        explicit Connection(FakeServices& owner) : m_owner(owner) {}
+        std::unique_ptr<platform::ServiceHandle> OpenService(const std::string& name) override
+        {
+            const bool present = name == platform::kDiskServiceName && m_owner.Installed;
+            return present ? std::make_unique<Handle>(m_owner) : nullptr;
+        }
+
+    private:
+        FakeServices& m_owner;
+    };
+};
+
+// calventasvc --install registers the service unless told to fail; --uninstall removes it.
+class FakeProgram : public ServiceProgramRunner
+{
+public:
+    explicit FakeProgram(FakeServices& services) : m_services(services) {}
+    bool Run(const std::vector<std::string>& arguments) override
+    {
+        Runs.push_back(arguments);
+        if (arguments.front() == "--install" && InstallWorks) {
+            m_services.Installed = true;
+            m_services.State = ServiceState::Stopped;
+        } else if (arguments.front() == "--uninstall") {
+            m_services.Installed = false;
+        }
+        return true;
+    }
+    bool InstallWorks = true;
+    std::vector<std::vector<std::string>> Runs;
+
+private:
+    FakeServices& m_services;
+};
+
+class Installation : public ::testing::Test
+{
+protected:
+    // Runs the progress to its end, as the window's timer would; returns the waits.
+    std::vector<int> RunToEnd(ServiceProgress::Task task)
+    {
+        progress.Begin(task);
+        std::vector<int> waits;
+        while (auto wait = progress.Step()) {
+            waits.push_back(*wait);
+        }
+        return waits;
+    }
+
+    core::fake::FakeMachine machine;
+    FakeRights rights;
+    FakeServices services;
+    FakeProgram program{services};
+    ServiceProgress progress{services, program};
+};
+
+TEST_F(Installation, InstallDeletesTheSettingsFileAndFailsWithoutRoot)
+{
+    const std::string settings = machine.Facts.DefaultDirectory + "/settings.dat";
+    machine.Files.Files[settings] = {1, 2, 3};
+    rights.Root = false;
+    EXPECT_EQ(InstallCommand(machine.Machine, rights), 1);
+    EXPECT_FALSE(machine.Files.Files.contains(settings)); // deleted before the rights matter
+
+    machine.Store.Keys[platform::StoreKeyId::Program].Values["PATH"] = std::string("/opt/calventa/");
+    machine.Files.Files["/opt/calventa/settings.dat"] = {1};
+    rights.Root = true;
+    EXPECT_EQ(InstallCommand(machine.Machine, rights), 0);
+    EXPECT_TRUE(machine.Files.Files.empty());
+    EXPECT_EQ(InstallCommand(machine.Machine, rights), 0); // nothing left to delete
+}
+
+TEST_F(Installation, UninstallStopsWaitsAndRemovesTheDiskService)
+{
+    services.State = ServiceState::Running;
+    EXPECT_EQ(UninstallCommand(machine.Machine, services), 0);
+    EXPECT_EQ(services.Calls, (std::vector<std::string>{"stop", "delete"}));
+    EXPECT_EQ(machine.Time.SleptMs, 1000u);
+    EXPECT_FALSE(services.Installed);
+
+    services.Calls.clear();
+    EXPECT_EQ(UninstallCommand(machine.Machine, services), 0); // nothing installed any more
+    EXPECT_TRUE(services.Calls.empty());
+
+    // "Svc" names a port driver this program created; Linux has none to remove, and keeps the marker.
+    machine.Store.Keys[platform::StoreKeyId::Program].Values["Svc"] = uint32_t{1};
+    EXPECT_EQ(UninstallCommand(machine.Machine, services), 0);
+    EXPECT_TRUE(machine.Store.Keys[platform::StoreKeyId::Program].Values.contains("Svc"));
+
+    services.Rights = false;
+    services.Installed = true;
+    EXPECT_EQ(UninstallCommand(machine.Machine, services), 1);
+    EXPECT_TRUE(services.Installed);
+}
+
+TEST_F(Installation, ServiceMenuFollowsRightsAndServiceState)
+{
+    struct Case
+    {
+        bool rights;
+        bool installed;
+        std::optional<ServiceState> state;
+        bool install;
+        bool uninstall;
+    };
+    const Case cases[] = {
+        {false, true, ServiceState::Running, false, false},
+        {true, false, std::nullopt, true, false},
+        {true, true, ServiceState::Stopped, true, true},
+        {true, true, ServiceState::Running, false, true},
+        {true, true, std::nullopt, true, false}, // the state cannot be queried
+    };
+    for (const Case& c : cases) {
+        services.Rights = c.rights;
+        services.Installed = c.installed;
+        services.State = c.state;
+        const auto menu = UpdateServiceMenu(services, platform::PlatformFamily::NtFamily);
+        ASSERT_TRUE(menu);
+        EXPECT_EQ(menu->InstallEnabled, c.install) << c.rights << c.installed;
+        EXPECT_EQ(menu->UninstallEnabled, c.uninstall) << c.rights << c.installed;
+    }
+    EXPECT_FALSE(UpdateServiceMenu(services, platform::PlatformFamily::Windows9x));
+}
+
+TEST_F(Installation, InstallServiceLoadsStartsAndReportsEachLineBetweenWaits)
+{
+    services.Installed = false;
+    progress.Begin(ServiceProgress::Task::Install);
+    EXPECT_EQ(progress.Lines(), (std::vector<std::string>{"Connect to manager..."}));
+    EXPECT_EQ(progress.Step(), kProgressWaitMs);
+    EXPECT_EQ(progress.Lines(), (std::vector<std::string>{"Connect to manager...OK", "Loading..."}));
+    EXPECT_EQ(program.Runs, (std::vector<std::vector<std::string>>{{"--install", "--silent"}}));
+    EXPECT_EQ(progress.Step(), kProgressWaitMs);
+    EXPECT_EQ(progress.Lines().back(), "Starting...");
+    EXPECT_EQ(services.Calls, (std::vector<std::string>{"start"}));
+    EXPECT_EQ(progress.Step(), std::nullopt);
+    EXPECT_EQ(progress.Lines(), (std::vector<std::string>{"Connect to manager...OK", "Loading...OK", "Starting...OK",
+                                                          "Service has been installed!"}));
+    EXPECT_TRUE(progress.Finished());
+    EXPECT_TRUE(progress.Succeeded());
+}
+
+TEST_F(Installation, InstallServiceOutcomes)
+{
+    services.State = ServiceState::Running;
+    EXPECT_TRUE(RunToEnd(ServiceProgress::Task::Install).empty());
+    EXPECT_EQ(progress.Lines(), (std::vector<std::string>{"Connect to manager...OK"}));
+    EXPECT_TRUE(progress.Succeeded());
+
+    services.State = ServiceState::Stopped;
+    EXPECT_EQ(RunToEnd(ServiceProgress::Task::Install), (std::vector<int>{kProgressWaitMs}));
+    EXPECT_EQ(progress.Lines(),
+              (std::vector<std::string>{"Connect to manager...OK", "Starting...OK", "Service has been installed!"}));
+
+    services.Installed = false;
+    program.InstallWorks = false;
+    RunToEnd(ServiceProgress::Task::Install);
+    EXPECT_EQ(progress.Lines(),
+              (std::vector<std::string>{"Connect to manager...OK", "Loading...", "Service install error!"}));
+    EXPECT_FALSE(progress.Succeeded());
+
+    services.Reachable = false;
+    RunToEnd(ServiceProgress::Task::Install);
+    EXPECT_EQ(progress.Lines(),
+              (std::vector<std::string>{"Connect to manager...", "Connect failed!", "Service install error!"}));
+    EXPECT_FALSE(progress.Succeeded());
+}
+
+TEST_F(Installation, UninstallServiceOutcomes)
+{
+    services.State = ServiceState::Stopped;
+    EXPECT_EQ(RunToEnd(ServiceProgress::Task::Uninstall), (std::vector<int>{kProgressWaitMs}));
+    EXPECT_EQ(progress.Lines(),
+              (std::vector<std::string>{"Connect to manager...OK", "Uninstall...OK", "Service has been uninstalled!"}));
+    EXPECT_TRUE(progress.Succeeded());
+    EXPECT_EQ(program.Runs, (std::vector<std::vector<std::string>>{{"--uninstall", "--silent"}}));
+
+    services.Installed = true;
+    services.State = ServiceState::Running;
+    EXPECT_EQ(RunToEnd(ServiceProgress::Task::Uninstall), (std::vector<int>{kProgressWaitMs, kProgressWaitMs}));
+    EXPECT_EQ(progress.Lines(), (std::vector<std::string>{"Connect to manager...OK", "Stopping...OK", "Uninstall...OK",
+                                                          "Service has been uninstalled!"}));
+    EXPECT_EQ(services.Calls, (std::vector<std::string>{"stop"}));
+
+    RunToEnd(ServiceProgress::Task::Uninstall); // no longer installed
+    EXPECT_EQ(progress.Lines(), (std::vector<std::string>{"Connect to manager...", "Service uninstall error!"}));
+    EXPECT_FALSE(progress.Succeeded());
+    EXPECT_EQ(progress.Step(), std::nullopt);
+}
+
+} // namespace
+} // namespace calventa::app
