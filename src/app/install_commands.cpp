@@ -42,19 +42,26 @@ std::string DirectoryOf(const std::string& path)
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash == 0 ? 1 : slash);
 }
 
-// Runs a command and waits for it; true when it exits with 0.
-bool RunAndWait(std::vector<std::string> words)
+// Starts a program with this process's environment; -1 when it cannot be started.
+pid_t Spawn(std::vector<std::string> words)
 {
-    if (words.empty()) {
-        return true;
-    }
     std::vector<char*> argv;
     for (std::string& word : words) {
         argv.push_back(word.data());
     }
     argv.push_back(nullptr);
     pid_t child = 0;
-    if (posix_spawnp(&child, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
+    return posix_spawnp(&child, argv[0], nullptr, nullptr, argv.data(), environ) == 0 ? child : -1;
+}
+
+// Runs a command and waits for it; true when it exits with 0.
+bool RunAndWait(std::vector<std::string> words)
+{
+    if (words.empty()) {
+        return true;
+    }
+    const pid_t child = Spawn(std::move(words));
+    if (child < 0) {
         return false;
     }
     int status = 0;
@@ -142,13 +149,8 @@ bool ChildServiceProgram::Run(const std::vector<std::string>& arguments)
     CollectFinished();
     std::vector<std::string> words = {m_programPath};
     words.insert(words.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& word : words) {
-        argv.push_back(word.data());
-    }
-    argv.push_back(nullptr);
-    pid_t child = 0;
-    if (posix_spawnp(&child, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
+    const pid_t child = Spawn(std::move(words));
+    if (child < 0) {
         return false;
     }
     m_children.push_back(child);
