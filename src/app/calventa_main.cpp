@@ -5,6 +5,7 @@
 
 #include "app/desktop_app.h"
 #include "app/desktop_signals.h"
+#include "app/install_commands.h"
 #include "app/machine_host.h"
 #include "ui/artwork.h"
 
@@ -13,7 +14,15 @@ int main(int argc, char** argv)
     using namespace calventa;
     // Read before Qt takes its own options out of the argument list.
     const app::CommandWord word = app::FirstCommandWord(argc, argv);
-    if (const std::optional<int> exitCode = app::RunInstallationCommand(word)) {
+
+    std::string error;
+    std::unique_ptr<app::MachineHost> host = app::MachineHost::FromEnvironment(error);
+    if (!host) {
+        std::cerr << "calventa: " << error << "\n";
+        return 2;
+    }
+    // "install" and "uninstall" end here, before any window exists.
+    if (const std::optional<int> exitCode = app::RunInstallationWord(word, host->Get(), host->Disks().services)) {
         return *exitCode;
     }
 
@@ -22,13 +31,6 @@ int main(int argc, char** argv)
     QApplication::setWindowIcon(ui::ApplicationIcon());
     // The main window may be hidden in the tray while the About window closes.
     QApplication::setQuitOnLastWindowClosed(false);
-
-    std::string error;
-    std::unique_ptr<app::MachineHost> host = app::MachineHost::FromEnvironment(error);
-    if (!host) {
-        std::cerr << "calventa: " << error << "\n";
-        return 2;
-    }
 
     app::DesktopApp program(host->Get(), word);
     program.AttachDisks(host->Disks());

@@ -5,11 +5,14 @@
 #include <QScreen>
 #include <algorithm>
 
+#include "app/desktop_service_menu.h"
 #include "core/update_cycle.h"
 #include "ui/alarm_window.h"
 #include "ui/desktop_view.h"
 #include "ui/main_window.h"
-#include "ui/pending_windows.h"
+#include "ui/notice_window.h"
+#include "ui/options_window.h"
+#include "ui/service_progress_window.h"
 #include "ui/tray_icon.h"
 #include "ui/window_frame.h"
 
@@ -34,14 +37,6 @@ CommandWord FirstCommandWord(int argc, const char* const* argv)
         return CommandWord::None;
     }
     return ParseCommandWord(argv[1]);
-}
-
-std::optional<int> RunInstallationCommand(CommandWord word)
-{
-    if (word == CommandWord::Install || word == CommandWord::Uninstall) {
-        return 0;
-    }
-    return std::nullopt;
 }
 
 int WindowOpacity(int32_t alphaPercent)
@@ -72,7 +67,7 @@ DesktopApp::DesktopApp(platform::Platform& machine, CommandWord word, std::optio
                        ui::LinkOpener linkOpener)
     : m_facts(machine.facts), m_platform(WithFacts(machine, m_facts)), m_word(word),
       m_programDirectory(std::move(programDirectory)), m_linkOpener(std::move(linkOpener)), m_monitor(m_platform),
-      m_notices(m_monitor.State())
+      m_notices(m_monitor.State(), m_facts.Family()), m_optionsHost(*this)
 {
     m_sensorTimer.setObjectName(QStringLiteral("SensorTimer"));
     m_diskTimer.setObjectName(QStringLiteral("DiskTimer"));
@@ -94,6 +89,7 @@ DesktopApp::~DesktopApp()
 
 void DesktopApp::AttachDisks(platform::DiskPlatform& disks)
 {
+    m_disks = &disks;
     m_monitor.AttachDisks(disks, m_notices, m_notices);
 }
 
@@ -106,10 +102,34 @@ void DesktopApp::Start()
     m_view->SetAlarmWindow(m_alarmWindow.get());
     m_monitor.AlarmWindowCreated();
 
-    m_optionsWindow = std::make_unique<ui::OptionsWindow>();
-    m_serviceWindow = std::make_unique<ui::ServiceWindow>();
+    CreateOptionsDialog();
+    CreateServiceWindow();
 
     m_tray->SetMouseHandling(true);
+}
+
+void DesktopApp::CreateOptionsDialog()
+{
+    m_options = std::make_unique<OptionsController>(m_monitor, m_optionsHost);
+    m_options->CreateDialog();
+    m_optionsWindow = std::make_unique<ui::OptionsWindow>(m_options->Presenter(), m_facts.Family());
+    connect(m_optionsWindow.get(), &ui::OptionsWindow::OkClicked, this, [this] { m_options->OkClick(); });
+    connect(m_optionsWindow.get(), &ui::OptionsWindow::CancelClicked, this, [this] { m_options->CancelClick(); });
+    connect(m_optionsWindow.get(), &ui::OptionsWindow::ResetClicked, this, [this] { m_options->ResetClick(); });
+}
+
+void DesktopApp::CreateServiceWindow()
+{
+    m_serviceWindow = std::make_unique<ui::ServiceProgressWindow>();
+    if (m_disks == nullptr) {
+        return;
+    }
+    m_serviceManager = std::make_unique<SystemdServiceManager>(
+        m_disks->services, SystemdServiceManager::InstallationFromEnvironment(), m_rights);
+    m_serviceProgram = std::make_unique<ChildServiceProgram>(ServiceProgramPath(m_facts.ExecutablePath()));
+    m_serviceMenu = std::make_unique<DesktopServiceMenu>(*m_serviceManager, *m_serviceProgram, m_facts.Family(),
+                                                         *m_tray, *m_serviceWindow);
+    m_serviceMenu->UpdateMenu();
 }
 
 void DesktopApp::CreateMainWindow()
@@ -120,6 +140,8 @@ void DesktopApp::CreateMainWindow()
     connect(m_tray->Action(TrayItem::Restore), &QAction::triggered, this, &DesktopApp::RestoreClick);
     connect(m_tray->Action(TrayItem::Minimize), &QAction::triggered, this, &DesktopApp::MinimizeClick);
     connect(m_tray->Action(TrayItem::Settings), &QAction::triggered, this, &DesktopApp::SettingsClick);
+    connect(m_tray->Action(TrayItem::InstallService), &QAction::triggered, this, &DesktopApp::InstallServiceClick);
+    connect(m_tray->Action(TrayItem::UninstallService), &QAction::triggered, this, &DesktopApp::UninstallServiceClick);
     // Queued: both leave the menu's own event handling first (Exit frees the menu).
     connect(m_tray->Action(TrayItem::About), &QAction::triggered, this, &DesktopApp::AboutClick, Qt::QueuedConnection);
     connect(m_tray->Action(TrayItem::Exit), &QAction::triggered, this, &DesktopApp::ExitClick, Qt::QueuedConnection);
@@ -174,16 +196,9 @@ QPoint DesktopApp::DefaultPosition() const
 void DesktopApp::ApplyWindowSettings()
 {
     core::SettingsBlock& settings = m_monitor.State().Settings;
-    Qt::WindowFlags flags;
-    if (settings.WindowStyle == 0 && ui::TrayIcon::Available()) {
-        flags |= Qt::Tool; // no taskbar button
-    }
-    if (settings.WindowMode == 1) {
-        flags |= Qt::WindowStaysOnTopHint;
-    } else if (settings.WindowMode == 0) {
-        flags |= Qt::WindowStaysOnBottomHint; // "On desktop"
-    }
-    m_mainWindow->SetExtraWindowFlags(flags);
+    m_mainOnTop = settings.WindowMode == 1;
+    m_mainOnDesktop = settings.WindowMode == 0;
+    ApplyMainWindowFlags();
 
     if (!CaptionOnSomeScreen(settings.WindowLeft, settings.WindowTop, m_mainWindow->size())) {
         // Keep the block in step, so that the position timer saves nothing until a move.
@@ -196,6 +211,20 @@ void DesktopApp::ApplyWindowSettings()
     if (m_facts.Family() == platform::PlatformFamily::NtFamily) {
         m_mainWindow->setWindowOpacity(WindowOpacity(settings.Alpha) / 255.0);
     }
+}
+
+void DesktopApp::ApplyMainWindowFlags()
+{
+    Qt::WindowFlags flags;
+    if (m_monitor.State().Settings.WindowStyle == 0 && ui::TrayIcon::Available()) {
+        flags |= Qt::Tool; // no taskbar button
+    }
+    if (m_mainOnDesktop) {
+        flags |= Qt::WindowStaysOnBottomHint;
+    } else if (m_mainOnTop) {
+        flags |= Qt::WindowStaysOnTopHint;
+    }
+    m_mainWindow->SetExtraWindowFlags(flags);
 }
 
 void DesktopApp::ShowMainWindow()
@@ -231,7 +260,8 @@ void DesktopApp::SettingsClick()
     if (m_optionsWindow == nullptr || m_closed) {
         return;
     }
-    m_monitor.State().CopyToTempParam();
+    m_options->Open();
+    m_optionsWindow->Render();
     m_optionsWindow->show();
     m_optionsWindow->raise();
     m_optionsWindow->activateWindow();
@@ -249,6 +279,20 @@ void DesktopApp::AboutClick()
     m_aboutOpen = false;
     if (!m_closed) {
         m_tray->SetMouseHandling(true);
+    }
+}
+
+void DesktopApp::InstallServiceClick()
+{
+    if (m_serviceMenu != nullptr && !m_closed) {
+        m_serviceMenu->InstallClick();
+    }
+}
+
+void DesktopApp::UninstallServiceClick()
+{
+    if (m_serviceMenu != nullptr && !m_closed) {
+        m_serviceMenu->UninstallClick();
     }
 }
 
@@ -311,6 +355,10 @@ void DesktopApp::MainWindowClosing()
     }
     if (m_optionsWindow != nullptr) {
         m_optionsWindow->close();
+    }
+    if (m_serviceWindow != nullptr) {
+        m_serviceWindow->CloseTimer().stop();
+        m_serviceWindow->close();
     }
     emit Finished();
 }

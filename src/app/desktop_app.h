@@ -9,8 +9,11 @@
 #include <string>
 
 #include "app/desktop_notices.h"
+#include "app/desktop_options_host.h"
 #include "app/desktop_screen_facts.h"
+#include "app/install_commands.h"
 #include "app/monitor.h"
+#include "app/options_controller.h"
 #include "ui/about_window.h"
 
 namespace calventa::ui {
@@ -18,18 +21,16 @@ class AlarmWindow;
 class DesktopView;
 class MainWindow;
 class OptionsWindow;
-class ServiceWindow;
+class ServiceProgressWindow;
 class TrayIcon;
 } // namespace calventa::ui
 
 namespace calventa::app {
 
+class DesktopServiceMenu;
+
 // The first command-line word; only the first argument counts.
 CommandWord FirstCommandWord(int argc, const char* const* argv);
-// "install" and "uninstall" end the process with their exit code before any window
-// exists; nothing to do on this platform yet, so they end with 0. Other words: nullopt.
-std::optional<int> RunInstallationCommand(CommandWord word);
-
 // Opacity 0..255 of the main window for a transparency in percent. Clamped to 0..94 %, so
 // that an edited settings.dat can never make the window invisible.
 int WindowOpacity(int32_t alphaPercent);
@@ -52,7 +53,8 @@ public:
                ui::LinkOpener linkOpener = ui::SystemLinkOpener());
     ~DesktopApp() override;
 
-    // The drives and the disk service, before Start(); without them no disk is listed.
+    // The drives and the disk service, before Start(); without them no disk is listed and
+    // the service menu items keep their state.
     void AttachDisks(platform::DiskPlatform& disks);
     void Start();
     // Asks the main window to close (tray "Exit" and the termination signals use it).
@@ -64,6 +66,10 @@ public:
     ui::TrayIcon& Tray() { return *m_tray; }
     ui::AlarmWindow* AlarmForm() { return m_alarmWindow.get(); }
     ui::OptionsWindow* OptionsForm() { return m_optionsWindow.get(); }
+    OptionsController* Options() { return m_options.get(); }
+    ui::ServiceProgressWindow* ServiceForm() { return m_serviceWindow.get(); }
+    // nullptr until Start() with disks attached.
+    DesktopServiceMenu* ServiceMenu() { return m_serviceMenu.get(); }
     // Object names "SensorTimer", "DiskTimer", "ShowTimer", "PositionTimer".
     QTimer& SensorTimer() { return m_sensorTimer; }
     QTimer& DiskTimer() { return m_diskTimer; }
@@ -84,12 +90,21 @@ public:
     void SettingsClick();
     void AboutClick();
     void ExitClick();
+    void InstallServiceClick();
+    void UninstallServiceClick();
 
 signals:
     void Finished();
 
 private:
+    friend class DesktopOptionsHost;
+
     void CreateMainWindow();
+    void CreateOptionsDialog();
+    void CreateServiceWindow();
+    // Frameless plus the tool style, stay-on-top and on-desktop as the settings and the
+    // options dialog's "OK" left them; "On desktop" wins over a stay-on-top style it keeps.
+    void ApplyMainWindowFlags();
     QPoint DefaultPosition() const;
     void SensorTimerTimer();
     void DiskTimerTimer();
@@ -108,8 +123,17 @@ private:
     std::unique_ptr<ui::MainWindow> m_mainWindow;
     std::unique_ptr<ui::DesktopView> m_view;
     std::unique_ptr<ui::AlarmWindow> m_alarmWindow;
+    DesktopOptionsHost m_optionsHost;
+    std::unique_ptr<OptionsController> m_options;
     std::unique_ptr<ui::OptionsWindow> m_optionsWindow;
-    std::unique_ptr<ui::ServiceWindow> m_serviceWindow;
+    std::unique_ptr<ui::ServiceProgressWindow> m_serviceWindow;
+    platform::DiskPlatform* m_disks = nullptr;
+    EffectiveUserRights m_rights;
+    std::unique_ptr<SystemdServiceManager> m_serviceManager;
+    std::unique_ptr<ChildServiceProgram> m_serviceProgram;
+    std::unique_ptr<DesktopServiceMenu> m_serviceMenu;
+    bool m_mainOnTop = false;
+    bool m_mainOnDesktop = false;
     QTimer m_sensorTimer;
     QTimer m_diskTimer;
     QTimer m_showTimer;

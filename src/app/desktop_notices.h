@@ -6,12 +6,11 @@
 namespace calventa::app {
 
 // The disk code's windows in the desktop program: message boxes, and the notice to users
-// without administrator rights with its "Do not show me again" (a plain message box until
-// the notice gets its own window).
+// without administrator rights (Tnform) with its "Do not show me again".
 class DesktopNotices final : public disks::DiskNotices, public disks::UserMessages
 {
 public:
-    explicit DesktopNotices(core::MonitorState& state) : m_state(state) {}
+    DesktopNotices(core::MonitorState& state, platform::PlatformFamily family) : m_state(state), m_family(family) {}
 
     void ShowAdminNotice() override;
     void ShowMessage(const std::string& text) override;
@@ -19,6 +18,7 @@ public:
 
 private:
     core::MonitorState& m_state;
+    platform::PlatformFamily m_family;
 };
 
 } // namespace calventa::app

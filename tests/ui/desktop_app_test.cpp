@@ -17,7 +17,7 @@
 #include "app/machine_host.h"
 #include "ui/alarm_window.h"
 #include "ui/main_window.h"
-#include "ui/pending_windows.h"
+#include "ui/options_window.h"
 #include "ui/tray_icon.h"
 #include "ui_test_support.h"
 
@@ -47,12 +47,6 @@ TEST(CommandLine, OnlyTheFirstWordCountsExactly)
     EXPECT_EQ(word({"install"}), CommandWord::Install);
     EXPECT_EQ(word({"uninstall", "x"}), CommandWord::Uninstall);
     EXPECT_EQ(app::FirstCommandWord(0, nullptr), CommandWord::None);
-
-    EXPECT_EQ(app::RunInstallationCommand(CommandWord::Install), 0);
-    EXPECT_EQ(app::RunInstallationCommand(CommandWord::Uninstall), 0);
-    for (CommandWord other : {CommandWord::None, CommandWord::Test, CommandWord::Debug, CommandWord::FanControl}) {
-        EXPECT_FALSE(app::RunInstallationCommand(other));
-    }
 }
 
 TEST(CommandLine, TestModeShowsEveryEnabledRowWithoutAnyChip)
