@@ -407,7 +407,7 @@ void OptionsWindow::BuildSensorPage(QWidget* area)
     connect(m_sourceList, &QComboBox::activated, this,
             [this](int entry) { Act([entry](OptionsPresenter& p) { p.SourceChosen(entry); }); });
     MakeLabel(QStringLiteral("Nominal :"), m_fanFrame, 10, 86);
-    m_nominalField = MakeSpinField(QStringLiteral("Nominal"), m_fanFrame, QRect(94, 83, 46, kFieldHeight),
+    m_nominalField = MakeSpinField(QStringLiteral("Nominal"), m_fanFrame, QRect(62, 83, 80, kFieldHeight),
                                    [this](bool up) { Act([up](OptionsPresenter& p) { p.NominalSpin(up); }); });
 }
 
