@@ -235,9 +235,11 @@ TEST_F(OptionsDialog, ReopeningKeepsAStaleSensorPageOnTop)
     Open();
     ClickNode("Cpu");
     Click("CancelButton");
-    desktop->app->SettingsClick();
+    State().Settings.SensorInterval = 42;
+    desktop->app->Tray().Action(ui::TrayItem::Settings)->trigger();
     EXPECT_TRUE(Shown("SensorPage"));
     EXPECT_TRUE(Shown("GeneralPage")) << "refilled beneath it";
+    EXPECT_EQ(Field("SensorIntervalField"), QStringLiteral("42"));
 }
 
 TEST_F(OptionsDialog, ColorDialogOpensWithItsOwnLastColor)
