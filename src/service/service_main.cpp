@@ -80,12 +80,12 @@ int Serve()
     const std::string board = EnvironmentOr("CALVENTA_BOARD", "");
     if (!board.empty()) {
         std::string error;
-        auto spec = sim::LoadBoardFile(board, error);
-        if (!spec) {
+        auto described = sim::LoadBoardFile(board, error);
+        if (!described) {
             std::fprintf(stderr, "calventasvc: %s\n", error.c_str());
             return 1;
         }
-        drives = std::make_unique<sim::SimDisks>(*spec, sim::DiskRights::Service);
+        drives = std::make_unique<sim::SimDisks>(*described, sim::DiskRights::Service);
     } else {
         drives = std::make_unique<platform::linux_backend::LinuxSmartDevices>();
     }

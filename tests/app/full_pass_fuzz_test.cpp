@@ -15,9 +15,9 @@ namespace {
 
 constexpr int kRounds = 300;
 
-sim::ChipSpec RandomChip(std::mt19937& rng, sim::ChipModel model)
+sim::ChipDescription RandomChip(std::mt19937& rng, sim::ChipModel model)
 {
-    sim::ChipSpec chip;
+    sim::ChipDescription chip;
     chip.model = model;
     std::uniform_int_distribution<int> byte(0, 255);
     for (int i = 0; i < 48; ++i) {
@@ -41,8 +41,8 @@ TEST(FullPassFuzz, RandomBoardsAndSettingsStayInBounds)
         sim::ChipModel::It8712f};
     std::uniform_int_distribution<int> byte(0, 255);
     for (int round = 0; round < kRounds; ++round) {
-        sim::BoardSpec board;
-        board.pci = sim::PciSpec{};
+        sim::BoardDescription board;
+        board.pci = sim::PciDescription{};
         if (byte(rng) % 4 != 0) {
             board.isa = RandomChip(rng, isaModels[static_cast<size_t>(byte(rng)) % std::size(isaModels)]);
         }

@@ -18,7 +18,7 @@ public:
         std::string error;
         auto board = sim::ParseBoard(boardJson, error);
         EXPECT_TRUE(board) << error;
-        sim = std::make_unique<sim::SimMachine>(board.value_or(sim::BoardSpec{}));
+        sim = std::make_unique<sim::SimMachine>(board.value_or(sim::BoardDescription{}));
         sim->SetDefaultProgramDirectory("/home/user/.config/calventa");
         machine = std::make_unique<platform::Platform>(platform::Platform{*sim, *sim, *sim, store, files, *sim});
         monitor = std::make_unique<Monitor>(*machine);

@@ -91,12 +91,12 @@ public:
     }
 };
 
-inline sim::BoardSpec Board(const std::string& json)
+inline sim::BoardDescription Board(const std::string& json)
 {
     std::string error;
     auto board = sim::ParseBoard(json, error);
     EXPECT_TRUE(board.has_value()) << error;
-    return board.value_or(sim::BoardSpec{});
+    return board.value_or(sim::BoardDescription{});
 }
 
 inline constexpr const char* kLogPath = "/prog/debug.txt";
@@ -145,7 +145,7 @@ struct DiskBench
         machine.Store.Keys[platform::StoreKeyId::Program].Values[core::kSysdataValue] = bytes;
     }
 
-    sim::BoardSpec board;
+    sim::BoardDescription board;
     core::fake::FakeMachine machine;
     core::MonitorState state{machine.Machine};
     sim::SimDisks drives;

@@ -9,17 +9,17 @@
 namespace calventa::sim {
 namespace {
 
-BoardSpec MustParse(const std::string& json)
+BoardDescription MustParse(const std::string& json)
 {
     std::string error;
     auto board = ParseBoard(json, error);
     EXPECT_TRUE(board.has_value()) << error;
-    return board.value_or(BoardSpec{});
+    return board.value_or(BoardDescription{});
 }
 
 TEST(SimBoardFile, ReadsEveryKeyOfAFullBoard)
 {
-    BoardSpec board = MustParse(R"({
+    BoardDescription board = MustParse(R"({
       "family": "9x", "port_access": false, "disk_access": "denied",
       "pci": { "host_vendor": "0x8086", "lpc_device": "0x24D0", "smbus_command": "0x0005",
                "smbus_hostcfg": 9, "smbus_bar": "0xEF01", "enable_bits_stick": false },
@@ -75,7 +75,7 @@ TEST(SimBoardFile, ReadsEveryKeyOfAFullBoard)
 
 TEST(SimBoardFile, EmptyBoardTakesTheDefaults)
 {
-    BoardSpec board = MustParse("{}");
+    BoardDescription board = MustParse("{}");
     EXPECT_EQ(board.family, platform::PlatformFamily::NtFamily);
     EXPECT_TRUE(board.portAccess);
     EXPECT_EQ(board.diskAccess, DiskAccess::Direct);
@@ -84,7 +84,7 @@ TEST(SimBoardFile, EmptyBoardTakesTheDefaults)
     EXPECT_TRUE(board.smbus.empty());
     EXPECT_TRUE(board.disks.empty());
 
-    BoardSpec intel = MustParse(R"({"pci": {}, "isa": {}})");
+    BoardDescription intel = MustParse(R"({"pci": {}, "isa": {}})");
     ASSERT_TRUE(intel.pci);
     EXPECT_EQ(intel.pci->hostVendor, 0x8086);
     EXPECT_EQ(intel.pci->smbusCommand, 0x0001);

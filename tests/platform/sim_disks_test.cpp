@@ -13,12 +13,12 @@ namespace {
 using platform::SmartCommand;
 using platform::SmartDataPage;
 
-BoardSpec Board(const std::string& json)
+BoardDescription Board(const std::string& json)
 {
     std::string error;
     auto board = ParseBoard(json, error);
     EXPECT_TRUE(board.has_value()) << error;
-    return board.value_or(BoardSpec{});
+    return board.value_or(BoardDescription{});
 }
 
 SmartCommand Command(uint32_t code, uint8_t features, uint8_t cylinderLow, uint8_t cylinderHigh, uint8_t command,
@@ -48,7 +48,7 @@ SmartCommand ReadData(uint8_t drive)
 
 TEST(SimDiskPages, IdentifyHoldsByteSwappedBlankPaddedStrings)
 {
-    DiskSpec disk;
+    DiskDescription disk;
     disk.model = "SIM DISK 1";
     disk.serial = "SN0001";
     disk.firmware = "1.0";
@@ -63,7 +63,7 @@ TEST(SimDiskPages, IdentifyHoldsByteSwappedBlankPaddedStrings)
 
 TEST(SimDiskPages, AttributeTableCarriesTheTemperatureAtItsEntry)
 {
-    DiskSpec disk;
+    DiskDescription disk;
     disk.temperature = -10;
     disk.attributeEntry = 35;
     const SmartDataPage page = SimDisks::SmartDataPage(disk);

@@ -15,7 +15,7 @@ std::unique_ptr<SimMachine> Machine(const std::string& json)
     std::string error;
     auto board = ParseBoard(json, error);
     EXPECT_TRUE(board.has_value()) << error;
-    return std::make_unique<SimMachine>(board.value_or(BoardSpec{}));
+    return std::make_unique<SimMachine>(board.value_or(BoardDescription{}));
 }
 
 uint32_t PciAddress(uint8_t device, uint8_t function, uint8_t offset)
@@ -241,7 +241,7 @@ TEST_F(SimSmbusHost, HostIsSilentWhileDisabledAndFollowsItsBar)
 
 TEST_F(SimSmbusHost, ChipsComeAndGo)
 {
-    sim->AddSmbusChip(0x4C, ChipSpec{ChipModel::Lm90, {}, {}, {}, {}});
+    sim->AddSmbusChip(0x4C, ChipDescription{ChipModel::Lm90, {}, {}, {}, {}});
     EXPECT_EQ(sim->SmbusAddresses(), (std::vector<uint8_t>{0x2D, 0x4C}));
     Start(0x4C, 0xFF, true);
     EXPECT_EQ(sim->ReadByte(kBase + 5), 0x21);
@@ -333,9 +333,9 @@ class SimChipPreset : public ::testing::TestWithParam<Preset>
 
 TEST_P(SimChipPreset, AnswersItsIdentification)
 {
-    ChipSpec spec;
-    spec.model = *ChipModelFromName(GetParam().model);
-    SimChip chip(spec);
+    ChipDescription described;
+    described.model = *ChipModelFromName(GetParam().model);
+    SimChip chip(described);
     for (const auto& [reg, value] : GetParam().registers) {
         EXPECT_EQ(chip.Read(reg), value) << GetParam().model << " register " << int(reg);
     }
@@ -363,9 +363,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(SimChipRecording, LogsEveryWriteWithItsBank)
 {
-    ChipSpec spec;
-    spec.model = ChipModel::W83627HF;
-    SimChip chip(spec);
+    ChipDescription described;
+    described.model = ChipModel::W83627HF;
+    SimChip chip(described);
     chip.Write(0x4E, 0x05);
     chip.Write(0x50, 0x11);
     chip.Write(0x5A, 0x80);
@@ -386,9 +386,9 @@ TEST(SimChipRecording, LogsEveryWriteWithItsBank)
 
 TEST(SimChipRecording, VendorWritesLandInTheSelectedHalf)
 {
-    ChipSpec spec;
-    spec.model = ChipModel::W83627HF;
-    SimChip chip(spec);
+    ChipDescription described;
+    described.model = ChipModel::W83627HF;
+    SimChip chip(described);
     chip.Write(0x4F, 0x11);
     chip.Write(0x4E, 0x80);
     chip.Write(0x4F, 0x22);

@@ -29,12 +29,12 @@ namespace calventa::service::testing {
 
 using platform::linux_backend::testing::TempDir;
 
-inline sim::BoardSpec Board(const std::string& json)
+inline sim::BoardDescription Board(const std::string& json)
 {
     std::string error;
     auto board = sim::ParseBoard(json, error);
     EXPECT_TRUE(board.has_value()) << error;
-    return board.value_or(sim::BoardSpec{});
+    return board.value_or(sim::BoardDescription{});
 }
 
 // A raw client of the service socket; closed when destroyed.

@@ -110,12 +110,12 @@ class BoardParser
 public:
     explicit BoardParser(std::string& error) : m_error(error) {}
 
-    std::optional<BoardSpec> Parse(const Json& root)
+    std::optional<BoardDescription> Parse(const Json& root)
     {
         if (!root.is_object()) {
             return Fail("", "the board must be a JSON object");
         }
-        BoardSpec board;
+        BoardDescription board;
         if (!ParseTop(root, board)) {
             return std::nullopt;
         }
@@ -182,7 +182,7 @@ private:
         return value.is_object() || Refuse(path, std::string("expected an object, got ") + value.type_name());
     }
 
-    bool ParseTop(const Json& root, BoardSpec& board)
+    bool ParseTop(const Json& root, BoardDescription& board)
     {
         if (auto it = root.find("family"); it != root.end()) {
             auto word = String(*it, "family");
@@ -257,16 +257,16 @@ private:
         return true;
     }
 
-    bool ParsePci(const Json& pci, PciSpec& spec)
+    bool ParsePci(const Json& pci, PciDescription& described)
     {
         if (!ExpectObject(pci, "pci")) {
             return false;
         }
-        if (!Field(pci, "host_vendor", "pci", spec.hostVendor, 0xFFFF) ||
-            !Field(pci, "lpc_device", "pci", spec.lpcDevice, 0xFFFF) ||
-            !Field(pci, "smbus_command", "pci", spec.smbusCommand, 0xFFFF) ||
-            !Field(pci, "smbus_hostcfg", "pci", spec.smbusHostcfg, 0xFF) ||
-            !Field(pci, "smbus_bar", "pci", spec.smbusBar, 0xFFFFFFFF)) {
+        if (!Field(pci, "host_vendor", "pci", described.hostVendor, 0xFFFF) ||
+            !Field(pci, "lpc_device", "pci", described.lpcDevice, 0xFFFF) ||
+            !Field(pci, "smbus_command", "pci", described.smbusCommand, 0xFFFF) ||
+            !Field(pci, "smbus_hostcfg", "pci", described.smbusHostcfg, 0xFF) ||
+            !Field(pci, "smbus_bar", "pci", described.smbusBar, 0xFFFFFFFF)) {
             return false;
         }
         if (auto it = pci.find("enable_bits_stick"); it != pci.end()) {
@@ -274,7 +274,7 @@ private:
             if (!flag) {
                 return false;
             }
-            spec.enableBitsStick = *flag;
+            described.enableBitsStick = *flag;
         }
         return true;
     }
@@ -302,7 +302,7 @@ private:
         return true;
     }
 
-    bool ParseChip(const Json& chip, const std::string& path, ChipSpec& spec)
+    bool ParseChip(const Json& chip, const std::string& path, ChipDescription& described)
     {
         if (!ExpectObject(chip, path)) {
             return false;
@@ -316,24 +316,24 @@ private:
             if (!model) {
                 return Refuse(path + ".model", "unknown model " + Quoted(*name));
             }
-            spec.model = *model;
+            described.model = *model;
         }
         if (auto it = chip.find("vendor"); it != chip.end()) {
             auto number = Number(*it, path + ".vendor", 0, 0xFFFF, "vendor");
             if (!number) {
                 return false;
             }
-            spec.vendor = static_cast<uint16_t>(*number);
+            described.vendor = static_cast<uint16_t>(*number);
         }
         if (auto it = chip.find("chip_id"); it != chip.end()) {
             auto number = Number(*it, path + ".chip_id", 0, 0xFF, "chip id");
             if (!number) {
                 return false;
             }
-            spec.chipId = static_cast<uint8_t>(*number);
+            described.chipId = static_cast<uint8_t>(*number);
         }
         if (auto it = chip.find("registers");
-            it != chip.end() && !ParseRegisters(*it, path + ".registers", spec.registers)) {
+            it != chip.end() && !ParseRegisters(*it, path + ".registers", described.registers)) {
             return false;
         }
         if (auto it = chip.find("banks"); it != chip.end()) {
@@ -350,7 +350,7 @@ private:
                 if (*bank > 7) {
                     return Refuse(bankPath, "bank out of range 0..7");
                 }
-                if (!ParseRegisters(registers, bankPath, spec.banks[static_cast<uint8_t>(*bank)])) {
+                if (!ParseRegisters(registers, bankPath, described.banks[static_cast<uint8_t>(*bank)])) {
                     return false;
                 }
             }
@@ -358,7 +358,7 @@ private:
         return true;
     }
 
-    bool ParseSmbus(const Json& list, std::vector<SmbusDeviceSpec>& devices)
+    bool ParseSmbus(const Json& list, std::vector<SmbusDeviceDescription>& devices)
     {
         if (!list.is_array()) {
             return Refuse("smbus", std::string("expected an array, got ") + list.type_name());
@@ -378,7 +378,7 @@ private:
             if (!address) {
                 return false;
             }
-            SmbusDeviceSpec device;
+            SmbusDeviceDescription device;
             device.address = static_cast<uint8_t>(*address);
             if (!seen.insert(device.address).second) {
                 return Refuse(path + ".address", "address " + Hex(device.address) + " used twice");
@@ -409,7 +409,7 @@ private:
         return true;
     }
 
-    bool ParseDisks(const Json& list, std::vector<DiskSpec>& disks)
+    bool ParseDisks(const Json& list, std::vector<DiskDescription>& disks)
     {
         if (!list.is_array()) {
             return Refuse("disks", std::string("expected an array, got ") + list.type_name());
@@ -424,7 +424,7 @@ private:
             if (!ExpectObject(entry, path)) {
                 return false;
             }
-            DiskSpec disk;
+            DiskDescription disk;
             disk.drive = static_cast<int>(i);
             if (auto it = entry.find("drive"); it != entry.end()) {
                 auto drive = Number(*it, path + ".drive", 0, 7, "drive");
@@ -531,7 +531,7 @@ bool IsWinbondStyle(ChipModel model)
     }
 }
 
-std::optional<BoardSpec> ParseBoard(std::string_view json, std::string& error)
+std::optional<BoardDescription> ParseBoard(std::string_view json, std::string& error)
 {
     try {
         Json root = Json::parse(json.begin(), json.end());
@@ -544,7 +544,7 @@ std::optional<BoardSpec> ParseBoard(std::string_view json, std::string& error)
     return std::nullopt;
 }
 
-std::optional<BoardSpec> LoadBoardFile(const std::string& path, std::string& error)
+std::optional<BoardDescription> LoadBoardFile(const std::string& path, std::string& error)
 {
     // Board files are small; anything beyond this is not a board.
     constexpr std::streamsize kMaxBoardBytes = 16 * 1024 * 1024;

@@ -44,7 +44,7 @@ enum class DiskAccess {
     Absent, // drive 0 does not exist
 };
 
-struct PciSpec
+struct PciDescription
 {
     uint16_t hostVendor = 0x8086;   // 00:00.0 vendor
     uint16_t lpcDevice = 0x24D0;    // 00:1f.0 device identifier (vendor 0x8086)
@@ -54,7 +54,7 @@ struct PciSpec
     bool enableBitsStick = true;    // false: writes cannot change bit 0 of 0x04 and 0x40
 };
 
-struct ChipSpec
+struct ChipDescription
 {
     ChipModel model = ChipModel::Raw;
     std::optional<uint16_t> vendor;       // overrides the preset vendor; makes any model answer Winbond-style
@@ -63,13 +63,13 @@ struct ChipSpec
     std::map<uint8_t, std::map<uint8_t, uint8_t>> banks; // bank 0..7 → register → value
 };
 
-struct SmbusDeviceSpec
+struct SmbusDeviceDescription
 {
     uint8_t address = 0; // 7-bit SMBus address
-    ChipSpec chip;
+    ChipDescription chip;
 };
 
-struct DiskSpec
+struct DiskDescription
 {
     int drive = 0; // physical drive number 0..7
     std::string model;
@@ -85,22 +85,22 @@ inline constexpr size_t kDiskModelLength = 40;
 inline constexpr size_t kDiskSerialLength = 20;
 inline constexpr size_t kDiskFirmwareLength = 8;
 
-struct BoardSpec
+struct BoardDescription
 {
     platform::PlatformFamily family = platform::PlatformFamily::NtFamily;
     bool portAccess = true;
     DiskAccess diskAccess = DiskAccess::Direct;
-    std::optional<PciSpec> pci; // none: host bridge vendor 0x1106, no SMBus host
-    std::optional<ChipSpec> isa;
-    std::vector<SmbusDeviceSpec> smbus;
-    std::vector<DiskSpec> disks;
+    std::optional<PciDescription> pci; // none: host bridge vendor 0x1106, no SMBus host
+    std::optional<ChipDescription> isa;
+    std::vector<SmbusDeviceDescription> smbus;
+    std::vector<DiskDescription> disks;
 };
 
 // Parses a board file. On refusal returns nullopt and sets error to one line naming the
 // key path, e.g. `board: isa.registers."0x1FF": register number out of range 0..0xFF`.
 // Never throws.
-std::optional<BoardSpec> ParseBoard(std::string_view json, std::string& error);
+std::optional<BoardDescription> ParseBoard(std::string_view json, std::string& error);
 // Reads and parses the file; a file that cannot be read is refused like a malformed one.
-std::optional<BoardSpec> LoadBoardFile(const std::string& path, std::string& error);
+std::optional<BoardDescription> LoadBoardFile(const std::string& path, std::string& error);
 
 } // namespace calventa::sim

@@ -52,8 +52,8 @@ std::optional<Identity> WinbondIdentity(ChipModel model)
 
 } // namespace
 
-SimChip::SimChip(const ChipSpec& spec)
-    : m_model(spec.model), m_winbondStyle(IsWinbondStyle(spec.model) || spec.vendor.has_value())
+SimChip::SimChip(const ChipDescription& described)
+    : m_model(described.model), m_winbondStyle(IsWinbondStyle(described.model) || described.vendor.has_value())
 {
     auto& bank0 = m_banks[0];
     if (auto identity = WinbondIdentity(m_model)) {
@@ -81,20 +81,20 @@ SimChip::SimChip(const ChipSpec& spec)
         break;
     }
 
-    for (const auto& [reg, value] : spec.registers) {
+    for (const auto& [reg, value] : described.registers) {
         bank0[reg] = value;
     }
-    for (const auto& [bank, registers] : spec.banks) {
+    for (const auto& [bank, registers] : described.banks) {
         for (const auto& [reg, value] : registers) {
             m_banks[bank % kBankCount][reg] = value;
         }
     }
     // The identity keys are the most specific statement of the board file.
-    if (spec.vendor) {
-        m_vendor = *spec.vendor;
+    if (described.vendor) {
+        m_vendor = *described.vendor;
     }
-    if (spec.chipId) {
-        bank0[kChipId] = *spec.chipId;
+    if (described.chipId) {
+        bank0[kChipId] = *described.chipId;
     }
 }
 

@@ -29,7 +29,7 @@ public:
     static constexpr uint8_t kChipId = 0x58; // bank 0
     static constexpr int kBankCount = 8;
 
-    explicit SimChip(const ChipSpec& spec);
+    explicit SimChip(const ChipDescription& described);
 
     ChipModel Model() const { return m_model; }
     bool WinbondStyle() const { return m_winbondStyle; }

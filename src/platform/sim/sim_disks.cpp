@@ -70,7 +70,7 @@ void PutWord(platform::SmartDataPage& page, size_t word, uint16_t value)
 
 struct SimDisks::State
 {
-    BoardSpec board;
+    BoardDescription board;
     DiskRights rights = DiskRights::User;
     bool smartVsdLoaded = false;
     bool copyFails = false;
@@ -82,17 +82,17 @@ struct SimDisks::State
     int openHandles = 0;
     int driveOpens = 0;
 
-    DiskSpec* Find(int drive)
+    DiskDescription* Find(int drive)
     {
         auto it = std::find_if(board.disks.begin(), board.disks.end(),
-                               [drive](const DiskSpec& d) { return d.drive == drive; });
+                               [drive](const DiskDescription& d) { return d.drive == drive; });
         return it == board.disks.end() ? nullptr : &*it;
     }
 
     // One command to one drive; the page is filled only on success.
     bool Answer(int drive, const platform::SmartCommand& command, platform::SmartDataPage& data)
     {
-        const DiskSpec* disk = Find(drive);
+        const DiskDescription* disk = Find(drive);
         if (disk == nullptr) {
             return false;
         }
@@ -146,7 +146,7 @@ private:
 
 } // namespace
 
-SimDisks::SimDisks(const BoardSpec& board, DiskRights rights) : m_state(std::make_shared<State>())
+SimDisks::SimDisks(const BoardDescription& board, DiskRights rights) : m_state(std::make_shared<State>())
 {
     m_state->board = board;
     m_state->rights = rights;
@@ -205,7 +205,7 @@ bool SimDisks::CopyFile(const std::string& source, const std::string& destinatio
     return true;
 }
 
-DiskSpec* SimDisks::Disk(int drive)
+DiskDescription* SimDisks::Disk(int drive)
 {
     return m_state->Find(drive);
 }
@@ -255,7 +255,7 @@ int SimDisks::DriveOpens() const
     return m_state->driveOpens;
 }
 
-platform::SmartDataPage SimDisks::IdentifyPage(const DiskSpec& disk)
+platform::SmartDataPage SimDisks::IdentifyPage(const DiskDescription& disk)
 {
     platform::SmartDataPage page{};
     PutWord(page, 0, 0x0040); // fixed disk
@@ -267,7 +267,7 @@ platform::SmartDataPage SimDisks::IdentifyPage(const DiskSpec& disk)
     return page;
 }
 
-platform::SmartDataPage SimDisks::SmartDataPage(const DiskSpec& disk)
+platform::SmartDataPage SimDisks::SmartDataPage(const DiskDescription& disk)
 {
     platform::SmartDataPage page{};
     PutWord(page, 0, 0x0010); // data structure revision

@@ -32,7 +32,7 @@ struct SimDiskCommand
 class SimDisks final : public platform::SmartDevices
 {
 public:
-    explicit SimDisks(const BoardSpec& board, DiskRights rights = DiskRights::User);
+    explicit SimDisks(const BoardDescription& board, DiskRights rights = DiskRights::User);
     ~SimDisks() override;
     SimDisks(const SimDisks&) = delete;
     SimDisks& operator=(const SimDisks&) = delete;
@@ -45,7 +45,7 @@ public:
 
     // The board disk of physical drive n, changeable while the machine runs; nullptr when
     // the board has none there.
-    DiskSpec* Disk(int drive);
+    DiskDescription* Disk(int drive);
 
     // 9x driver knobs. A successful copy of a file named smartvsd.vxd loads the driver
     // unless SetDriverLoadsOnCopy(false).
@@ -61,8 +61,8 @@ public:
     int DriveOpens() const;  // successful OpenPhysicalDrive calls
 
     // The pages a board disk answers with.
-    static platform::SmartDataPage IdentifyPage(const DiskSpec& disk);
-    static platform::SmartDataPage SmartDataPage(const DiskSpec& disk);
+    static platform::SmartDataPage IdentifyPage(const DiskDescription& disk);
+    static platform::SmartDataPage SmartDataPage(const DiskDescription& disk);
 
     struct State;
 

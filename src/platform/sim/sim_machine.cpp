@@ -133,7 +133,7 @@ platform::LocalDateTime AddSeconds(const platform::LocalDateTime& when, int64_t 
 
 } // namespace
 
-SimMachine::SimMachine(BoardSpec board)
+SimMachine::SimMachine(BoardDescription board)
     : m_board(std::move(board)), m_time(std::make_shared<detail::VirtualTime>()),
       m_mutexes(std::make_shared<detail::MutexRegistry>(m_time))
 {
@@ -144,7 +144,7 @@ SimMachine::SimMachine(BoardSpec board)
     hostBridge.config[0] = static_cast<uint32_t>(hostDevice) << 16 | hostVendor;
     m_pci.push_back(hostBridge);
     if (m_board.pci) {
-        const PciSpec& pci = *m_board.pci;
+        const PciDescription& pci = *m_board.pci;
         PciFunction lpc{kLpcDevice, kLpcFunction, {}};
         lpc.config[0] = static_cast<uint32_t>(pci.lpcDevice) << 16 | kIntelVendor;
         m_pci.push_back(lpc);
@@ -491,9 +491,9 @@ SimChip* SimMachine::SmbusChip(uint8_t address)
     return it == m_smbusChips.end() ? nullptr : it->second.get();
 }
 
-SimChip& SimMachine::SetIsaChip(const ChipSpec& spec)
+SimChip& SimMachine::SetIsaChip(const ChipDescription& described)
 {
-    m_isaChip = std::make_unique<SimChip>(spec);
+    m_isaChip = std::make_unique<SimChip>(described);
     return *m_isaChip;
 }
 
@@ -502,10 +502,10 @@ void SimMachine::RemoveIsaChip()
     m_isaChip.reset();
 }
 
-SimChip& SimMachine::AddSmbusChip(uint8_t address, const ChipSpec& spec)
+SimChip& SimMachine::AddSmbusChip(uint8_t address, const ChipDescription& described)
 {
     auto& slot = m_smbusChips[address & 0x7F];
-    slot = std::make_unique<SimChip>(spec);
+    slot = std::make_unique<SimChip>(described);
     return *slot;
 }
 

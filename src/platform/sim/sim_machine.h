@@ -80,12 +80,12 @@ class SimMachine final : public platform::PortIo,
                          public platform::SystemFacts
 {
 public:
-    explicit SimMachine(BoardSpec board);
+    explicit SimMachine(BoardDescription board);
     ~SimMachine() override;
     SimMachine(const SimMachine&) = delete;
     SimMachine& operator=(const SimMachine&) = delete;
 
-    const BoardSpec& Board() const { return m_board; }
+    const BoardDescription& Board() const { return m_board; }
 
     // platform::PortIo
     bool RequestAccess() override;
@@ -115,9 +115,9 @@ public:
     // Chips. nullptr when absent. Adding a chip at an address replaces the one there.
     SimChip* IsaChip();
     SimChip* SmbusChip(uint8_t address);
-    SimChip& SetIsaChip(const ChipSpec& spec);
+    SimChip& SetIsaChip(const ChipDescription& described);
     void RemoveIsaChip();
-    SimChip& AddSmbusChip(uint8_t address, const ChipSpec& spec);
+    SimChip& AddSmbusChip(uint8_t address, const ChipDescription& described);
     void RemoveSmbusChip(uint8_t address);
     std::vector<uint8_t> SmbusAddresses() const; // ascending
 
@@ -174,7 +174,7 @@ private:
     void SmbusHostWrite(uint16_t offset, uint8_t value);
     void RunSmbusTransaction();
 
-    BoardSpec m_board;
+    BoardDescription m_board;
     SimCounters m_counters;
     std::shared_ptr<detail::VirtualTime> m_time;
     std::shared_ptr<detail::MutexRegistry> m_mutexes;
