@@ -19,6 +19,7 @@
 #include <functional>
 
 #include "app/desktop_service_menu.h"
+#include "app/fake_services.h"
 #include "ui/main_window.h"
 #include "ui/notice_window.h"
 #include "ui/options_window.h"
@@ -335,67 +336,8 @@ TEST(Notices, AdminNoticeTextsAndDoNotShowAgain)
     }
 }
 
-// A service manager holding at most the disk service.
-class FakeServices : public platform::ServiceManager
-{
-public:
-    bool Reachable = true;
-    bool Installed = true;
-    platform::ServiceState State = platform::ServiceState::Stopped;
-
-    std::unique_ptr<platform::ServiceManagerConnection> Connect() override
-    {
-        return Reachable ? std::make_unique<Connection>(*this) : nullptr;
-    }
-    std::unique_ptr<platform::ServiceManagerConnection> ConnectForChanges() override { return Connect(); }
-
-private:
-    class Handle : public platform::ServiceHandle
-    {
-    public:
-        explicit Handle(FakeServices& owner) : m_owner(owner) {}
-        std::optional<platform::ServiceState> QueryStatus() override { return m_owner.State; }
-        bool Control(uint32_t, uint32_t&) override { return false; }
-        bool Start() override { return Set(platform::ServiceState::Running); }
-        bool Stop() override { return Set(platform::ServiceState::Stopped); }
-
-    private:
-        bool Set(platform::ServiceState state)
-        {
-            m_owner.State = state;
-            return true;
-        }
-        FakeServices& m_owner;
-    };
-    class Connection : public platform::ServiceManagerConnection
-    {
-    public:
-        explicit Connection(FakeServices& owner) : m_owner(owner) {}
-        std::unique_ptr<platform::ServiceHandle> OpenService(const std::string& name) override
-        {
-            const bool present = name == platform::kDiskServiceName && m_owner.Installed;
-            return present ? std::make_unique<Handle>(m_owner) : nullptr;
-        }
-
-    private:
-        FakeServices& m_owner;
-    };
-};
-
-class FakeProgram : public app::ServiceProgramRunner
-{
-public:
-    explicit FakeProgram(FakeServices& services) : m_services(services) {}
-    bool Run(const std::vector<std::string>& arguments) override
-    {
-        m_services.Installed = arguments.front() == "--install";
-        m_services.State = platform::ServiceState::Stopped;
-        return true;
-    }
-
-private:
-    FakeServices& m_services;
-};
+using app::testing::FakeProgram;
+using app::testing::FakeServices;
 
 class ServiceProgressWindow : public ::testing::Test
 {
