@@ -1,8 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/monitor.h"
-#include "core/fakes.h"
-#include "platform/sim/sim_machine.h"
+#include "monitor_on_board.h"
 
 namespace calventa::app {
 namespace {
@@ -37,18 +36,11 @@ public:
 };
 
 // A W83627HF whose Cpu temperature (bank 1 register 0x50) the test sets.
-class MonitorPasses : public ::testing::Test
+class MonitorPasses : public ::testing::Test, protected testing::MonitorOnBoard
 {
 protected:
-    MonitorPasses()
+    MonitorPasses() : MonitorOnBoard(testing::kWinbondAt40)
     {
-        std::string error;
-        auto board = sim::ParseBoard(R"({"isa": {"model": "W83627HF", "registers": {"0x28": 135},
-                                                 "banks": {"1": {"0x50": 40}}}})",
-                                     error);
-        sim = std::make_unique<sim::SimMachine>(*board);
-        machine = std::make_unique<platform::Platform>(platform::Platform{*sim, *sim, *sim, store, files, *sim});
-        monitor = std::make_unique<Monitor>(*machine);
         monitor->SetView(&view);
         monitor->StartUp(std::string("/sim"));
         monitor->AlarmWindowCreated();
@@ -57,12 +49,7 @@ protected:
     void SetCpu(uint8_t celsius) { sim->IsaChip()->Poke(0x50, celsius, 1); }
     SensorSlot& Cpu() { return monitor->State().Settings.Slots[kSlotCpu]; }
 
-    fake::FakeProgramStore store;
-    fake::FakeFileSystem files;
-    std::unique_ptr<sim::SimMachine> sim;
-    std::unique_ptr<platform::Platform> machine;
     RecordingView view;
-    std::unique_ptr<Monitor> monitor;
 };
 
 TEST_F(MonitorPasses, StartUpLaysOutTheWindowAndDrawsTheTray)

@@ -2,35 +2,19 @@
 
 #include <gtest/gtest.h>
 
-#include "core/fakes.h"
-#include "platform/sim/sim_machine.h"
+#include "monitor_on_board.h"
 
 namespace calventa::app {
 namespace {
 
 using namespace core;
 
-class MonitorOnBoard
+// The on-board monitor with its start-up log at hand.
+class MonitorOnBoard : public testing::MonitorOnBoard
 {
 public:
-    explicit MonitorOnBoard(const std::string& boardJson)
-    {
-        std::string error;
-        auto board = sim::ParseBoard(boardJson, error);
-        EXPECT_TRUE(board) << error;
-        sim = std::make_unique<sim::SimMachine>(board.value_or(sim::BoardDescription{}));
-        sim->SetDefaultProgramDirectory("/home/user/.config/calventa");
-        machine = std::make_unique<platform::Platform>(platform::Platform{*sim, *sim, *sim, store, files, *sim});
-        monitor = std::make_unique<Monitor>(*machine);
-    }
-
+    using testing::MonitorOnBoard::MonitorOnBoard;
     std::string DebugLog() const { return files.Text("/home/user/.config/calventa/debug.txt"); }
-
-    fake::FakeProgramStore store;
-    fake::FakeFileSystem files;
-    std::unique_ptr<sim::SimMachine> sim;
-    std::unique_ptr<platform::Platform> machine;
-    std::unique_ptr<Monitor> monitor;
 };
 
 constexpr const char* kWinbondBoard =

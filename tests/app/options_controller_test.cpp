@@ -2,10 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "core/fakes.h"
 #include "core/notice_presenter.h"
 #include "core/program_store_access.h"
-#include "platform/sim/sim_machine.h"
+#include "monitor_on_board.h"
 
 namespace calventa::app {
 namespace {
@@ -41,18 +40,11 @@ private:
 };
 
 // A W83627HF at 40 °C whose Cpu fan output 0 is driven from the Cpu temperature.
-class OptionsButtons : public ::testing::Test
+class OptionsButtons : public ::testing::Test, protected testing::MonitorOnBoard
 {
 protected:
-    OptionsButtons()
+    OptionsButtons() : MonitorOnBoard(testing::kWinbondAt40)
     {
-        std::string error;
-        auto board = sim::ParseBoard(R"({"isa": {"model": "W83627HF", "registers": {"0x28": 135},
-                                                 "banks": {"1": {"0x50": 40}}}})",
-                                     error);
-        sim = std::make_unique<sim::SimMachine>(*board);
-        machine = std::make_unique<platform::Platform>(platform::Platform{*sim, *sim, *sim, store, files, *sim});
-        monitor = std::make_unique<Monitor>(*machine);
         monitor->StartUp(std::string("/sim"));
         monitor->AlarmWindowCreated();
         Settings().FanControl[0] = {kSourceCpu, 45, 1, 0}; // 40 °C: below full speed
@@ -73,11 +65,6 @@ protected:
         return block;
     }
 
-    fake::FakeProgramStore store;
-    fake::FakeFileSystem files;
-    std::unique_ptr<sim::SimMachine> sim;
-    std::unique_ptr<platform::Platform> machine;
-    std::unique_ptr<Monitor> monitor;
     RecordingHost host{files};
     std::unique_ptr<OptionsController> options;
 };
