@@ -1,5 +1,7 @@
 #include "app/desktop_app.h"
 
+#include "core/options_presenter.h"
+
 #include <QAction>
 #include <QGuiApplication>
 #include <QScreen>
@@ -20,7 +22,6 @@ namespace calventa::app {
 
 namespace {
 
-constexpr int32_t kMaxAlphaPercent = 94; // 255 − ceil(94 × 255 / 100) = 15: still visible
 constexpr int kGrabWidth = 16;
 constexpr int kGrabHeight = 8;
 
@@ -37,12 +38,6 @@ CommandWord FirstCommandWord(int argc, const char* const* argv)
         return CommandWord::None;
     }
     return ParseCommandWord(argv[1]);
-}
-
-int WindowOpacity(int32_t alphaPercent)
-{
-    const int32_t alpha = std::clamp<int32_t>(alphaPercent, 0, kMaxAlphaPercent);
-    return 255 - (alpha * 255 + 99) / 100;
 }
 
 bool CaptionOnSomeScreen(int64_t left, int64_t top, QSize size)
@@ -209,7 +204,7 @@ void DesktopApp::ApplyWindowSettings()
     m_mainWindow->move(settings.WindowLeft, settings.WindowTop);
 
     if (m_facts.Family() == platform::PlatformFamily::NtFamily) {
-        m_mainWindow->setWindowOpacity(WindowOpacity(settings.Alpha) / 255.0);
+        m_mainWindow->setWindowOpacity(core::OpacityOfAlpha(settings.Alpha) / 255.0);
     }
 }
 

@@ -31,9 +31,6 @@ class DesktopServiceMenu;
 
 // The first command-line word; only the first argument counts.
 CommandWord FirstCommandWord(int argc, const char* const* argv);
-// Opacity 0..255 of the main window for a transparency in percent. Clamped to 0..94 %, so
-// that an edited settings.dat can never make the window invisible.
-int WindowOpacity(int32_t alphaPercent);
 
 // Whether a window at `topLeft` of `size` can be grabbed on some screen: at least 16 × 8
 // pixels of its caption lie on one of them.

@@ -102,9 +102,7 @@ void Monitor::UpdatePass()
 
 void Monitor::DiskPass()
 {
-    if (m_disks && m_state.Disks.DiskCount > 0) {
-        m_disks->ReadDiskTemperatures();
-    }
+    ReadDiskTemperatures();
     RefreshMainWindow();
     if (m_alarms.AlarmWindowShown) {
         CheckAlarms();

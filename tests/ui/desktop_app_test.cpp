@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "core/options_presenter.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QGuiApplication>
@@ -72,7 +74,7 @@ class Opacity : public ::testing::TestWithParam<OpacityCase>
 };
 TEST_P(Opacity, IsClampedSoTheWindowStaysVisible)
 {
-    EXPECT_EQ(app::WindowOpacity(GetParam().alpha), GetParam().opacity);
+    EXPECT_EQ(core::OpacityOfAlpha(GetParam().alpha), GetParam().opacity);
 }
 INSTANTIATE_TEST_SUITE_P(Alpha, Opacity,
                          ::testing::Values(OpacityCase{0, 255}, OpacityCase{1, 252}, OpacityCase{50, 127},
