@@ -38,10 +38,11 @@ bool ValidSlot(int slot)
     return slot >= 0 && slot < kSlotCount;
 }
 
-// Entry k of a list stands for source code k + 16.
+// Entry k of a source list is temperature slot k (source code k + 16).
 int SourceEntry(uint8_t source)
 {
-    return source >= kSourceCpu && source <= kSourceAux ? source - kSourceCpu : kNoSelection;
+    const int slot = SourceSlot(source);
+    return slot >= 0 ? slot : kNoSelection;
 }
 
 } // namespace

@@ -318,8 +318,8 @@ bool FanControlActive(const SettingsBlock& block, int channel)
         return false;
     }
     const FanControlRecord& record = block.FanControl[static_cast<size_t>(channel - 1)];
-    const int source = record.Source - kSourceCpu;
-    if (source < kSlotCpu || source > kSlotAux || record.Enabled == 0) {
+    const int source = SourceSlot(record.Source);
+    if (source < 0 || record.Enabled == 0) {
         return false;
     }
     const SensorSlot& slot = block.Slots[static_cast<size_t>(source)];

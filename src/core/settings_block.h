@@ -117,6 +117,12 @@ void SetDefaultSettings(SettingsBlock& block, platform::ScreenSize screen, int m
 void ResetSensorOptions(SettingsBlock& block);
 void ClearAlarmFlags(SettingsBlock& block);
 
+// The temperature slot (Cpu, Sys, Aux) a source code 16..18 names; -1 for any other code.
+inline int SourceSlot(uint8_t source)
+{
+    return source >= kSourceCpu && source <= kSourceAux ? source - kSourceCpu : -1;
+}
+
 // Whether fan-control channel k (1..6) runs: an enabled record whose source (16..18) is an
 // enabled temperature slot with a chip. Its fan row then shows the duty as a power line.
 bool FanControlActive(const SettingsBlock& block, int channel);

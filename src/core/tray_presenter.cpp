@@ -22,8 +22,8 @@ TrayContent ShowTray(const MonitorState& state)
         content.Tip.resize(content.Tip.size() - 2);
     }
 
-    const int source = block.TraySource - kSourceCpu;
-    if (source < kSlotCpu || source > kSlotAux) {
+    const int source = SourceSlot(block.TraySource);
+    if (source < 0) {
         return content;
     }
     const SensorSlot& s = block.Slots[static_cast<size_t>(source)];

@@ -80,7 +80,7 @@ void HardwareEngine::FanControlStep(int channel)
         return; // the channel keeps its last duty and its output as last written
     }
     const core::FanControlRecord& record = m_state.Settings.FanControl[static_cast<size_t>(channel - 1)];
-    const core::SensorSlot& source = m_state.Settings.Slots[static_cast<size_t>(record.Source - core::kSourceCpu)];
+    const core::SensorSlot& source = m_state.Settings.Slots[static_cast<size_t>(core::SourceSlot(record.Source))];
     const int32_t duty = FanDutyFromTemp(m_state.Chips.Temp(source.Chip, source.Channel), record.Nominal);
     m_state.FanDuty.Set(channel, duty);
     SetFanPwm(core::kSlotCpuFan + channel - 1, record.PwmRegister, duty);
