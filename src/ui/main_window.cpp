@@ -189,9 +189,7 @@ void MainWindow::paintEvent(QPaintEvent*)
 
 void MainWindow::resizeEvent(QResizeEvent*)
 {
-    m_caption->setGeometry(0, 0, width(), kCaptionHeight);
-    m_client->setGeometry(kFrameBorder, kCaptionHeight, width() - 2 * kFrameBorder,
-                          std::max(0, height() - kCaptionHeight - kFrameBorder));
+    PlaceFrameParts(this, m_caption, m_client);
 }
 
 } // namespace calventa::ui

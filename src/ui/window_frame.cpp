@@ -1,5 +1,7 @@
 #include "ui/window_frame.h"
 
+#include <algorithm>
+
 #include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
@@ -105,6 +107,13 @@ CaptionBar* DecorateWindow(QWidget* window, const QString& caption, bool withMin
     auto* bar = new CaptionBar(caption, withMinimize, window);
     bar->setGeometry(0, 0, window->width(), kCaptionHeight);
     return bar;
+}
+
+void PlaceFrameParts(QWidget* window, QWidget* caption, QWidget* client)
+{
+    caption->setGeometry(0, 0, window->width(), kCaptionHeight);
+    client->setGeometry(kFrameBorder, kCaptionHeight, window->width() - 2 * kFrameBorder,
+                        std::max(0, window->height() - kCaptionHeight - kFrameBorder));
 }
 
 void PaintWindowOutline(QWidget* window)

@@ -47,6 +47,9 @@ private:
 // along the top; returns the bar. The client area starts at (kFrameBorder, kCaptionHeight).
 CaptionBar* DecorateWindow(QWidget* window, const QString& caption, bool withMinimize);
 
+// Caption across the top and client inside the border, for a window's resize handler.
+void PlaceFrameParts(QWidget* window, QWidget* caption, QWidget* client);
+
 // The thin outline around a decorated window; its paint handler calls this.
 void PaintWindowOutline(QWidget* window);
 
