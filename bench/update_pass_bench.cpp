@@ -68,7 +68,7 @@ int main(int argc, char** argv)
     }
     core::fake::FakeProgramStore store;
     core::fake::FakeFileSystem files;
-    platform::Platform platform{*machine, *machine, *machine, store, files, *machine};
+    platform::Platform platform{*machine, *machine, *machine, store, files, *machine, *machine};
     app::Monitor monitor(platform);
     monitor.StartUp(std::string("/bench"));
     const core::ChipTable& chips = monitor.State().Chips;

@@ -61,8 +61,13 @@ void Monitor::StartUp(const std::optional<std::string>& programDirectory)
     }
     if (m_hardware.StartHardwareAccess()) {
         m_hardware.SearchChips([this] { UpdatePass(); });
+    } else if (m_hardware.SearchKernelChips()) {
+        // The kernel's monitors need no port access: a normal user still sees them.
+        m_hardware.AssignKernelDefaults();
+        UpdatePass();
     }
     m_state.LoadSettings();
+    m_hardware.AssignKernelDefaults(); // slots settings.dat leaves without a chip
     core::ClearAlarmFlags(m_state.Settings);
     if (m_state.Flags.TestMode) {
         ApplyTestMode();

@@ -1,5 +1,7 @@
 #include "core/chip_table.h"
 
+#include <algorithm>
+
 namespace calventa::core {
 
 namespace {
@@ -24,11 +26,39 @@ int32_t ChipRecord::Fan(int channel) const
     return InRange(Fans, channel) ? Fans[channel - 1] : 0;
 }
 
+bool ChipRecord::HasReading(ChannelKind kind, int channel) const
+{
+    const std::vector<bool>& missing =
+        kind == ChannelKind::Temperature ? TempMissing : (kind == ChannelKind::Voltage ? VoltMissing : FanMissing);
+    return !InRange(missing, channel) || !missing[static_cast<size_t>(channel - 1)];
+}
+
+std::string ChipRecord::Label(ChannelKind kind, int channel) const
+{
+    const std::vector<std::string>& labels =
+        kind == ChannelKind::Temperature ? TempLabels : (kind == ChannelKind::Voltage ? VoltLabels : FanLabels);
+    return InRange(labels, channel) ? labels[static_cast<size_t>(channel - 1)] : std::string();
+}
+
+void ChipRecord::UseKernelCapacity()
+{
+    Temps.assign(kKernelTempChannels, 0);
+    Volts.assign(kKernelVoltChannels, 0.0f);
+    Fans.assign(kKernelFanChannels, 0);
+    TempFilled.assign(kKernelTempChannels, false);
+    VoltFilled.assign(kKernelVoltChannels, false);
+    FanFilled.assign(kKernelFanChannels, false);
+    TempMissing.assign(kKernelTempChannels, false);
+    VoltMissing.assign(kKernelVoltChannels, false);
+    FanMissing.assign(kKernelFanChannels, false);
+}
+
 void ChipRecord::SetTemp(int channel, int32_t value)
 {
     if (InRange(Temps, channel)) {
         Temps[channel - 1] = value;
         TempFilled[channel - 1] = true;
+        TempMissing[channel - 1] = false;
     }
 }
 
@@ -37,6 +67,7 @@ void ChipRecord::SetVolt(int channel, float value)
     if (InRange(Volts, channel)) {
         Volts[channel - 1] = value;
         VoltFilled[channel - 1] = true;
+        VoltMissing[channel - 1] = false;
     }
 }
 
@@ -45,14 +76,24 @@ void ChipRecord::SetFan(int channel, int32_t value)
     if (InRange(Fans, channel)) {
         Fans[channel - 1] = value;
         FanFilled[channel - 1] = true;
+        FanMissing[channel - 1] = false;
+    }
+}
+
+void ChipRecord::SetMissing(ChannelKind kind, int channel)
+{
+    std::vector<bool>& missing =
+        kind == ChannelKind::Temperature ? TempMissing : (kind == ChannelKind::Voltage ? VoltMissing : FanMissing);
+    if (InRange(missing, channel)) {
+        missing[static_cast<size_t>(channel - 1)] = true;
     }
 }
 
 void ChipRecord::ClearFilled()
 {
-    TempFilled.fill(false);
-    VoltFilled.fill(false);
-    FanFilled.fill(false);
+    std::fill(TempFilled.begin(), TempFilled.end(), false);
+    std::fill(VoltFilled.begin(), VoltFilled.end(), false);
+    std::fill(FanFilled.begin(), FanFilled.end(), false);
 }
 
 void ChipRecord::SetName(const std::string& name)
@@ -86,6 +127,12 @@ int32_t ChipTable::Fan(int chip, int channel) const
 {
     const ChipRecord* record = At(chip);
     return record ? record->Fan(channel) : 0;
+}
+
+bool ChipTable::HasReading(ChannelKind kind, int chip, int channel) const
+{
+    const ChipRecord* record = At(chip);
+    return record == nullptr || record->HasReading(kind, channel);
 }
 
 int32_t FanDutyTable::Get(int channel) const

@@ -43,6 +43,16 @@ struct DiskTable
     int32_t TemperatureOf(int n) const { return n >= 0 && n < kMaxDisks ? Temperature[static_cast<size_t>(n)] : 0; }
     // Whether entry n is listed (n below DiskCount, within the table).
     bool Listed(int n) const { return n >= 0 && n < kMaxDisks && n < DiskCount; }
+    // Whether a listed entry reads physical drive `drive`.
+    bool ListsDrive(int drive) const
+    {
+        for (int n = 0; Listed(n); ++n) {
+            if (DriveNumbers[static_cast<size_t>(n)] == drive) {
+                return true;
+            }
+        }
+        return false;
+    }
 
     bool operator==(const DiskTable&) const = default;
 };

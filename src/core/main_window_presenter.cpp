@@ -31,6 +31,25 @@ int PanelOfSlot(int slot)
 
 } // namespace
 
+bool HasCurrentReading(const MonitorState& state, int slot)
+{
+    if (slot < 0 || slot >= kSlotCount) {
+        return false;
+    }
+    const SensorSlot& s = state.Settings.Slots[static_cast<size_t>(slot)];
+    switch (KindOfSlot(slot)) {
+    case SlotKind::Temperature:
+        return state.Chips.HasReading(ChannelKind::Temperature, s.Chip, s.Channel);
+    case SlotKind::Voltage:
+        return state.Chips.HasReading(ChannelKind::Voltage, s.Chip, s.Channel);
+    case SlotKind::Fan:
+        return state.Chips.HasReading(ChannelKind::Fan, s.Chip, s.Channel);
+    case SlotKind::Disk:
+        break;
+    }
+    return true;
+}
+
 bool MainWindowPresenter::RowShown(const MonitorState& state, int slot)
 {
     if (slot < 0 || slot >= kSlotCount) {
@@ -95,6 +114,10 @@ bool MainWindowPresenter::RefreshMainWindow(MonitorState& state, AlarmFlags& ala
         }
         SensorSlot& s = state.Settings.Slots[static_cast<size_t>(slot)];
         value.Shown = true;
+        if (!HasCurrentReading(state, slot)) {
+            value.Text = kNoReadingText; // nothing to test against the limits either
+            continue;
+        }
         switch (KindOfSlot(slot)) {
         case SlotKind::Temperature: {
             const int32_t t = state.Chips.Temp(s.Chip, s.Channel);

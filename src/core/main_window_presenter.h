@@ -47,6 +47,10 @@ struct MainWindowLayout
     int Height = 23; // outer height, frame included
 };
 
+// Whether the slot's chip channel holds a current value; false only for a kernel input
+// whose last read failed.
+bool HasCurrentReading(const MonitorState& state, int slot);
+
 // The main window's content: which rows exist and where (BuildMainWindow) and what each
 // value label says (RefreshMainWindow). Widgets render it; they compute nothing.
 class MainWindowPresenter

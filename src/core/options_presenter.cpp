@@ -321,8 +321,17 @@ void OptionsPresenter::FillSensorList()
     }
     const int count = ChannelCount(*chip);
     const std::string separator = m_state.Platform().facts.DecimalSeparator();
+    const ChannelKind kind = *m_pageKind == PageKind::Voltage ? ChannelKind::Voltage
+                             : *m_pageKind == PageKind::Fan   ? ChannelKind::Fan
+                                                              : ChannelKind::Temperature;
     for (int channel = 1; channel <= count; ++channel) {
-        std::string entry = "Sensor " + Decimal(channel) + " (";
+        // A kernel device names its inputs ("Package id 0"); the port search's chips number them.
+        const std::string label = chip->Label(kind, channel);
+        std::string entry = (label.empty() ? "Sensor " + Decimal(channel) : label) + " (";
+        if (!chip->HasReading(kind, channel)) {
+            m_sensor.SensorList.Entries.push_back(entry + kNoReadingText + ")");
+            continue;
+        }
         switch (*m_pageKind) {
         case PageKind::Voltage:
             entry += GetVoltString(chip->Volt(channel), separator) + ")";
@@ -349,11 +358,17 @@ void OptionsPresenter::FillRegisterList(const ChipRecord* chip)
         return;
     }
     for (int reg = 1; reg <= chip->PwmCount; ++reg) {
-        m_sensor.RegisterList.Entries.push_back("Reg " + Decimal(reg));
+        const size_t output = static_cast<size_t>(reg - 1);
+        m_sensor.RegisterList.Entries.push_back(output < chip->PwmLabels.size() ? chip->PwmLabels[output]
+                                                                                 : "Reg " + Decimal(reg));
     }
+    m_sensor.FanProblem.clear();
     const FanControlRecord* record = FanRecord();
     if (record != nullptr && record->PwmRegister < chip->PwmCount) {
         m_sensor.RegisterList.Selected = record->PwmRegister;
+        if (record->PwmRegister < chip->PwmProblems.size()) {
+            m_sensor.FanProblem = chip->PwmProblems[record->PwmRegister];
+        }
     }
 }
 
@@ -556,6 +571,10 @@ void OptionsPresenter::RegisterChosen(int entry)
     }
     record->PwmRegister = static_cast<uint8_t>(entry);
     m_sensor.RegisterList.Selected = entry;
+    const ChipRecord* chip = SlotChip();
+    m_sensor.FanProblem = chip != nullptr && static_cast<size_t>(entry) < chip->PwmProblems.size()
+                              ? chip->PwmProblems[static_cast<size_t>(entry)]
+                              : std::string();
 }
 
 void OptionsPresenter::ShowMainOptions()

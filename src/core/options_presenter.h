@@ -115,7 +115,8 @@ struct SensorPage
 
     bool FanFrameVisible = false;
     bool FanControlEnabled = false;
-    ListState RegisterList;            // "Reg 1".."Reg n"
+    ListState RegisterList;            // "Reg 1".."Reg n"; a kernel device's "pwm1".."pwmN"
+    std::string FanProblem;            // why the chosen kernel pwm output cannot be driven; "" when it can
     int SourceSelected = kNoSelection; // 0 Cpu, 1 Sys, 2 Aux
     std::string NominalText;
 };

@@ -1,5 +1,6 @@
 #include "core/tray_presenter.h"
 
+#include "core/main_window_presenter.h"
 #include "core/value_text.h"
 
 namespace calventa::core {
@@ -15,7 +16,10 @@ TrayContent ShowTray(const MonitorState& state)
     for (int slot = kSlotCpu; slot <= kSlotAux; ++slot) {
         const SensorSlot& s = block.Slots[static_cast<size_t>(slot)];
         if (s.Chip != kNoChip) {
-            content.Tip += labels[slot] + GetFahrString(state.Chips.Temp(s.Chip, s.Channel)) + separator;
+            content.Tip += labels[slot] +
+                           (HasCurrentReading(state, slot) ? GetFahrString(state.Chips.Temp(s.Chip, s.Channel))
+                                                            : std::string(kNoReadingText)) +
+                           separator;
         }
     }
     if (content.Tip.ends_with("\r\n")) {
@@ -27,8 +31,8 @@ TrayContent ShowTray(const MonitorState& state)
         return content;
     }
     const SensorSlot& s = block.Slots[static_cast<size_t>(source)];
-    if (s.Chip == kNoChip) {
-        return content;
+    if (s.Chip == kNoChip || !HasCurrentReading(state, source)) {
+        return content; // the program's own icon rather than a stale number
     }
     const int32_t t = state.Chips.Temp(s.Chip, s.Channel);
     TrayIconRequest icon;

@@ -18,4 +18,7 @@ std::string GetVoltString(float volts, const std::string& decimalSeparator = "."
 // "4412 RPM"
 std::string GetFanString(int32_t rpm);
 
+// Shown instead of a value when a kernel input's last read failed.
+inline constexpr const char* kNoReadingText = "n/a";
+
 } // namespace calventa::core

@@ -35,9 +35,12 @@ std::string WithHex2(const char* text, unsigned value)
 core::ChipRecord* HardwareEngine::AddChip(const char* name, uint16_t code, uint8_t bus, uint8_t address, uint8_t temps,
                                           uint8_t volts, uint8_t fans, uint8_t pwms)
 {
+    if (code != core::chip_code::kKernelDevice && m_state.Chips.ChipCount >= core::kPortChipCapacity) {
+        return nullptr; // the port search keeps its eight records; later chips of a scan are dropped
+    }
     core::ChipRecord* record = m_state.Chips.At(m_state.Chips.ChipCount);
     if (record == nullptr) {
-        return nullptr; // table full: later chips of a scan are dropped
+        return nullptr; // table full
     }
     *record = core::ChipRecord{};
     record->SetName(name);
@@ -119,10 +122,12 @@ bool HardwareEngine::SearchChips(const std::function<void()>& updatePass)
         }
         LogNewAccessNotes(); // an SMBus host owned by a kernel driver shows up only once used
     }
+    const bool kernelFound = SearchKernelChips();
+    AssignKernelDefaults();
     if (updatePass) {
         updatePass();
     }
-    return isaFound || smbusFound;
+    return isaFound || smbusFound || kernelFound;
 }
 
 bool HardwareEngine::SearchIsa(uint16_t base)

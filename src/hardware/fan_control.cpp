@@ -81,7 +81,10 @@ void HardwareEngine::FanControlStep(int channel)
     }
     const core::FanControlRecord& record = m_state.Settings.FanControl[static_cast<size_t>(channel - 1)];
     const core::SensorSlot& source = m_state.Settings.Slots[static_cast<size_t>(core::SourceSlot(record.Source))];
-    const int32_t duty = FanDutyFromTemp(m_state.Chips.Temp(source.Chip, source.Channel), record.Nominal);
+    // A source without a current reading (a kernel input that failed) runs the fan at full speed.
+    const int32_t duty = m_state.Chips.HasReading(core::ChannelKind::Temperature, source.Chip, source.Channel)
+                             ? FanDutyFromTemp(m_state.Chips.Temp(source.Chip, source.Channel), record.Nominal)
+                             : 100;
     m_state.FanDuty.Set(channel, duty);
     SetFanPwm(core::kSlotCpuFan + channel - 1, record.PwmRegister, duty);
 }
@@ -104,6 +107,9 @@ bool HardwareEngine::WritePwm(uint8_t chip, uint8_t output, int32_t duty)
         return false;
     }
     const core::ChipRecord& record = m_state.Chips.Records[chip];
+    if (record.IsKernelDevice()) {
+        return WriteKernelPwm(chip, output, duty);
+    }
     if (!HasPwmOutputs(record.ChipCode)) {
         return false;
     }
@@ -125,8 +131,12 @@ bool HardwareEngine::WritePwm(uint8_t chip, uint8_t output, int32_t duty)
 void HardwareEngine::ReleaseFanControl()
 {
     for (const auto& [chip, output] : m_drivenOutputs) {
-        WritePwm(chip, output, 100);
+        const core::ChipRecord* record = m_state.Chips.At(chip);
+        if (record == nullptr || !record->IsKernelDevice()) {
+            WritePwm(chip, output, 100);
+        }
     }
+    ReleaseKernelFanControl();
 }
 
 } // namespace calventa::hardware

@@ -153,8 +153,12 @@ void HardwareEngine::ReadChip(uint8_t index)
         return;
     }
     m_currentChipIndex = index;
-    SelectChipBus(record->Bus, record->Address);
     record->ClearFilled();
+    if (record->IsKernelDevice()) {
+        ReadKernelChip(index, *record); // no ports and no bus mutex: the kernel's driver reads the chip
+        return;
+    }
+    SelectChipBus(record->Bus, record->Address);
     BusLock lock(*this, m_currentBus);
     if (!lock.Owned()) {
         return; // another program holds the bus: keep the previous readings
@@ -168,7 +172,7 @@ void HardwareEngine::ApplyCorrections()
     for (int slot = core::kSlotCpu; slot <= core::kSlotAux; ++slot) {
         const core::SensorSlot& s = settings.Slots[static_cast<size_t>(slot)];
         core::ChipRecord* record = s.Chip == core::kNoChip ? nullptr : m_state.Chips.At(s.Chip);
-        if (record != nullptr && s.Channel >= 1 && s.Channel <= core::kTempChannels &&
+        if (record != nullptr && s.Channel >= 1 && s.Channel <= record->Temps.size() &&
             record->TempFilled[s.Channel - 1u]) {
             int32_t& value = record->Temps[s.Channel - 1u];
             value = core::SaturatingAdd(value, core::CeilToInt32(s.Correction));
@@ -177,7 +181,7 @@ void HardwareEngine::ApplyCorrections()
     for (int slot = core::kSlotVCoreA; slot <= core::kSlotVBat; ++slot) {
         const core::SensorSlot& s = settings.Slots[static_cast<size_t>(slot)];
         core::ChipRecord* record = s.Chip == core::kNoChip ? nullptr : m_state.Chips.At(s.Chip);
-        if (record != nullptr && s.Channel >= 1 && s.Channel <= core::kVoltChannels &&
+        if (record != nullptr && s.Channel >= 1 && s.Channel <= record->Volts.size() &&
             record->VoltFilled[s.Channel - 1u]) {
             float& value = record->Volts[s.Channel - 1u];
             value = value + s.Correction; // single precision, as stored

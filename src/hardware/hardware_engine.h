@@ -2,15 +2,18 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "core/monitor_state.h"
 #include "hardware/chip_registers.h"
 #include "hardware/smbus_host.h"
 #include "platform/bus_mutex.h"
+#include "platform/kernel_sensors.h"
 
 namespace calventa::hardware {
 
@@ -37,6 +40,12 @@ public:
     bool SearchSmbusWinbondFamily();
     bool SearchLmSensors();
     bool IdentifyWinbond(uint8_t id, uint8_t bus, uint8_t address);
+    // Lists the kernel's hwmon devices after the port search's chips (whether or not port
+    // access was granted) and puts back pwm modes an earlier run left behind. True when a
+    // device was recorded.
+    bool SearchKernelChips();
+    // Gives every sensor slot still without a chip a kernel input by rule.
+    void AssignKernelDefaults();
     bool WinbondVendorSeen() const { return m_winbondVendorSeen; }
 
     // Reads every register of record `index` under its bus mutex. A chip whose mutex
@@ -50,7 +59,8 @@ public:
     void FanControlStep(int channel);
     // Writes the PWM output `output` of the chip named by a fan slot (21..26).
     void SetFanPwm(int fanSlot, uint8_t output, int32_t duty);
-    // Puts every (chip, output) the program has driven back to full speed.
+    // Puts every (chip, output) the program has driven back to full speed; kernel outputs
+    // also get back the pwmN_enable mode they had.
     void ReleaseFanControl();
     const std::set<std::pair<uint8_t, uint8_t>>& DrivenOutputs() const { return m_drivenOutputs; }
 
@@ -84,6 +94,36 @@ private:
     bool ProbeIsaWinbondFamily();
     bool WritePwm(uint8_t chip, uint8_t output, int32_t duty);
 
+    // A kernel device's record: which inputs its channels read and its pwm numbers.
+    struct KernelChip
+    {
+        uint8_t Chip = 0;  // chip-table index
+        size_t Device = 0; // index in the last scan
+        std::string Name;
+        std::string BusPath;
+        std::vector<size_t> Temps, Volts, Fans; // input index per channel
+        std::vector<int> Pwms;                  // pwm number per output
+    };
+    // A kernel pwm output switched to manual, with the mode it had.
+    struct DrivenKernelPwm
+    {
+        size_t Device = 0;
+        int Pwm = 0;
+        int Mode = 0;
+        std::string Name;
+        std::string BusPath;
+    };
+    bool AddKernelChip(size_t deviceIndex, const platform::KernelDevice& device);
+    const KernelChip* KernelChipOf(uint8_t chip) const;
+    void ReadKernelChip(uint8_t index, core::ChipRecord& record);
+    std::string PwmProblemText(size_t device, int pwm);
+    bool WriteKernelPwm(uint8_t chip, uint8_t output, int32_t duty);
+    void ReleaseKernelFanControl();
+    void SaveKernelPwmState();
+    void RestoreKernelPwmState(const std::vector<platform::KernelDevice>& devices);
+    void LogKernelNotes();
+    void LogOnce(const std::string& message);
+
     core::MonitorState& m_state;
     platform::PortIo& m_ports;
     SmbusHost m_smbus;
@@ -95,6 +135,9 @@ private:
     bool m_winbondVendorSeen = false;
     size_t m_accessNotesLogged = 0;
     std::set<std::pair<uint8_t, uint8_t>> m_drivenOutputs; // (chip index, output)
+    std::vector<KernelChip> m_kernelChips;
+    std::map<std::pair<uint8_t, uint8_t>, DrivenKernelPwm> m_drivenKernelPwms; // (chip index, output)
+    std::set<std::string> m_loggedOnce;
 };
 
 // Holds a bus mutex for one sequence of accesses; Owned() tells whether the bus may be used.

@@ -409,6 +409,12 @@ void OptionsWindow::BuildSensorPage(QWidget* area)
     MakeLabel(QStringLiteral("Nominal :"), m_fanFrame, 10, 86);
     m_nominalField = MakeSpinField(QStringLiteral("Nominal"), m_fanFrame, QRect(62, 83, 80, kFieldHeight),
                                    [this](bool up) { Act([up](OptionsPresenter& p) { p.NominalSpin(up); }); });
+    // Beside the page title: why a kernel pwm output cannot be driven.
+    m_fanProblem = new QLabel(page);
+    m_fanProblem->setObjectName(QStringLiteral("FanProblem"));
+    m_fanProblem->setGeometry(176, 4, 166, 32);
+    m_fanProblem->setWordWrap(true);
+    m_fanProblem->setStyleSheet(QStringLiteral("color: #a00000"));
 }
 
 void OptionsWindow::BuildGeneralPage(QWidget* area)
@@ -557,6 +563,8 @@ void OptionsWindow::RenderSensorPage()
     SetList(m_registerList, s.RegisterList);
     SetSelected(m_sourceList, s.SourceSelected);
     SetText(m_nominalField, s.NominalText);
+    m_fanProblem->setText(QString::fromStdString(s.FanProblem));
+    m_fanProblem->setVisible(s.FanFrameVisible && !s.FanProblem.empty());
 }
 
 void OptionsWindow::RenderGeneralPage()

@@ -106,6 +106,7 @@ private:
     QComboBox* m_registerList = nullptr;
     QComboBox* m_sourceList = nullptr;
     QLineEdit* m_nominalField = nullptr;
+    QLabel* m_fanProblem = nullptr;
 
     QCheckBox* m_runWithWindows = nullptr;
     QCheckBox* m_startMinimized = nullptr;

@@ -27,7 +27,7 @@ public:
         EXPECT_TRUE(board) << error;
         sim = std::make_unique<sim::SimMachine>(board.value_or(sim::BoardDescription{}));
         sim->SetDefaultProgramDirectory("/home/user/.config/calventa");
-        machine = std::make_unique<platform::Platform>(platform::Platform{*sim, *sim, *sim, store, files, *sim});
+        machine = std::make_unique<platform::Platform>(platform::Platform{*sim, *sim, *sim, store, files, *sim, *sim});
         monitor = std::make_unique<Monitor>(*machine);
     }
 

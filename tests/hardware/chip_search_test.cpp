@@ -376,12 +376,12 @@ TEST(ChipSearch, FullTableDropsTheLaterChipsAndWritesNothingPastIt)
     }
     SimBench bench(IntelBoard(R"("smbus": [)" + chips + "]"));
     ASSERT_TRUE(bench.StartAndSearch());
-    EXPECT_EQ(bench.State->Chips.ChipCount, kChipCapacity);
+    EXPECT_EQ(bench.State->Chips.ChipCount, kPortChipCapacity);
     EXPECT_EQ(bench.Chip(7).Name, "LM87");
     EXPECT_EQ(bench.Chip(7).Address, 0x27);
     for (int slot = 0; slot < kSlotCount; ++slot) {
         const uint8_t chip = bench.Slot(slot).Chip;
-        EXPECT_TRUE(chip == kNoChip || chip < kChipCapacity) << SlotName(slot);
+        EXPECT_TRUE(chip == kNoChip || chip < kPortChipCapacity) << SlotName(slot);
     }
 }
 

@@ -33,7 +33,7 @@ public:
         auto board = sim::ParseBoard(boardJson, error);
         EXPECT_TRUE(board.has_value()) << error;
         Sim = std::make_unique<sim::SimMachine>(board.value_or(sim::BoardDescription{}));
-        PlatformRef = std::make_unique<platform::Platform>(platform::Platform{*Sim, *Sim, *Sim, Store, Files, *Sim});
+        PlatformRef = std::make_unique<platform::Platform>(platform::Platform{*Sim, *Sim, *Sim, Store, Files, *Sim, *Sim});
         State = std::make_unique<core::MonitorState>(*PlatformRef);
         State->ProgramPath = "/sim";
         State->Flags.DebugMode = debugLog;

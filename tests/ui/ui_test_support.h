@@ -34,7 +34,7 @@ public:
         std::string error;
         auto board = sim::ParseBoard(boardJson, error);
         sim = std::make_unique<sim::SimMachine>(*board);
-        machine = std::make_unique<platform::Platform>(platform::Platform{*sim, *sim, *sim, store, files, *sim});
+        machine = std::make_unique<platform::Platform>(platform::Platform{*sim, *sim, *sim, store, files, *sim, *sim});
         if (settings) {
             const core::SettingsImage image = core::EncodeSettings(*settings);
             files.Files[SettingsPath()] = std::vector<uint8_t>(image.begin(), image.end());

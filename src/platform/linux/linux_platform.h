@@ -42,6 +42,7 @@ private:
     LinuxSystemFacts m_facts;
     FileProgramStore m_store;
     LinuxFileSystem m_files;
+    platform::NoKernelSensors m_kernel;
     platform::Platform m_platform;
 };
 

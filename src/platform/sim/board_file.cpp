@@ -1,6 +1,8 @@
 #include "platform/sim/board_file.h"
 
+#include <algorithm>
 #include <array>
+#include <initializer_list>
 #include <fstream>
 #include <iterator>
 #include <limits>
@@ -238,6 +240,9 @@ private:
         if (auto it = root.find("disks"); it != root.end() && !ParseDisks(*it, board.disks)) {
             return false;
         }
+        if (auto it = root.find("kernel"); it != root.end() && !ParseKernel(*it, board.kernel)) {
+            return false;
+        }
         return true;
     }
 
@@ -463,6 +468,168 @@ private:
                 disk.smart = *flag;
             }
             disks.push_back(std::move(disk));
+        }
+        return true;
+    }
+
+    // Keys of an object of the "kernel" section other than those listed are refused by name.
+    bool OnlyKeys(const Json& object, const std::string& path, std::initializer_list<std::string_view> known)
+    {
+        for (const auto& [key, value] : object.items()) {
+            if (std::find(known.begin(), known.end(), key) == known.end()) {
+                return Refuse(path + "." + Quoted(key), "unknown key");
+            }
+        }
+        return true;
+    }
+
+    bool OptionalText(const Json& object, const char* key, const std::string& path, std::string& target)
+    {
+        auto it = object.find(key);
+        if (it == object.end()) {
+            return true;
+        }
+        auto text = String(*it, path + "." + key);
+        if (!text) {
+            return false;
+        }
+        if (text->size() > kMaxBoardKernelName) {
+            return Refuse(path + "." + key, "longer than " + std::to_string(kMaxBoardKernelName) + " bytes");
+        }
+        target = std::move(*text);
+        return true;
+    }
+
+    bool ParseKernelInput(const Json& entry, const std::string& path, KernelInputDescription& input)
+    {
+        if (!ExpectObject(entry, path) || !OnlyKeys(entry, path, {"kind", "number", "label", "value"})) {
+            return false;
+        }
+        auto kindIt = entry.find("kind");
+        if (kindIt == entry.end()) {
+            return Refuse(path + ".kind", "missing: \"temp\", \"in\" or \"fan\"");
+        }
+        auto kind = String(*kindIt, path + ".kind");
+        if (!kind) {
+            return false;
+        }
+        if (*kind == "temp") {
+            input.kind = platform::KernelInputKind::Temperature;
+        } else if (*kind == "in") {
+            input.kind = platform::KernelInputKind::Voltage;
+        } else if (*kind == "fan") {
+            input.kind = platform::KernelInputKind::Fan;
+        } else {
+            return Refuse(path + ".kind", "unknown kind " + Quoted(*kind) + " (expected \"temp\", \"in\" or \"fan\")");
+        }
+        if (auto it = entry.find("number"); it != entry.end()) {
+            auto number = Number(*it, path + ".number", 0, 255, "input number");
+            if (!number) {
+                return false;
+            }
+            input.number = static_cast<int>(*number);
+        }
+        if (!OptionalText(entry, "label", path, input.label)) {
+            return false;
+        }
+        if (auto it = entry.find("value"); it != entry.end() && !it->is_null()) {
+            if (!it->is_number()) {
+                return Refuse(path + ".value", std::string("expected a number or null, got ") + it->type_name());
+            }
+            input.value = it->get<double>();
+        }
+        return true;
+    }
+
+    bool ParseKernelPwm(const Json& entry, const std::string& path, KernelPwmDescription& pwm)
+    {
+        if (!ExpectObject(entry, path) || !OnlyKeys(entry, path, {"number", "enable", "value", "writable"})) {
+            return false;
+        }
+        if (auto it = entry.find("number"); it != entry.end()) {
+            auto number = Number(*it, path + ".number", 1, 255, "pwm number");
+            if (!number) {
+                return false;
+            }
+            pwm.number = static_cast<int>(*number);
+        }
+        if (!Field(entry, "enable", path, pwm.enable, 255) || !Field(entry, "value", path, pwm.value, 255)) {
+            return false;
+        }
+        if (auto it = entry.find("writable"); it != entry.end()) {
+            auto flag = Boolean(*it, path + ".writable");
+            if (!flag) {
+                return false;
+            }
+            pwm.writable = *flag;
+        }
+        return true;
+    }
+
+    bool ParseKernelDevice(const Json& entry, const std::string& path, KernelDeviceDescription& device)
+    {
+        if (!ExpectObject(entry, path) ||
+            !OnlyKeys(entry, path, {"name", "bus_path", "inputs", "pwm", "ata_drive", "nvme_controller"}) ||
+            !OptionalText(entry, "name", path, device.name) || !OptionalText(entry, "bus_path", path, device.busPath)) {
+            return false;
+        }
+        if (auto it = entry.find("inputs"); it != entry.end()) {
+            if (!it->is_array() || it->size() > kMaxBoardKernelInputs) {
+                return Refuse(path + ".inputs", "expected an array of at most " + std::to_string(kMaxBoardKernelInputs) +
+                                                    " inputs");
+            }
+            for (size_t i = 0; i < it->size(); ++i) {
+                KernelInputDescription input;
+                if (!ParseKernelInput((*it)[i], path + ".inputs[" + std::to_string(i) + "]", input)) {
+                    return false;
+                }
+                device.inputs.push_back(std::move(input));
+            }
+        }
+        if (auto it = entry.find("pwm"); it != entry.end()) {
+            if (!it->is_array() || it->size() > kMaxBoardKernelInputs) {
+                return Refuse(path + ".pwm", "expected an array of at most " + std::to_string(kMaxBoardKernelInputs) +
+                                                 " outputs");
+            }
+            for (size_t i = 0; i < it->size(); ++i) {
+                KernelPwmDescription pwm;
+                if (!ParseKernelPwm((*it)[i], path + ".pwm[" + std::to_string(i) + "]", pwm)) {
+                    return false;
+                }
+                device.pwms.push_back(pwm);
+            }
+        }
+        for (auto [key, target] : {std::pair{"ata_drive", &device.ataDrive}, {"nvme_controller", &device.nvmeController}}) {
+            if (auto it = entry.find(key); it != entry.end()) {
+                auto number = Number(*it, path + "." + key, 0, 255, "drive number");
+                if (!number) {
+                    return false;
+                }
+                *target = static_cast<int>(*number);
+            }
+        }
+        return true;
+    }
+
+    bool ParseKernel(const Json& kernel, std::vector<KernelDeviceDescription>& devices)
+    {
+        if (!ExpectObject(kernel, "kernel") || !OnlyKeys(kernel, "kernel", {"devices"})) {
+            return false;
+        }
+        auto it = kernel.find("devices");
+        if (it == kernel.end()) {
+            return true;
+        }
+        if (!it->is_array() || it->size() > kMaxBoardKernelDevices) {
+            return Refuse("kernel.devices",
+                          "expected an array of at most " + std::to_string(kMaxBoardKernelDevices) + " devices");
+        }
+        for (size_t i = 0; i < it->size(); ++i) {
+            KernelDeviceDescription device;
+            if (!ParseKernelDevice((*it)[i], "kernel.devices[" + std::to_string(i) + "]", device)) {
+                return false;
+            }
+            devices.push_back(std::move(device));
         }
         return true;
     }

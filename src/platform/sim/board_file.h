@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/kernel_sensors.h"
 #include "platform/system_facts.h"
 
 namespace calventa::sim {
@@ -80,6 +81,38 @@ struct DiskDescription
     bool smart = true;      // false: the drive fails the S.M.A.R.T. commands
 };
 
+// One input of a kernel hwmon device; `value` none makes every read of it fail (EIO).
+struct KernelInputDescription
+{
+    platform::KernelInputKind kind = platform::KernelInputKind::Temperature;
+    int number = 1;    // N of tempN / inN / fanN
+    std::string label; // empty: the sysfs name ("temp1", "in0", "fan2")
+    std::optional<double> value;
+};
+
+struct KernelPwmDescription
+{
+    int number = 1; // N of pwmN
+    int enable = 2; // pwmN_enable as found: 0 full speed, 1 manual, 2.. automatic
+    int value = 255;
+    bool writable = true; // false: pwmN and pwmN_enable refuse writes (not root)
+};
+
+// A device of the board file's "kernel" section, as the kernel would publish it.
+struct KernelDeviceDescription
+{
+    std::string name;
+    std::string busPath;
+    std::vector<KernelInputDescription> inputs;
+    std::vector<KernelPwmDescription> pwms;
+    std::optional<int> ataDrive;
+    std::optional<int> nvmeController;
+};
+
+inline constexpr size_t kMaxBoardKernelDevices = 64;
+inline constexpr size_t kMaxBoardKernelInputs = 256; // per device
+inline constexpr size_t kMaxBoardKernelName = 255;
+
 inline constexpr size_t kMaxBoardDisks = 8;
 inline constexpr size_t kDiskModelLength = 40;
 inline constexpr size_t kDiskSerialLength = 20;
@@ -94,6 +127,7 @@ struct BoardDescription
     std::optional<ChipDescription> isa;
     std::vector<SmbusDeviceDescription> smbus;
     std::vector<DiskDescription> disks;
+    std::vector<KernelDeviceDescription> kernel; // the kernel's hwmon devices, in the order given
 };
 
 // Parses a board file. On refusal returns nullopt and sets error to one line naming the

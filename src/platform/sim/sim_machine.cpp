@@ -159,6 +159,7 @@ SimMachine::SimMachine(BoardDescription board)
     if (m_board.isa) {
         m_isaChip = std::make_unique<SimChip>(*m_board.isa);
     }
+    m_kernelBound.assign(m_board.kernel.size(), true);
     for (const auto& device : m_board.smbus) {
         m_smbusChips[device.address & 0x7F] = std::make_unique<SimChip>(device.chip);
     }

@@ -77,7 +77,8 @@ struct MutexRegistry;
 class SimMachine final : public platform::PortIo,
                          public platform::Clock,
                          public platform::MutexFactory,
-                         public platform::SystemFacts
+                         public platform::SystemFacts,
+                         public platform::KernelSensors
 {
 public:
     explicit SimMachine(BoardDescription board);
@@ -111,6 +112,23 @@ public:
     std::string DefaultProgramDirectory() const override;
     std::string ExecutablePath() const override;
     std::string JoinPath(const std::string& directory, const std::string& name) const override;
+
+    // platform::KernelSensors: the board's "kernel" devices. Scans list the bound ones.
+    std::vector<platform::KernelDevice> ScanDevices() override;
+    std::optional<double> ReadInput(size_t device, size_t input) override;
+    std::optional<int> ReadPwmEnable(size_t device, int pwm) override;
+    bool WritePwmEnable(size_t device, int pwm, int mode) override;
+    bool WritePwm(size_t device, int pwm, int value) override;
+    platform::PwmAccess CheckPwmAccess(size_t device, int pwm) override;
+    std::vector<std::string> TakeNotes() override;
+
+    // Kernel device knobs; `device` indexes the board's list.
+    void SetKernelInput(size_t device, size_t input, std::optional<double> value); // none: reads fail
+    void UnbindKernelDevice(size_t device); // the driver goes away: reads fail, scans omit it
+    void AddKernelNote(std::string note);
+    // pwmN of a board device as the kernel holds it; nullptr when there is none.
+    const KernelPwmDescription* KernelPwm(size_t device, int pwm) const;
+    uint64_t KernelInputReads() const { return m_kernelReads; }
 
     // Chips. nullptr when absent. Adding a chip at an address replaces the one there.
     SimChip* IsaChip();
@@ -174,8 +192,18 @@ private:
     void SmbusHostWrite(uint16_t offset, uint8_t value);
     void RunSmbusTransaction();
 
+    struct KernelBinding
+    {
+        size_t boardIndex = 0; // into m_board.kernel
+    };
+    KernelPwmDescription* FindKernelPwm(size_t device, int pwm);
+
     BoardDescription m_board;
     SimCounters m_counters;
+    std::vector<bool> m_kernelBound;         // per board device
+    std::vector<KernelBinding> m_kernelScan; // the last scan's list
+    std::vector<std::string> m_kernelNotes;
+    uint64_t m_kernelReads = 0;
     std::shared_ptr<detail::VirtualTime> m_time;
     std::shared_ptr<detail::MutexRegistry> m_mutexes;
 
