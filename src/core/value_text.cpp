@@ -46,8 +46,16 @@ int32_t FahrenheitOf(int32_t celsius)
                                                     std::numeric_limits<int32_t>::max()));
 }
 
+bool IsShownTemperature(int32_t celsius)
+{
+    return celsius >= kLowestShownCelsius && celsius <= kHighestShownCelsius;
+}
+
 std::string GetFahrString(int32_t celsius)
 {
+    if (!IsShownTemperature(celsius)) {
+        return kTemperatureOutOfRange;
+    }
     std::string text = DecimalText(celsius);
     text += ' ';
     text += kDegree;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "core/alarms.h"
 #include "core/fakes.h"
 #include "core/main_window_presenter.h"
@@ -86,6 +88,32 @@ TEST_F(PresenterTest, DiskRowsNeedTheirDiskListed)
     ASSERT_EQ(window.Layout().Rows.size(), 2u);
     EXPECT_EQ(window.Value(kSlotHd0 + 1).Text, "38 " + kDeg + "C / 101 " + kDeg + "F");
     EXPECT_FALSE(window.Value(kSlotHd0 + 2).Shown);
+}
+
+TEST_F(PresenterTest, SaturatedTemperaturesReadOutOfRangeInEveryText)
+{
+    // A correction of 1e9 saturates the corrected reading at the int32 limit.
+    Show(kSlotCpu);
+    Show(kSlotSys, 2);
+    Slot(kSlotHd0).Enabled = 1;
+    state.Chips.Records[0].Temps[0] = std::numeric_limits<int32_t>::max();
+    state.Chips.Records[0].Temps[1] = std::numeric_limits<int32_t>::min();
+    state.Disks.DiskCount = 1;
+    state.Disks.Temperature[0] = std::numeric_limits<int32_t>::max();
+    window.BuildMainWindow(state, alarms);
+    EXPECT_EQ(window.Value(kSlotCpu).Text, "out of range");
+    EXPECT_EQ(window.Value(kSlotSys).Text, "out of range");
+    EXPECT_EQ(window.Value(kSlotHd0).Text, "out of range");
+    EXPECT_TRUE(window.Value(kSlotCpu).Red); // still beyond its limit
+    EXPECT_EQ(ShowTray(state).Tip, "CPU: out of range\r\nSYS: out of range");
+
+    SensorSlot& cpu = Slot(kSlotCpu);
+    cpu.AlarmEnabled = 1;
+    cpu.AlarmActive = 1;
+    cpu.AlarmValue = 2147483648.0f;
+    const AlarmWindowContent content = CheckAlarms(state.Settings, {1280, 1024}, ".");
+    ASSERT_FALSE(content.Lines.empty());
+    EXPECT_EQ(content.Lines[0], "CPU temperature is out of range");
 }
 
 TEST_F(PresenterTest, FanRowUnderFanControlHasAPowerLine)

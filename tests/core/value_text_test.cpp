@@ -70,12 +70,27 @@ TEST_P(FahrStringTest, CelsiusAndFahrenheitTogether)
     EXPECT_EQ(GetFahrString(GetParam().Celsius), GetParam().Text);
 }
 
+std::string FahrStringName(const ::testing::TestParamInfo<FahrStringCase>& info)
+{
+    const int32_t c = info.param.Celsius;
+    return c == kMax   ? "Int32Max"
+           : c == kMin ? "Int32Min"
+                       : (c < 0 ? "Minus" : "") + std::to_string(c < 0 ? -int64_t{c} : c);
+}
+
 INSTANTIATE_TEST_SUITE_P(Values, FahrStringTest,
                          ::testing::Values(FahrStringCase{45, "45 °C / 113 °F"}, FahrStringCase{23, "23 °C / 74 °F"},
                                            FahrStringCase{0, "0 °C / 32 °F"}, FahrStringCase{-6, "-6 °C / 22 °F"},
                                            FahrStringCase{-40, "-40 °C / -40 °F"},
-                                           FahrStringCase{kMax, "2147483647 °C / 3865470597 °F"},
-                                           FahrStringCase{kMin, "-2147483648 °C / -3865470534 °F"}));
+                                           FahrStringCase{255, "255 °C / 491 °F"},
+                                           FahrStringCase{-128, "-128 °C / -198 °F"},
+                                           // The ends of what is written as a number: absolute zero and 1000 °C.
+                                           FahrStringCase{-273, "-273 °C / -459 °F"},
+                                           FahrStringCase{1000, "1000 °C / 1832 °F"},
+                                           // Beyond them a value comes from a runaway correction or a saturated sum.
+                                           FahrStringCase{-274, "out of range"}, FahrStringCase{1001, "out of range"},
+                                           FahrStringCase{kMax, "out of range"}, FahrStringCase{kMin, "out of range"}),
+                         FahrStringName);
 
 TEST(FahrString, DegreeSignIsUtf8)
 {

@@ -109,9 +109,15 @@ TEST(SimBoardFile, ModelNamesRoundTrip)
 
 struct Refusal
 {
+    const char* name;
     const char* json;
     const char* error;
 };
+
+std::string RefusalName(const ::testing::TestParamInfo<Refusal>& info)
+{
+    return info.param.name;
+}
 
 class SimBoardRefusal : public ::testing::TestWithParam<Refusal>
 {
@@ -127,70 +133,176 @@ TEST_P(SimBoardRefusal, NamesTheKeyInOneLine)
 INSTANTIATE_TEST_SUITE_P(
     Refusals, SimBoardRefusal,
     ::testing::Values(
-        Refusal{R"({"isa": {"registers": {"0x1FF": 1}}})",
+        Refusal{"RegisterNumberAbove0xFF", R"({"isa": {"registers": {"0x1FF": 1}}})",
                 R"(board: isa.registers."0x1FF": register number out of range 0..0xFF)"},
-        Refusal{R"({"isa": {"registers": {"0x20": 256}}})",
+        Refusal{"RegisterValueAbove0xFF", R"({"isa": {"registers": {"0x20": 256}}})",
                 R"(board: isa.registers."0x20": register value out of range 0..0xFF)"},
-        Refusal{R"({"isa": {"registers": {"0x20": -1}}})",
+        Refusal{"RegisterValueNegative", R"({"isa": {"registers": {"0x20": -1}}})",
                 R"(board: isa.registers."0x20": register value out of range 0..0xFF)"},
-        Refusal{R"({"isa": {"registers": {"0x20": "0x100"}}})",
+        Refusal{"RegisterValueHexAbove0xFF", R"({"isa": {"registers": {"0x20": "0x100"}}})",
                 R"(board: isa.registers."0x20": register value out of range 0..0xFF)"},
-        Refusal{R"({"isa": {"registers": {"0x20": "12"}}})",
+        Refusal{"RegisterValueDecimalString", R"({"isa": {"registers": {"0x20": "12"}}})",
                 R"(board: isa.registers."0x20": expected an integer or a "0x" hex string, got "12")"},
-        Refusal{R"({"isa": {"registers": {"0x20": 1.5}}})",
+        Refusal{"RegisterValueFraction", R"({"isa": {"registers": {"0x20": 1.5}}})",
                 R"(board: isa.registers."0x20": expected an integer or a "0x" hex string, got number)"},
-        Refusal{R"({"isa": {"registers": {"r1": 1}}})",
+        Refusal{"RegisterNumberNotANumber", R"({"isa": {"registers": {"r1": 1}}})",
                 R"(board: isa.registers."r1": register number must be "0x" hex or decimal)"},
-        Refusal{R"({"isa": {"registers": {"1234567890123456789x": 1}}})",
+        Refusal{"RegisterNumberWithTrailingLetter", R"({"isa": {"registers": {"1234567890123456789x": 1}}})",
                 R"(board: isa.registers."1234567890123456789x": register number must be "0x" hex or decimal)"},
-        Refusal{R"({"isa": {"registers": {"0x20": "0xFFFFFFFFFFFFFFFFFFFFFFFF"}}})",
+        Refusal{"RegisterValueHugeHex", R"({"isa": {"registers": {"0x20": "0xFFFFFFFFFFFFFFFFFFFFFFFF"}}})",
                 R"(board: isa.registers."0x20": register value out of range 0..0xFF)"},
-        Refusal{R"({"isa": {"registers": {"0x20": 18446744073709551615}}})",
+        Refusal{"RegisterValueHugeInteger", R"({"isa": {"registers": {"0x20": 18446744073709551615}}})",
                 R"(board: isa.registers."0x20": register value out of range 0..0xFF)"},
-        Refusal{R"({"isa": {"banks": {"8": {"0x50": 1}}}})", R"(board: isa.banks."8": bank out of range 0..7)"},
-        Refusal{R"({"isa": {"banks": {"1": {"0x50": 300}}}})",
+        Refusal{"BankAbove7", R"({"isa": {"banks": {"8": {"0x50": 1}}}})",
+                R"(board: isa.banks."8": bank out of range 0..7)"},
+        Refusal{"BankRegisterValueAbove0xFF", R"({"isa": {"banks": {"1": {"0x50": 300}}}})",
                 R"(board: isa.banks."1"."0x50": register value out of range 0..0xFF)"},
-        Refusal{R"({"isa": {"model": "W83627XX"}})", R"(board: isa.model: unknown model "W83627XX")"},
-        Refusal{R"({"isa": {"vendor": "0x10000"}})", R"(board: isa.vendor: vendor out of range 0..0xFFFF)"},
-        Refusal{R"({"isa": {"chip_id": 256}})", R"(board: isa.chip_id: chip id out of range 0..0xFF)"},
-        Refusal{R"({"smbus": [{"address": "0x80"}]})", R"(board: smbus[0].address: address out of range 0..0x7F)"},
-        Refusal{R"({"smbus": [{"address": 72}, {"address": "0x48"}]})",
+        Refusal{"UnknownIsaModel", R"({"isa": {"model": "W83627XX"}})",
+                R"(board: isa.model: unknown model "W83627XX")"},
+        Refusal{"VendorAbove0xFFFF", R"({"isa": {"vendor": "0x10000"}})",
+                R"(board: isa.vendor: vendor out of range 0..0xFFFF)"},
+        Refusal{"ChipIdAbove0xFF", R"({"isa": {"chip_id": 256}})",
+                R"(board: isa.chip_id: chip id out of range 0..0xFF)"},
+        Refusal{"SmbusAddressAbove0x7F", R"({"smbus": [{"address": "0x80"}]})",
+                R"(board: smbus[0].address: address out of range 0..0x7F)"},
+        Refusal{"SmbusAddressTwice", R"({"smbus": [{"address": 72}, {"address": "0x48"}]})",
                 R"(board: smbus[1].address: address 0x48 used twice)"},
-        Refusal{R"({"smbus": [{"model": "LM75"}]})",
+        Refusal{"SmbusAddressMissing", R"({"smbus": [{"model": "LM75"}]})",
                 R"(board: smbus[0].address: missing: every SMBus chip needs its 7-bit address)"},
-        Refusal{R"({"smbus": [{"address": 1, "model": "LM76"}]})", R"(board: smbus[0].model: unknown model "LM76")"},
-        Refusal{R"({"smbus": {"address": 1}})", R"(board: smbus: expected an array, got object)"},
-        Refusal{R"({"pci": {"lpc_device": "0x10000"}})", R"(board: pci.lpc_device: value out of range 0..0xFFFF)"},
-        Refusal{R"({"pci": {"smbus_bar": 4294967296}})", R"(board: pci.smbus_bar: value out of range 0..0xFFFFFFFF)"},
-        Refusal{R"({"pci": {"smbus_hostcfg": "0x100"}})", R"(board: pci.smbus_hostcfg: value out of range 0..0xFF)"},
-        Refusal{R"({"pci": {"enable_bits_stick": 1}})",
+        Refusal{"UnknownSmbusModel", R"({"smbus": [{"address": 1, "model": "LM76"}]})",
+                R"(board: smbus[0].model: unknown model "LM76")"},
+        Refusal{"SmbusNotAList", R"({"smbus": {"address": 1}})", R"(board: smbus: expected an array, got object)"},
+        Refusal{"LpcDeviceAbove0xFFFF", R"({"pci": {"lpc_device": "0x10000"}})",
+                R"(board: pci.lpc_device: value out of range 0..0xFFFF)"},
+        Refusal{"SmbusBarAbove32Bits", R"({"pci": {"smbus_bar": 4294967296}})",
+                R"(board: pci.smbus_bar: value out of range 0..0xFFFFFFFF)"},
+        Refusal{"SmbusHostcfgAbove0xFF", R"({"pci": {"smbus_hostcfg": "0x100"}})",
+                R"(board: pci.smbus_hostcfg: value out of range 0..0xFF)"},
+        Refusal{"EnableBitsStickNotBoolean", R"({"pci": {"enable_bits_stick": 1}})",
                 R"(board: pci.enable_bits_stick: expected true or false, got number)"},
-        Refusal{R"({"family": "xp"})", R"(board: family: unknown family "xp" (expected "nt" or "9x"))"},
-        Refusal{R"({"disk_access": "maybe"})",
+        Refusal{"UnknownFamily", R"({"family": "xp"})",
+                R"(board: family: unknown family "xp" (expected "nt" or "9x"))"},
+        Refusal{"UnknownDiskAccess", R"({"disk_access": "maybe"})",
                 R"(board: disk_access: unknown disk access "maybe" (expected "direct", "denied" or "absent"))"},
-        Refusal{R"({"port_access": "yes"})", R"(board: port_access: expected true or false, got string)"},
-        Refusal{R"({"disks": [{"drive": 8}]})", R"(board: disks[0].drive: drive out of range 0..7)"},
-        Refusal{R"({"disks": [{"drive": 1}, {"drive": 1}]})", R"(board: disks[1].drive: drive 1 listed twice)"},
-        Refusal{R"({"disks": [{}, {}, {}, {}, {}, {}, {}, {}, {}]})", R"(board: disks: more than 8 disks)"},
-        Refusal{R"({"disks": [{"attribute_entry": 42}]})",
+        Refusal{"PortAccessNotBoolean", R"({"port_access": "yes"})",
+                R"(board: port_access: expected true or false, got string)"},
+        Refusal{"DriveAbove7", R"({"disks": [{"drive": 8}]})", R"(board: disks[0].drive: drive out of range 0..7)"},
+        Refusal{"DriveTwice", R"({"disks": [{"drive": 1}, {"drive": 1}]})",
+                R"(board: disks[1].drive: drive 1 listed twice)"},
+        Refusal{"NineDisks", R"({"disks": [{}, {}, {}, {}, {}, {}, {}, {}, {}]})",
+                R"(board: disks: more than 8 disks)"},
+        Refusal{"AttributeEntryAbove41", R"({"disks": [{"attribute_entry": 42}]})",
                 R"(board: disks[0].attribute_entry: attribute entry out of range -1..41)"},
-        Refusal{R"({"disks": [{"attribute_entry": -2}]})",
+        Refusal{"AttributeEntryBelowMinus1", R"({"disks": [{"attribute_entry": -2}]})",
                 R"(board: disks[0].attribute_entry: attribute entry out of range -1..41)"},
-        Refusal{R"({"disks": [{"temperature": 256}]})",
+        Refusal{"DiskTemperatureAbove255", R"({"disks": [{"temperature": 256}]})",
                 R"(board: disks[0].temperature: temperature out of range -128..255)"},
-        Refusal{R"({"disks": [{"serial": "123456789012345678901"}]})",
+        Refusal{"SerialOf21Characters", R"({"disks": [{"serial": "123456789012345678901"}]})",
                 R"(board: disks[0].serial: longer than 20 characters)"},
-        Refusal{R"({"disks": [{"smart": "no"}]})", R"(board: disks[0].smart: expected true or false, got string)"},
-        Refusal{R"([1, 2])", R"(board: the board must be a JSON object)"}));
+        Refusal{"SmartNotBoolean", R"({"disks": [{"smart": "no"}]})",
+                R"(board: disks[0].smart: expected true or false, got string)"},
+        Refusal{"BoardNotAnObject", R"([1, 2])", R"(board: the board must be a JSON object)"},
+        // A misspelt key would leave its part at the defaults: every object refuses keys it does not know.
+        Refusal{"UnknownTopLevelKey", R"({"famly": "9x"})",
+                R"(board: famly: unknown key (expected family, port_access, disk_access, pci, isa, smbus or disks))"},
+        Refusal{"UnknownPciKey", R"({"pci": {"host_vendr": 1}})",
+                "board: pci.host_vendr: unknown key (expected host_vendor, lpc_device, smbus_command, smbus_hostcfg, "
+                "smbus_bar or enable_bits_stick)"},
+        Refusal{"UnknownIsaKey", R"({"isa": {"model": "LM87", "register": {"0x20": 1}}})",
+                R"(board: isa.register: unknown key (expected model, vendor, chip_id, registers or banks))"},
+        Refusal{"UnknownSmbusKeyBeforeMissingAddress", R"({"smbus": [{"address": 1}, {"adress": 72}]})",
+                "board: smbus[1].adress: unknown key (expected address, model, vendor, chip_id, registers or banks)"},
+        Refusal{"UnknownDiskKey", R"({"disks": [{"model": "A"}, {"temprature": 40}]})",
+                "board: disks[1].temprature: unknown key (expected drive, model, serial, firmware, temperature, "
+                "attribute_entry or smart)"},
+        Refusal{
+            "UnknownKeyThatIsNoNameIsQuotedAndEscaped", R"({"fam\nily": "9x"})",
+            R"(board: "fam\nily": unknown key (expected family, port_access, disk_access, pci, isa, smbus or disks))"},
+        // The parser alone would keep the last of repeated keys.
+        Refusal{"RepeatedTopLevelKey", R"({"family": "9x", "port_access": true, "family": "nt"})",
+                R"(board: family: duplicate key)"},
+        Refusal{"RepeatedObjectKey", R"({"isa": {"model": "LM87"}, "isa": {}})", R"(board: isa: duplicate key)"},
+        Refusal{"RepeatedPciKey", R"({"pci": {"smbus_bar": 1, "smbus_bar": 2}})",
+                R"(board: pci.smbus_bar: duplicate key)"},
+        Refusal{"RepeatedSmbusKey", R"({"smbus": [{"address": 1}, {"address": 2, "model": "LM75", "model": "LM90"}]})",
+                R"(board: smbus[1].model: duplicate key)"},
+        Refusal{"RepeatedDiskKey", R"({"disks": [{"serial": "A", "smart": true, "serial": "B"}]})",
+                R"(board: disks[0].serial: duplicate key)"},
+        Refusal{"RepeatedRegisterKey", R"({"isa": {"registers": {"0x20": 1, "0x20": 2}}})",
+                R"(board: isa.registers."0x20": duplicate key)"},
+        Refusal{"RepeatedUnknownKeyIsNamedAsRepeated", R"({"extra": 1, "extra": 2})", R"(board: extra: duplicate key)"},
+        Refusal{"RegisterInHexAndDecimal", R"({"isa": {"registers": {"0x20": 1, "32": 2}}})",
+                R"(board: isa.registers."32": register 0x20 given twice)"},
+        Refusal{"RegisterWithLeadingZeros", R"({"smbus": [{"address": 1, "registers": {"0x0": 1, "0x00": 2}}]})",
+                R"(board: smbus[0].registers."0x00": register 0x0 given twice)"},
+        Refusal{"BankInHexAndDecimal", R"({"isa": {"banks": {"1": {"0x50": 1}, "0x1": {"0x51": 2}}}})",
+                R"(board: isa.banks."1": bank 1 given twice)"},
+        Refusal{"BankZeroRepeatsRegisters", R"({"isa": {"registers": {"0x50": 1}, "banks": {"0": {"0x50": 2}}}})",
+                R"(board: isa.banks."0"."0x50": register 0x50 given twice)"},
+        Refusal{"NestedDeeperThanAnyBoard", R"({"isa": [[[[[[[[[[[[[[[[[1]]]]]]]]]]]]]]]]]})",
+                R"(board: nested deeper than 16 levels)"},
+        // Echoed values stay on one line and short.
+        Refusal{"ControlCharactersInAValueAreEscaped", R"({"family": "n\nt\t\r\u0001\u007f\u0085\u2028\\\""})",
+                R"(board: family: unknown family "n\nt\t\r\x01\x7F\u0085\u2028\\\"" (expected "nt" or "9x"))"},
+        Refusal{"LongValueIsCut",
+                R"({"isa": {"model": "0123456789012345678901234567890123456789012345678901234567890123456789"}})",
+                "board: isa.model: unknown model \"0123456789012345678901234567890123456789012345678901234567890123"
+                "\xE2\x80\xA6\""},
+        Refusal{
+            "LongValueIsCutBetweenCharacters",
+            R"({"isa": {"model": "ÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄ"}})",
+            R"(board: isa.model: unknown model "ÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄ…")"},
+        // The limits of the drive's strings count characters, not bytes.
+        Refusal{"ModelOf41MultiByteCharacters",
+                R"({"disks": [{"model": "ÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄ"}]})",
+                R"(board: disks[0].model: longer than 40 characters)"},
+        Refusal{"FirmwareOf9Characters", R"({"disks": [{"firmware": "°°°°°°°°°"}]})",
+                R"(board: disks[0].firmware: longer than 8 characters)"}),
+    RefusalName);
 
 TEST(SimBoardFile, MalformedJsonIsRefusedInOneLine)
 {
-    for (const char* text : {"", "{", R"({"isa": })", "{\"a\": \"\xff\"}", "{} trailing"}) {
+    for (const char* text : {"", "{", R"({"isa": })", "{\"a\": \"\xff\"}", "{} trailing", "{\"a\n\tb\x01\xc3\": 1}",
+                             "{\"a\": \"b\nc\"}"}) {
         std::string error;
         EXPECT_FALSE(ParseBoard(text, error)) << text;
         EXPECT_EQ(error.rfind("board: malformed JSON: ", 0), 0u) << error;
-        EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+        for (char c : error) {
+            EXPECT_FALSE(static_cast<unsigned char>(c) < 0x20 || c == 0x7F) << error;
+        }
+        EXPECT_EQ(error.find('\xff'), std::string::npos) << error;
     }
+}
+
+TEST(SimBoardFile, MalformedJsonKeepsOnlyTheEndOfALongReading)
+{
+    // An invalid escape at the end of a 5000-character string: the parser quotes the whole string.
+    const std::string text = R"({"isa": {"model": ")" + std::string(5000, 'A') + "\\q\"}}";
+    std::string error;
+    EXPECT_FALSE(ParseBoard(text, error));
+    EXPECT_LT(error.size(), 300u) << error;
+    EXPECT_NE(error.find("\xE2\x80\xA6" + std::string(62, 'A') + "\\q'"), std::string::npos) << error;
+}
+
+TEST(SimBoardFile, DiskStringsAtTheLimitInMultiByteCharactersAreTaken)
+{
+    std::string model;
+    for (int i = 0; i < 40; ++i) {
+        model += "\xC3\x84"; // U+00C4, two bytes
+    }
+    BoardDescription board = MustParse(R"({"disks": [{"model": ")" + model +
+                                       R"(", "serial": "€€€€€€€€€€€€€€€€€€€€", "firmware": "°°°°°°°°"}]})");
+    ASSERT_EQ(board.disks.size(), 1u);
+    EXPECT_EQ(board.disks[0].model, model);
+    EXPECT_EQ(board.disks[0].serial.size(), 60u);
+    EXPECT_EQ(board.disks[0].firmware.size(), 16u);
+}
+
+TEST(SimBoardFile, FileNameInAnErrorStaysOnOneLine)
+{
+    std::string error;
+    EXPECT_FALSE(LoadBoardFile("/nonexistent/a\nb.json", error));
+    EXPECT_EQ(error, R"(board: cannot open /nonexistent/a\nb.json)");
 }
 
 TEST(SimBoardFile, MissingFileIsRefused)

@@ -61,6 +61,22 @@ TEST(SimDiskPages, IdentifyHoldsByteSwappedBlankPaddedStrings)
     EXPECT_EQ(std::string(page.begin() + 46, page.begin() + 54), ".1 0    ");
 }
 
+TEST(SimDiskPages, IdentifyKeepsWholeCharactersOfALongMultiByteModel)
+{
+    DiskDescription disk;
+    disk.model = "A";
+    for (int i = 0; i < 39; ++i) {
+        disk.model += "\xC3\x84"; // U+00C4: 79 bytes in all, 40 characters
+    }
+    const SmartDataPage page = SimDisks::IdentifyPage(disk);
+    std::string field;
+    for (size_t i = 0; i < 40; ++i) {
+        field += static_cast<char>(page[54 + (i ^ 1)]);
+    }
+    // "A" and 19 whole characters fill 39 bytes; the 40th byte would start a 20th and stays blank.
+    EXPECT_EQ(field, disk.model.substr(0, 39) + " ");
+}
+
 TEST(SimDiskPages, AttributeTableCarriesTheTemperatureAtItsEntry)
 {
     DiskDescription disk;

@@ -4,9 +4,11 @@
 #include <array>
 #include <initializer_list>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
 #include <limits>
 #include <set>
+#include <span>
 #include <sstream>
 #include <utility>
 
@@ -51,10 +53,264 @@ std::string Hex(uint64_t value)
     return out.str();
 }
 
+// Errors echo what the file says, but stay one readable line whatever it holds.
+constexpr size_t kEchoCharacters = 64;
+constexpr std::string_view kCutMarker = "\xE2\x80\xA6"; // U+2026, after a value cut short
+
+// Length of the well-formed UTF-8 sequence at the start of text and its code point; 0 when malformed.
+size_t Utf8Sequence(std::string_view text, char32_t& codePoint)
+{
+    const auto lead = static_cast<unsigned char>(text[0]);
+    size_t length = lead < 0x80                    ? 1
+                    : lead >= 0xC2 && lead <= 0xDF ? 2
+                    : lead >= 0xE0 && lead <= 0xEF ? 3
+                    : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                   : 0;
+    if (length == 0 || length > text.size()) {
+        return 0;
+    }
+    codePoint = length == 1 ? lead : lead & (0x7F >> length);
+    for (size_t i = 1; i < length; ++i) {
+        const auto next = static_cast<unsigned char>(text[i]);
+        if ((next & 0xC0) != 0x80) {
+            return 0;
+        }
+        codePoint = (codePoint << 6) | (next & 0x3F);
+    }
+    constexpr std::array<char32_t, 5> kSmallest{0, 0, 0x80, 0x800, 0x10000}; // shorter forms are overlong
+    if (codePoint < kSmallest[length] || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
+        return 0;
+    }
+    return length;
+}
+
+std::string HexByte(unsigned value)
+{
+    constexpr std::string_view kDigits = "0123456789ABCDEF";
+    return {kDigits[(value >> 4) & 0xF], kDigits[value & 0xF]};
+}
+
+// Control characters, line separators and malformed bytes written as escapes; with quoted also
+// the quote and the backslash. At most maxCharacters characters of text are kept, then the marker.
+std::string Escaped(std::string_view text, bool quoted, size_t maxCharacters)
+{
+    std::string out;
+    size_t characters = 0;
+    for (size_t at = 0; at < text.size(); ++characters) {
+        if (characters == maxCharacters) {
+            out += kCutMarker;
+            break;
+        }
+        char32_t c = 0;
+        const size_t length = Utf8Sequence(text.substr(at), c);
+        if (length == 0) {
+            out += "\\x" + HexByte(static_cast<unsigned char>(text[at]));
+            ++at;
+            continue;
+        }
+        switch (c) {
+        case U'\n':
+            out += "\\n";
+            break;
+        case U'\r':
+            out += "\\r";
+            break;
+        case U'\t':
+            out += "\\t";
+            break;
+        case U'"':
+        case U'\\':
+            if (quoted) {
+                out += '\\';
+            }
+            out += static_cast<char>(c);
+            break;
+        default:
+            if (c < 0x20 || c == 0x7F) {
+                out += "\\x" + HexByte(c);
+            } else if ((c >= 0x80 && c <= 0x9F) || c == 0x2028 || c == 0x2029) {
+                out += "\\u" + HexByte(c >> 8) + HexByte(c);
+            } else {
+                out += text.substr(at, length);
+            }
+            break;
+        }
+        at += length;
+    }
+    return out;
+}
+
+// A value as echoed in an error: quoted, escaped and cut to kEchoCharacters.
 std::string Quoted(std::string_view text)
 {
-    return "\"" + std::string(text) + "\"";
+    return "\"" + Escaped(text, true, kEchoCharacters) + "\"";
 }
+
+// The board's own key names stand bare in a path; anything else is quoted: isa.registers."0x20".
+std::string KeyPath(const std::string& parent, std::string_view key)
+{
+    const bool name = !key.empty() && key.size() <= kEchoCharacters && key[0] >= 'a' && key[0] <= 'z' &&
+                      key.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789_") == std::string_view::npos;
+    const std::string piece = name ? std::string(key) : Quoted(key);
+    return parent.empty() ? piece : parent + "." + piece;
+}
+
+// Register and bank keys are numbers in the file's words: always quoted.
+std::string NumberKeyPath(const std::string& parent, std::string_view key)
+{
+    return parent + "." + Quoted(key);
+}
+
+std::string IndexPath(const std::string& parent, size_t index)
+{
+    return parent + "[" + std::to_string(index) + "]";
+}
+
+// Strings of the file are well-formed UTF-8 (the JSON parser refuses others): a character is
+// every byte that is not a continuation byte.
+size_t CharacterCount(std::string_view text)
+{
+    size_t count = 0;
+    for (char c : text) {
+        count += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+    }
+    return count;
+}
+
+// The keys each object of the format knows; a key not listed is refused by name.
+using KeyList = std::span<const std::string_view>;
+constexpr auto kBoardKeys = std::to_array<std::string_view>({
+    "family",
+    "port_access",
+    "disk_access",
+    "pci",
+    "isa",
+    "smbus",
+    "disks",
+});
+constexpr auto kPciKeys = std::to_array<std::string_view>({
+    "host_vendor",
+    "lpc_device",
+    "smbus_command",
+    "smbus_hostcfg",
+    "smbus_bar",
+    "enable_bits_stick",
+});
+constexpr auto kChipKeys = std::to_array<std::string_view>({
+    "model",
+    "vendor",
+    "chip_id",
+    "registers",
+    "banks",
+});
+constexpr auto kSmbusEntryKeys = std::to_array<std::string_view>({
+    "address", // and the keys of a chip
+});
+constexpr auto kDiskKeys = std::to_array<std::string_view>({
+    "drive",
+    "model",
+    "serial",
+    "firmware",
+    "temperature",
+    "attribute_entry",
+    "smart",
+});
+
+// No object of the format nests this deep; deeper parts are dropped while parsing and refused.
+constexpr size_t kMaxNesting = 16;
+
+// The JSON parser keeps the last of repeated keys; this watches the parse and remembers the
+// first repeat, and drops what nests deeper than any board can.
+class ParseWatch
+{
+public:
+    bool operator()(int depth, Json::parse_event_t event, const Json& parsed)
+    {
+        using Event = Json::parse_event_t;
+        // Events inside a dropped part are partly withheld; the depth of each event keeps the
+        // levels right: an object or array at depth d is level d, its keys and values come at d + 1.
+        const auto at = static_cast<size_t>(std::max(depth, 0));
+        switch (event) {
+        case Event::object_start:
+        case Event::array_start:
+            if (at >= kMaxNesting) {
+                NoteFirst("board: nested deeper than " + std::to_string(kMaxNesting) + " levels");
+                return false;
+            }
+            if (Inside(at)) {
+                CountElement();
+            }
+            m_levels.push_back(Level{event == Event::object_start, {}, {}, 0});
+            return true;
+        case Event::key:
+            if (Inside(at) && at > 0 && m_levels.back().object && parsed.is_string()) {
+                Level& level = m_levels.back();
+                level.key = parsed.get<std::string>();
+                if (!level.keys.insert(level.key).second) {
+                    NoteFirst("board: " + Path() + ": duplicate key");
+                }
+            }
+            return true;
+        case Event::value:
+            if (Inside(at)) {
+                CountElement();
+            }
+            return true;
+        case Event::object_end:
+        case Event::array_end:
+            Inside(at);
+            return true;
+        }
+        return true;
+    }
+
+    const std::optional<std::string>& Error() const { return m_error; }
+
+private:
+    struct Level
+    {
+        bool object = false;
+        std::set<std::string> keys;
+        std::string key;  // the latest key of an object
+        size_t count = 0; // elements of an array so far
+    };
+
+    // Leaves the levels deeper than depth; true when the parse is directly inside level depth - 1.
+    bool Inside(size_t depth)
+    {
+        if (m_levels.size() > depth) {
+            m_levels.resize(depth);
+        }
+        return m_levels.size() == depth;
+    }
+
+    void CountElement()
+    {
+        if (!m_levels.empty() && !m_levels.back().object) {
+            ++m_levels.back().count;
+        }
+    }
+
+    // Where the parse stands: the latest key of each object, the latest index of each array.
+    std::string Path() const
+    {
+        std::string path;
+        for (const Level& level : m_levels) {
+            path = level.object ? KeyPath(path, level.key) : IndexPath(path, level.count - 1);
+        }
+        return path;
+    }
+
+    void NoteFirst(std::string error)
+    {
+        if (!m_error) {
+            m_error = std::move(error);
+        }
+    }
+
+    std::vector<Level> m_levels;
+    std::optional<std::string> m_error;
+};
 
 constexpr int64_t kNumberLimit = int64_t{1} << 40; // far beyond every field; keeps the arithmetic in range
 
@@ -184,8 +440,32 @@ private:
         return value.is_object() || Refuse(path, std::string("expected an object, got ") + value.type_name());
     }
 
+    // Refuses the first key of object that none of the lists names: a misspelt key would
+    // otherwise leave its part of the board silently at the defaults.
+    bool KnownKeys(const Json& object, const std::string& path, std::initializer_list<KeyList> lists)
+    {
+        std::vector<std::string_view> names;
+        for (KeyList list : lists) {
+            names.insert(names.end(), list.begin(), list.end());
+        }
+        for (const auto& [key, value] : object.items()) {
+            if (std::find(names.begin(), names.end(), key) != names.end()) {
+                continue;
+            }
+            std::string expected;
+            for (size_t i = 0; i < names.size(); ++i) {
+                expected += (i == 0 ? "" : i + 1 == names.size() ? " or " : ", ") + std::string(names[i]);
+            }
+            return Refuse(KeyPath(path, key), "unknown key (expected " + expected + ")");
+        }
+        return true;
+    }
+
     bool ParseTop(const Json& root, BoardDescription& board)
     {
+        if (!KnownKeys(root, "", {kBoardKeys})) {
+            return false;
+        }
         if (auto it = root.find("family"); it != root.end()) {
             auto word = String(*it, "family");
             if (!word) {
@@ -230,7 +510,8 @@ private:
         }
         if (auto it = root.find("isa"); it != root.end()) {
             board.isa.emplace();
-            if (!ParseChip(*it, "isa", *board.isa)) {
+            if (!ExpectObject(*it, "isa") || !KnownKeys(*it, "isa", {kChipKeys}) ||
+                !ParseChip(*it, "isa", *board.isa)) {
                 return false;
             }
         }
@@ -264,7 +545,7 @@ private:
 
     bool ParsePci(const Json& pci, PciDescription& described)
     {
-        if (!ExpectObject(pci, "pci")) {
+        if (!ExpectObject(pci, "pci") || !KnownKeys(pci, "pci", {kPciKeys})) {
             return false;
         }
         if (!Field(pci, "host_vendor", "pci", described.hostVendor, 0xFFFF) ||
@@ -290,7 +571,7 @@ private:
             return false;
         }
         for (const auto& [key, value] : registers.items()) {
-            std::string keyPath = path + "." + Quoted(key);
+            std::string keyPath = NumberKeyPath(path, key);
             auto reg = ParseKeyNumber(key);
             if (!reg) {
                 return Refuse(keyPath, "register number must be \"0x\" hex or decimal");
@@ -302,11 +583,15 @@ private:
             if (!number) {
                 return false;
             }
-            target[static_cast<uint8_t>(*reg)] = static_cast<uint8_t>(*number);
+            // "0x20" and "32" name the same register.
+            if (!target.emplace(static_cast<uint8_t>(*reg), static_cast<uint8_t>(*number)).second) {
+                return Refuse(keyPath, "register " + Hex(static_cast<uint64_t>(*reg)) + " given twice");
+            }
         }
         return true;
     }
 
+    // The keys of a chip; the caller has refused keys that are not the chip's.
     bool ParseChip(const Json& chip, const std::string& path, ChipDescription& described)
     {
         if (!ExpectObject(chip, path)) {
@@ -346,8 +631,9 @@ private:
             if (!ExpectObject(*it, banksPath)) {
                 return false;
             }
+            std::set<int64_t> seenBanks;
             for (const auto& [key, registers] : it->items()) {
-                std::string bankPath = banksPath + "." + Quoted(key);
+                std::string bankPath = NumberKeyPath(banksPath, key);
                 auto bank = ParseKeyNumber(key);
                 if (!bank) {
                     return Refuse(bankPath, "bank number must be decimal or \"0x\" hex");
@@ -355,7 +641,12 @@ private:
                 if (*bank > 7) {
                     return Refuse(bankPath, "bank out of range 0..7");
                 }
-                if (!ParseRegisters(registers, bankPath, described.banks[static_cast<uint8_t>(*bank)])) {
+                if (!seenBanks.insert(*bank).second) {
+                    return Refuse(bankPath, "bank " + std::to_string(*bank) + " given twice");
+                }
+                // Bank 0 is what "registers" describes: one register given in both is given twice.
+                auto& target = *bank == 0 ? described.registers : described.banks[static_cast<uint8_t>(*bank)];
+                if (!ParseRegisters(registers, bankPath, target)) {
                     return false;
                 }
             }
@@ -370,9 +661,9 @@ private:
         }
         std::set<uint8_t> seen;
         for (size_t i = 0; i < list.size(); ++i) {
-            std::string path = "smbus[" + std::to_string(i) + "]";
+            std::string path = IndexPath("smbus", i);
             const Json& entry = list[i];
-            if (!ExpectObject(entry, path)) {
+            if (!ExpectObject(entry, path) || !KnownKeys(entry, path, {kSmbusEntryKeys, kChipKeys})) {
                 return false;
             }
             auto it = entry.find("address");
@@ -407,7 +698,7 @@ private:
         if (!text) {
             return false;
         }
-        if (text->size() > limit) {
+        if (CharacterCount(*text) > limit) {
             return Refuse(keyPath, "longer than " + std::to_string(limit) + " characters");
         }
         target = std::move(*text);
@@ -424,9 +715,9 @@ private:
         }
         std::set<int> seen;
         for (size_t i = 0; i < list.size(); ++i) {
-            std::string path = "disks[" + std::to_string(i) + "]";
+            std::string path = IndexPath("disks", i);
             const Json& entry = list[i];
-            if (!ExpectObject(entry, path)) {
+            if (!ExpectObject(entry, path) || !KnownKeys(entry, path, {kDiskKeys})) {
                 return false;
             }
             DiskDescription disk;
@@ -648,12 +939,38 @@ std::string WithoutExceptionTag(const std::string& what)
     return what;
 }
 
-std::string FirstLine(std::string text)
+// The parser's message quotes what it read up to the fault ("last read: '…'"), which can be a
+// whole long string; the fault is at its end, so the end is kept.
+std::string ParserMessageLine(const std::string& what)
 {
-    if (auto end = text.find('\n'); end != std::string::npos) {
-        text.resize(end);
+    std::string text = WithoutExceptionTag(what);
+    constexpr std::string_view kLastRead = "last read: '";
+    if (size_t from = text.find(kLastRead); from != std::string::npos) {
+        from += kLastRead.size();
+        size_t to = text.find("'; expected", from);
+        if (to == std::string::npos) {
+            to = text.rfind('\'');
+        }
+        if (to != std::string::npos && to >= from) {
+            const std::string_view token(text.data() + from, to - from);
+            size_t cut = token.size();
+            for (size_t characters = 0; cut > 0 && characters < kEchoCharacters;) {
+                --cut;
+                characters += (static_cast<unsigned char>(token[cut]) & 0xC0) != 0x80 ? 1 : 0;
+            }
+            if (cut > 0) {
+                text =
+                    text.substr(0, from) + std::string(kCutMarker) + std::string(token.substr(cut)) + text.substr(to);
+            }
+        }
     }
-    return text;
+    return Escaped(text, false, 4 * kEchoCharacters);
+}
+
+// A file name in an error: kept whole (the caller chose it) but on one line.
+std::string PathText(const std::string& path)
+{
+    return Escaped(path, false, std::string::npos);
 }
 
 } // namespace
@@ -701,12 +1018,19 @@ bool IsWinbondStyle(ChipModel model)
 std::optional<BoardDescription> ParseBoard(std::string_view json, std::string& error)
 {
     try {
-        Json root = Json::parse(json.begin(), json.end());
+        ParseWatch watch;
+        Json root = Json::parse(json.begin(), json.end(), [&watch](int depth, Json::parse_event_t event, Json& parsed) {
+            return watch(depth, event, parsed);
+        });
+        if (watch.Error()) {
+            error = *watch.Error();
+            return std::nullopt;
+        }
         return BoardParser(error).Parse(root);
     } catch (const nlohmann::json::parse_error& e) {
-        error = "board: malformed JSON: " + FirstLine(WithoutExceptionTag(e.what()));
+        error = "board: malformed JSON: " + ParserMessageLine(e.what());
     } catch (const std::exception& e) {
-        error = "board: " + FirstLine(WithoutExceptionTag(e.what()));
+        error = "board: " + ParserMessageLine(e.what());
     }
     return std::nullopt;
 }
@@ -717,7 +1041,7 @@ std::optional<BoardDescription> LoadBoardFile(const std::string& path, std::stri
     constexpr std::streamsize kMaxBoardBytes = 16 * 1024 * 1024;
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        error = "board: cannot open " + path;
+        error = "board: cannot open " + PathText(path);
         return std::nullopt;
     }
     std::string text;
@@ -725,12 +1049,12 @@ std::optional<BoardDescription> LoadBoardFile(const std::string& path, std::stri
     while (in.read(chunk.data(), chunk.size()) || in.gcount() > 0) {
         text.append(chunk.data(), static_cast<size_t>(in.gcount()));
         if (static_cast<std::streamsize>(text.size()) > kMaxBoardBytes) {
-            error = "board: " + path + " is larger than 16 MiB";
+            error = "board: " + PathText(path) + " is larger than 16 MiB";
             return std::nullopt;
         }
     }
     if (in.bad()) {
-        error = "board: cannot read " + path;
+        error = "board: cannot read " + PathText(path);
         return std::nullopt;
     }
     return ParseBoard(text, error);

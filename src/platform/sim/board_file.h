@@ -60,8 +60,8 @@ struct ChipDescription
     ChipModel model = ChipModel::Raw;
     std::optional<uint16_t> vendor;       // overrides the preset vendor; makes any model answer Winbond-style
     std::optional<uint8_t> chipId;        // overrides the preset identifier (bank 0, register 0x58)
-    std::map<uint8_t, uint8_t> registers; // bank 0 and every unbanked register
-    std::map<uint8_t, std::map<uint8_t, uint8_t>> banks; // bank 0..7 → register → value
+    std::map<uint8_t, uint8_t> registers; // bank 0 and every unbanked register (also the file's bank "0")
+    std::map<uint8_t, std::map<uint8_t, uint8_t>> banks; // bank 1..7 → register → value
 };
 
 struct SmbusDeviceDescription
@@ -73,6 +73,7 @@ struct SmbusDeviceDescription
 struct DiskDescription
 {
     int drive = 0; // physical drive number 0..7
+    // UTF-8, at most kDisk…Length characters; the IDENTIFY field keeps the whole characters that fit its bytes.
     std::string model;
     std::string serial;
     std::string firmware;
@@ -131,8 +132,9 @@ struct BoardDescription
 };
 
 // Parses a board file. On refusal returns nullopt and sets error to one line naming the
-// key path, e.g. `board: isa.registers."0x1FF": register number out of range 0..0xFF`.
-// Never throws.
+// key path, e.g. `board: isa.registers."0x1FF": register number out of range 0..0xFF`;
+// echoed text has its control characters escaped and is cut after 64 characters. Unknown
+// keys and keys given twice (also "0x20" beside "32") are refused. Never throws.
 std::optional<BoardDescription> ParseBoard(std::string_view json, std::string& error);
 // Reads and parses the file; a file that cannot be read is refused like a malformed one.
 std::optional<BoardDescription> LoadBoardFile(const std::string& path, std::string& error);

@@ -52,10 +52,16 @@ CommandKind Classify(const platform::SmartCommand& c, int drive)
 }
 
 // ATA text: blank padded, two characters per little-endian word, the first in the high byte.
+// A board's string is counted in characters; one with multi-byte characters may exceed the
+// field's bytes and then keeps the whole characters that fit.
 void PutAtaString(platform::SmartDataPage& page, size_t offset, size_t length, const std::string& text)
 {
+    size_t used = std::min(length, text.size());
+    while (used < text.size() && used > 0 && (static_cast<unsigned char>(text[used]) & 0xC0) == 0x80) {
+        --used; // text[used] continues the sequence before it
+    }
     for (size_t i = 0; i < length; ++i) {
-        const char c = i < text.size() ? text[i] : ' ';
+        const char c = i < used ? text[i] : ' ';
         page[offset + (i ^ 1)] = static_cast<uint8_t>(c);
     }
 }
