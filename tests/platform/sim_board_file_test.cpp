@@ -204,7 +204,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"BoardNotAnObject", R"([1, 2])", R"(board: the board must be a JSON object)"},
         // A misspelt key would leave its part at the defaults: every object refuses keys it does not know.
         Refusal{"UnknownTopLevelKey", R"({"famly": "9x"})",
-                R"(board: famly: unknown key (expected family, port_access, disk_access, pci, isa, smbus or disks))"},
+                R"(board: famly: unknown key (expected family, port_access, disk_access, pci, isa, smbus, disks or kernel))"},
         Refusal{"UnknownPciKey", R"({"pci": {"host_vendr": 1}})",
                 "board: pci.host_vendr: unknown key (expected host_vendor, lpc_device, smbus_command, smbus_hostcfg, "
                 "smbus_bar or enable_bits_stick)"},
@@ -217,7 +217,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "attribute_entry or smart)"},
         Refusal{
             "UnknownKeyThatIsNoNameIsQuotedAndEscaped", R"({"fam\nily": "9x"})",
-            R"(board: "fam\nily": unknown key (expected family, port_access, disk_access, pci, isa, smbus or disks))"},
+            R"(board: "fam\nily": unknown key (expected family, port_access, disk_access, pci, isa, smbus, disks or kernel))"},
         // The parser alone would keep the last of repeated keys.
         Refusal{"RepeatedTopLevelKey", R"({"family": "9x", "port_access": true, "family": "nt"})",
                 R"(board: family: duplicate key)"},

@@ -4,7 +4,6 @@
 #include <array>
 #include <initializer_list>
 #include <fstream>
-#include <initializer_list>
 #include <iterator>
 #include <limits>
 #include <set>
@@ -187,7 +186,13 @@ constexpr auto kBoardKeys = std::to_array<std::string_view>({
     "isa",
     "smbus",
     "disks",
+    "kernel",
 });
+constexpr auto kKernelKeys = std::to_array<std::string_view>({"devices"});
+constexpr auto kKernelDeviceKeys =
+    std::to_array<std::string_view>({"name", "bus_path", "inputs", "pwm", "ata_drive", "nvme_controller"});
+constexpr auto kKernelInputKeys = std::to_array<std::string_view>({"kind", "number", "label", "value"});
+constexpr auto kKernelPwmKeys = std::to_array<std::string_view>({"number", "enable", "value", "writable"});
 constexpr auto kPciKeys = std::to_array<std::string_view>({
     "host_vendor",
     "lpc_device",
@@ -763,17 +768,6 @@ private:
         return true;
     }
 
-    // Keys of an object of the "kernel" section other than those listed are refused by name.
-    bool OnlyKeys(const Json& object, const std::string& path, std::initializer_list<std::string_view> known)
-    {
-        for (const auto& [key, value] : object.items()) {
-            if (std::find(known.begin(), known.end(), key) == known.end()) {
-                return Refuse(path + "." + Quoted(key), "unknown key");
-            }
-        }
-        return true;
-    }
-
     bool OptionalText(const Json& object, const char* key, const std::string& path, std::string& target)
     {
         auto it = object.find(key);
@@ -793,7 +787,7 @@ private:
 
     bool ParseKernelInput(const Json& entry, const std::string& path, KernelInputDescription& input)
     {
-        if (!ExpectObject(entry, path) || !OnlyKeys(entry, path, {"kind", "number", "label", "value"})) {
+        if (!ExpectObject(entry, path) || !KnownKeys(entry, path, {kKernelInputKeys})) {
             return false;
         }
         auto kindIt = entry.find("kind");
@@ -834,7 +828,7 @@ private:
 
     bool ParseKernelPwm(const Json& entry, const std::string& path, KernelPwmDescription& pwm)
     {
-        if (!ExpectObject(entry, path) || !OnlyKeys(entry, path, {"number", "enable", "value", "writable"})) {
+        if (!ExpectObject(entry, path) || !KnownKeys(entry, path, {kKernelPwmKeys})) {
             return false;
         }
         if (auto it = entry.find("number"); it != entry.end()) {
@@ -860,7 +854,7 @@ private:
     bool ParseKernelDevice(const Json& entry, const std::string& path, KernelDeviceDescription& device)
     {
         if (!ExpectObject(entry, path) ||
-            !OnlyKeys(entry, path, {"name", "bus_path", "inputs", "pwm", "ata_drive", "nvme_controller"}) ||
+            !KnownKeys(entry, path, {kKernelDeviceKeys}) ||
             !OptionalText(entry, "name", path, device.name) || !OptionalText(entry, "bus_path", path, device.busPath)) {
             return false;
         }
@@ -904,7 +898,7 @@ private:
 
     bool ParseKernel(const Json& kernel, std::vector<KernelDeviceDescription>& devices)
     {
-        if (!ExpectObject(kernel, "kernel") || !OnlyKeys(kernel, "kernel", {"devices"})) {
+        if (!ExpectObject(kernel, "kernel") || !KnownKeys(kernel, "kernel", {kKernelKeys})) {
             return false;
         }
         auto it = kernel.find("devices");
