@@ -1,6 +1,7 @@
 #include "app/cli_output.h"
 
 #include <cstdio>
+#include <type_traits>
 #include <sstream>
 
 #include "core/value_text.h"
@@ -28,8 +29,49 @@ ordered_json Registers(const std::map<uint8_t, uint8_t>& written)
     return registers;
 }
 
+template <typename Value>
+ordered_json KernelValues(const std::vector<Value>& values, int count, const core::ChipRecord& chip,
+                          core::ChannelKind kind)
+{
+    ordered_json list = ordered_json::array();
+    for (int channel = 1; channel <= count && channel <= static_cast<int>(values.size()); ++channel) {
+        if (chip.HasReading(kind, channel)) {
+            list.push_back(static_cast<std::conditional_t<std::is_floating_point_v<Value>, double, Value>>(
+                values[static_cast<size_t>(channel - 1)]));
+        } else {
+            list.push_back(nullptr); // the last read failed: no current value
+        }
+    }
+    return list;
+}
+
+// A kernel device lists its inputs by label, only as many as it has, null where a read failed.
+ordered_json KernelChipJson(const core::ChipRecord& chip)
+{
+    ordered_json pwm = ordered_json::array();
+    for (size_t output = 0; output < chip.PwmLabels.size(); ++output) {
+        pwm.push_back({{"name", chip.PwmLabels[output]},
+                       {"problem", output < chip.PwmProblems.size() ? chip.PwmProblems[output] : std::string()}});
+    }
+    return {{"name", chip.Name},
+            {"bus", chip.Bus},
+            {"address", chip.Address},
+            {"code", chip.ChipCode},
+            {"bus_path", chip.KernelBusPath},
+            {"counts",
+             {{"temps", chip.TempCount}, {"volts", chip.VoltCount}, {"fans", chip.FanCount}, {"pwm", chip.PwmCount}}},
+            {"temps", KernelValues(chip.Temps, chip.TempCount, chip, core::ChannelKind::Temperature)},
+            {"volts", KernelValues(chip.Volts, chip.VoltCount, chip, core::ChannelKind::Voltage)},
+            {"fans", KernelValues(chip.Fans, chip.FanCount, chip, core::ChannelKind::Fan)},
+            {"labels", {{"temps", chip.TempLabels}, {"volts", chip.VoltLabels}, {"fans", chip.FanLabels}}},
+            {"pwm", pwm}};
+}
+
 ordered_json ChipJson(const core::ChipRecord& chip)
 {
+    if (chip.IsKernelDevice()) {
+        return KernelChipJson(chip);
+    }
     ordered_json temps = ordered_json::array();
     for (const int32_t t : chip.Temps) {
         temps.push_back(t);
@@ -179,7 +221,10 @@ std::string CliPlainText(Monitor& monitor)
     for (int i = 0; i < state.Chips.ChipCount && i < core::kChipCapacity; ++i) {
         const core::ChipRecord& chip = state.Chips.Records[static_cast<size_t>(i)];
         text << "Chip " << i << ": " << chip.Name << " on "
-             << (chip.Bus == core::kBusIsa ? std::string("ISA") : "SMBus " + Hex2(chip.Address)) << "\n";
+             << (chip.Bus == core::kBusIsa      ? std::string("ISA")
+                 : chip.IsKernelDevice() ? "kernel " + chip.KernelBusPath
+                                         : "SMBus " + Hex2(chip.Address))
+             << "\n";
     }
     if (state.Chips.ChipCount == 0) {
         text << "No chip found\n";

@@ -81,6 +81,7 @@ struct ChipRecord
     // Kernel devices only: the input labels by channel ("Package id 0", "SYSTIN"), why
     // each pwm output cannot be driven ("" when it can), and the channels whose last read
     // failed, which hold no current value.
+    std::string KernelBusPath; // "platform/coretemp.0"
     std::vector<std::string> TempLabels;
     std::vector<std::string> VoltLabels;
     std::vector<std::string> FanLabels;

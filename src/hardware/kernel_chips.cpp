@@ -275,6 +275,7 @@ bool HardwareEngine::AddKernelChip(size_t deviceIndex, const platform::KernelDev
         return false;
     }
     record->UseKernelCapacity();
+    record->KernelBusPath = DisplayLabel(device.BusPath);
     KernelChip chip;
     chip.Chip = chipIndex;
     chip.Device = deviceIndex;
