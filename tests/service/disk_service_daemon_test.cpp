@@ -83,7 +83,7 @@ TEST(DaemonRequests, TemperatureReadWithoutAnEarlierScanListsTheDisksFirst)
     sim::SimDisks drives(testing::Board(kTwoDisks), sim::DiskRights::Service);
     platform::linux_backend::FileProgramStore store(dir / "registry", dir / "autostart");
     DiskServiceDaemon daemon(drives, store, {dir / "sock"});
-    EXPECT_EQ(daemon.HandleControl(platform::kDiskTemperatureControl), 0u);
+    EXPECT_EQ(daemon.HandleControl(platform::kDiskTemperatureControl).status, 0u);
     EXPECT_EQ(daemon.Table().DriveCount, 2);
     EXPECT_EQ(FileBytes(dir / "registry/sysdata.bin").size(), core::kDiskTemperatureImageSize);
 }
@@ -110,7 +110,7 @@ TEST(DaemonRequests, UnwritableStoreIsReportedAsAFailure)
     // A key directory below a plain file can never be created, not even by root.
     platform::linux_backend::FileProgramStore store(dir / "file/registry", dir / "autostart");
     DiskServiceDaemon daemon(drives, store, {dir / "sock"});
-    EXPECT_EQ(daemon.HandleControl(platform::kDiskScanControl), platform::kErrorAccessDenied);
+    EXPECT_EQ(daemon.HandleControl(platform::kDiskScanControl).status, platform::kErrorAccessDenied);
 }
 
 TEST(DaemonSocket, MalformedRequestsAreRejected)
@@ -129,7 +129,10 @@ TEST(DaemonSocket, MalformedRequestsAreRejected)
 
 TEST(DaemonSocket, SilentClientsNeitherBlockOthersNorStayForever)
 {
-    ServingDaemon daemon(kTwoDisks, /*requestTimeoutMs=*/300, /*maxClients=*/4);
+    DaemonOptions options;
+    options.requestTimeoutMs = 300;
+    options.maxConnectionsPerUser = 4;
+    ServingDaemon daemon(kTwoDisks, options);
     std::vector<std::unique_ptr<RawClient>> silent;
     for (int i = 0; i < 12; ++i) {
         silent.push_back(std::make_unique<RawClient>(daemon.SocketPath()));

@@ -94,9 +94,10 @@ inline std::vector<uint8_t> Message(uint32_t value)
 class ServingDaemon
 {
 public:
-    explicit ServingDaemon(const std::string& boardJson, uint32_t requestTimeoutMs = 2000, size_t maxClients = 8)
+    // options.socketPath is set here.
+    explicit ServingDaemon(const std::string& boardJson, DaemonOptions options = {})
         : m_drives(Board(boardJson), sim::DiskRights::Service), m_store(m_dir / "registry", m_dir / "autostart"),
-          m_daemon(m_drives, m_store, {m_dir / "run/calventasvc.sock", requestTimeoutMs, maxClients})
+          m_daemon(m_drives, m_store, WithSocket(std::move(options), m_dir / "run/calventasvc.sock"))
     {
         std::string error;
         m_listening = m_daemon.Listen(error);
@@ -138,6 +139,12 @@ public:
     }
 
 private:
+    static DaemonOptions WithSocket(DaemonOptions options, std::string path)
+    {
+        options.socketPath = std::move(path);
+        return options;
+    }
+
     TempDir m_dir;
     sim::SimDisks m_drives;
     platform::linux_backend::FileProgramStore m_store;
