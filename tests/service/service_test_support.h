@@ -65,7 +65,7 @@ public:
         if (poll(&entry, 1, timeoutMs) <= 0) {
             return std::nullopt;
         }
-        std::vector<uint8_t> buffer(64);
+        std::vector<uint8_t> buffer(1024);
         const ssize_t n = recv(m_fd, buffer.data(), buffer.size(), 0);
         buffer.resize(n > 0 ? static_cast<size_t>(n) : 0);
         return buffer;
