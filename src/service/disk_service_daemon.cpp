@@ -354,7 +354,7 @@ bool DiskServiceDaemon::MakeRoomFor(uid_t uid)
     if (m_connections.size() < std::max<size_t>(m_options.maxConnections, 1)) {
         return true;
     }
-    ServeArrived(0, /*allUsers=*/true);
+    ServeArrived();
     if (m_connections.size() < std::max<size_t>(m_options.maxConnections, 1)) {
         return true;
     }
@@ -375,25 +375,19 @@ bool DiskServiceDaemon::MakeRoomFor(uid_t uid)
     return most > 0 && EvictIdle(heaviest);
 }
 
-// Answers every connection (of one user, or of all) whose request has arrived, whatever the
-// user's rate: a request that has arrived is never dropped to make room.
-bool DiskServiceDaemon::ServeArrived(uid_t onlyUid, bool allUsers)
+// Answers every connection whose request has arrived, whatever its user's rate: a request
+// that has arrived is never dropped to make room.
+void DiskServiceDaemon::ServeArrived()
 {
-    bool served = false;
     for (size_t i = m_connections.size(); i > 0; --i) {
         Connection& c = m_connections[i - 1];
-        if (!allUsers && c.uid != onlyUid) {
-            continue;
-        }
         const Pending pending = c.asked ? Pending::Request : Peek(c.fd);
         if (pending == Pending::Request) {
             ServeConnection(i - 1);
-            served = true;
         } else if (pending == Pending::Gone) {
             DropConnection(i - 1);
         }
     }
-    return served;
 }
 
 // Drops the user's oldest connection that has not asked; false when it has none.
@@ -471,7 +465,8 @@ DiskServiceDaemon::User& DiskServiceDaemon::UserOf(uid_t uid)
         user.tokens = m_options.userBurst;
     } else {
         const double seconds = std::chrono::duration<double>(now - user.refilled).count();
-        user.tokens = std::min(m_options.userBurst, user.tokens + std::max(seconds, 0.0) * m_options.userAnswersPerSecond);
+        user.tokens =
+            std::min(m_options.userBurst, user.tokens + std::max(seconds, 0.0) * m_options.userAnswersPerSecond);
     }
     user.refilled = now;
     return user;

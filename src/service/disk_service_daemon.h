@@ -117,7 +117,7 @@ private:
     void Scan();
     void AcceptClients();
     bool MakeRoomFor(uid_t uid);
-    bool ServeArrived(uid_t onlyUid, bool allUsers);
+    void ServeArrived();
     bool EvictIdle(uid_t uid);
     void ServeConnection(size_t index);
     void DropConnection(size_t index);
@@ -134,7 +134,7 @@ private:
     core::DiskTable m_table;
     bool m_scanned = false;
     std::array<LastResult, 2> m_last; // scan, temperature read
-    std::vector<uint8_t> m_stored;   // what "sysdata" holds as far as this daemon wrote it
+    std::vector<uint8_t> m_stored;    // what "sysdata" holds as far as this daemon wrote it
     int m_listenFd = -1;
     std::vector<Connection> m_connections; // in the order they were accepted
     std::unordered_map<uid_t, User> m_users;

@@ -447,8 +447,9 @@ TEST(ServiceAccess, TheReplysImageIsTakenOverWhateverAnotherRequestLeftInSysdata
         other.DiskCount = 1;
         other.Temperature[0] = 99;
         // The other kind of image, as a spammer's request of the other code leaves it.
-        bench.PutSysdata(core::EncodeDiskTable(
-            other, own.size() == core::kDiskScanImageSize ? core::kDiskTemperatureImageSize : core::kDiskScanImageSize));
+        bench.PutSysdata(core::EncodeDiskTable(other, own.size() == core::kDiskScanImageSize
+                                                          ? core::kDiskTemperatureImageSize
+                                                          : core::kDiskScanImageSize));
         return own;
     };
     bench.state.Settings.Slots[core::kSlotHd0].Correction = 1.5f;
@@ -459,7 +460,7 @@ TEST(ServiceAccess, TheReplysImageIsTakenOverWhateverAnotherRequestLeftInSysdata
 
     const uint64_t slept = bench.machine.Time.SleptMs;
     ASSERT_TRUE(bench.smart.ReadDiskTemperatures());
-    EXPECT_EQ(bench.machine.Time.SleptMs, slept); // nothing to wait for: the answer came along
+    EXPECT_EQ(bench.machine.Time.SleptMs, slept);    // nothing to wait for: the answer came along
     EXPECT_EQ(bench.state.Disks.Temperature[0], 42); // taken and corrected, not refused as too long
     EXPECT_EQ(bench.state.Disks.Temperature[1], 35);
 }

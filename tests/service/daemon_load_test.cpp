@@ -100,9 +100,7 @@ TEST_P(HonestMonitorsUnderAFlood, LoseNoRequestAndReadOnlyTheirOwnImage)
 
 INSTANTIATE_TEST_SUITE_P(Monitors, HonestMonitorsUnderAFlood,
                          ::testing::Values(LoadCase{"Twelve", 12}, LoadCase{"Fifty", 50}),
-                         [](const ::testing::TestParamInfo<LoadCase>& param) {
-                             return std::string(param.param.name);
-                         });
+                         [](const ::testing::TestParamInfo<LoadCase>& param) { return std::string(param.param.name); });
 
 TEST(DaemonUnderLoad, AUserWhoAsksWithoutPauseIsAnsweredAtItsRateAndReachesTheDrivesRarely)
 {
@@ -305,8 +303,8 @@ TEST(DaemonCoalescing, AFailedWriteIsNotReusedAsAnAnswer)
 TEST(DaemonMemory, SeventyFiveThousandRequestsKeepTheDriveRecordAndTheDaemonBounded)
 {
     CoalescingBench bench;
-    bench.options.coalesceMs = 0; // every request reaches the drives
-    core::fake::FakeProgramStore memory;  // 75,000 fsyncs would take minutes
+    bench.options.coalesceMs = 0;        // every request reaches the drives
+    core::fake::FakeProgramStore memory; // 75,000 fsyncs would take minutes
     DiskServiceDaemon daemon(bench.drives, memory, bench.options);
     daemon.HandleControl(platform::kDiskScanControl);
     for (int i = 0; i < 75000; ++i) {

@@ -171,8 +171,7 @@ TEST_F(ServiceProcess, InstallAndUninstallTheUnit)
     EXPECT_EQ(ReadText(m_dir / "units/calventasvc.service"), DiskServiceUnitText(program));
     EXPECT_EQ(ReadText(m_dir / "calls"), "daemon-reload\nenable calventasvc.service\n");
 
-    const testing::ProcessResult uninstall =
-        testing::RunProcess({program, "--uninstall", "--silent"}, m_environment);
+    const testing::ProcessResult uninstall = testing::RunProcess({program, "--uninstall", "--silent"}, m_environment);
     EXPECT_EQ(uninstall.exitCode, 0);
     EXPECT_EQ(access((m_dir / "units/calventasvc.service").c_str(), F_OK), -1);
     EXPECT_EQ(ReadText(m_dir / "calls"), "daemon-reload\nenable calventasvc.service\n"
@@ -298,9 +297,9 @@ TEST_F(ServiceProcess, ServesWithRawIoAsItsOnlyCapability)
     if (geteuid() != 0 || access("/usr/bin/setpriv", X_OK) != 0) {
         GTEST_SKIP() << "needs root and setpriv (util-linux)";
     }
-    const pid_t daemon = testing::StartProcess({"/usr/bin/setpriv", "--bounding-set=-all,+sys_rawio", "--inh-caps=-all",
-                                                "--no-new-privs", CALVENTASVC_PATH},
-                                               m_environment);
+    const pid_t daemon = testing::StartProcess(
+        {"/usr/bin/setpriv", "--bounding-set=-all,+sys_rawio", "--inh-caps=-all", "--no-new-privs", CALVENTASVC_PATH},
+        m_environment);
     ASSERT_GT(daemon, 0);
     ASSERT_TRUE(testing::WaitForSocket(m_environment["CALVENTA_SERVICE_SOCKET"], 10000));
     platform::linux_backend::SocketServiceManager manager(m_environment["CALVENTA_SERVICE_SOCKET"], m_dir / "units",

@@ -125,10 +125,7 @@ public:
         return std::nullopt;
     }
 
-    bool Control(uint32_t code, uint32_t& error) override
-    {
-        return Exchange(code, error, nullptr);
-    }
+    bool Control(uint32_t code, uint32_t& error) override { return Exchange(code, error, nullptr); }
 
     bool ControlForImage(uint32_t code, uint32_t& error, std::optional<std::vector<uint8_t>>& image) override
     {

@@ -166,8 +166,7 @@ SmartCommandStatus SmartCommandStatusOfIoctlError(int errnoValue)
 {
     // The block layer passes ATA PASS-THROUGH only to CAP_SYS_RAWIO: a member of group disk
     // opens the drive but gets EPERM here.
-    return errnoValue == EPERM || errnoValue == EACCES ? SmartCommandStatus::RightsMissing
-                                                       : SmartCommandStatus::Failed;
+    return errnoValue == EPERM || errnoValue == EACCES ? SmartCommandStatus::RightsMissing : SmartCommandStatus::Failed;
 }
 
 DriveOpenError DriveOpenErrorOf(int errnoValue)

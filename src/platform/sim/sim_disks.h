@@ -73,7 +73,7 @@ public:
     // The last kKeptCommands commands, oldest first.
     const std::deque<SimDiskCommand>& Commands() const;
     const SimDiskCounts& Counts() const;
-    void ClearCommands(); // and the counts
+    void ClearCommands();    // and the counts
     int OpenHandles() const; // devices handed out and not yet closed
     int DriveOpens() const;  // successful OpenPhysicalDrive calls
 
