@@ -160,6 +160,49 @@ TEST(DaemonUnderLoad, IdleConnectionsOfAUserBeyondItsShareMakeWayForItsNewOnes)
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
+// When every descriptor the daemon allows is held, a request that has arrived is answered
+// (even one that waits for its user's turn), and an idle connection goes, never the other
+// way round.
+TEST(DaemonUnderLoad, AtTheConnectionLimitArrivedRequestsAreAnsweredAndIdleOnesGo)
+{
+    DaemonOptions options;
+    options.maxConnections = 2;
+    options.userBurst = 1;               // nobody's second request waits for its turn...
+    options.userAnswersPerSecond = 0.01; // ...for a hundred seconds
+    ServingDaemon daemon(kTwoDisks, options);
+    int sent[2];
+    ASSERT_EQ(pipe(sent), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        platform::linux_backend::testing::BecomeUnprivileged();
+        testing::RawClient first(daemon.SocketPath());
+        first.Send(testing::Message(platform::kDiskTemperatureControl));
+        if (first.Receive(3000) != testing::Message(0)) {
+            _exit(2);
+        }
+        testing::RawClient waiting(daemon.SocketPath());
+        waiting.Send(testing::Message(platform::kDiskTemperatureControl));
+        [[maybe_unused]] const ssize_t n = write(sent[1], "x", 1);
+        _exit(waiting.Receive(5000) == testing::Message(0) ? 0 : 1);
+    }
+    char byte = 0;
+    ASSERT_EQ(read(sent[0], &byte, 1), 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200)); // the daemon sees it waiting
+    testing::RawClient idle(daemon.SocketPath());
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    testing::RawClient second(daemon.SocketPath()); // the limit: nobody's request is answered
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << WEXITSTATUS(status);
+
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    testing::RawClient third(daemon.SocketPath()); // the limit again: the oldest idle one goes
+    EXPECT_EQ(idle.Receive(2000), std::vector<uint8_t>{});
+    EXPECT_EQ(second.Receive(200), std::nullopt); // still held
+    close(sent[0]);
+    close(sent[1]);
+}
+
 // ---- coalescing, on a clock the test moves ----
 
 // Counts the writes of "sysdata" on the way to the real store.
