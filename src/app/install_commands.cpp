@@ -83,6 +83,10 @@ public:
 
     std::optional<ServiceState> QueryStatus() override { return m_query->QueryStatus(); }
     bool Control(uint32_t code, uint32_t& error) override { return m_query->Control(code, error); }
+    bool ControlForImage(uint32_t code, uint32_t& error, std::optional<std::vector<uint8_t>>& image) override
+    {
+        return m_query->ControlForImage(code, error, image);
+    }
     // --no-block: the callers wait by their own clock, and the window must keep painting.
     bool Start() override { return Systemctl("start"); }
     bool Stop() override { return Systemctl("stop"); }

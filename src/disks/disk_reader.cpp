@@ -23,6 +23,7 @@ bool DiskReader::ScanDisks(core::DiskTable& table)
 {
     table.DriveCount = 0;
     table.DiskCount = 0;
+    m_rightsMissing = false;
     if (m_smartVsd) {
         for (uint8_t drive = 0; drive < platform::kMaxPhysicalDrives; ++drive) {
             if (ProbeDrive(*m_smartVsd, drive, table)) {
@@ -46,6 +47,14 @@ bool DiskReader::ScanDisks(core::DiskTable& table)
     return table.DiskCount > 0;
 }
 
+bool DiskReader::Send(platform::SmartDevice& device, const platform::SmartCommand& command,
+                      platform::SmartDataPage& page)
+{
+    const platform::SmartCommandResult result = device.SendSmartCommand(command, page);
+    m_rightsMissing = m_rightsMissing || result.status == platform::SmartCommandStatus::RightsMissing;
+    return static_cast<bool>(result);
+}
+
 bool DiskReader::ProbeDrive(platform::SmartDevice& device, uint8_t drive, core::DiskTable& table)
 {
     const size_t entry = table.DiskCount;
@@ -53,8 +62,7 @@ bool DiskReader::ProbeDrive(platform::SmartDevice& device, uint8_t drive, core::
         return false;
     }
     platform::SmartDataPage page{};
-    if (!device.SendSmartCommand(EnableSmartCommand(drive), page) ||
-        !device.SendSmartCommand(IdentifyDeviceCommand(drive), page)) {
+    if (!Send(device, EnableSmartCommand(drive), page) || !Send(device, IdentifyDeviceCommand(drive), page)) {
         return false;
     }
     // The strings go into the entry before the drive has passed every step; a drive that
@@ -75,7 +83,7 @@ bool DiskReader::ProbeDrive(platform::SmartDevice& device, uint8_t drive, core::
 bool DiskReader::ReadTemperature(platform::SmartDevice& device, uint8_t drive, core::DiskTable& table)
 {
     platform::SmartDataPage page{};
-    if (!device.SendSmartCommand(ReadSmartDataCommand(drive), page)) {
+    if (!Send(device, ReadSmartDataCommand(drive), page)) {
         return false;
     }
     const std::optional<int32_t> temperature = FindTemperatureAttribute(page);

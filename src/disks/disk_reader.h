@@ -41,10 +41,15 @@ public:
     // Closes every handle, the 9x driver's included.
     void Close();
 
+    // Whether a command of the last scan was refused because the system lets this process
+    // open the drives but send them no raw command.
+    bool RightsMissing() const { return m_rightsMissing; }
+
     // Whether the handle of physical drive n is open and kept.
     bool DriveOpen(int drive) const;
 
 private:
+    bool Send(platform::SmartDevice& device, const platform::SmartCommand& command, platform::SmartDataPage& page);
     bool ProbeDrive(platform::SmartDevice& device, uint8_t drive, core::DiskTable& table);
     bool ReadTemperature(platform::SmartDevice& device, uint8_t drive, core::DiskTable& table);
     platform::SmartDevice* DeviceFor(uint8_t drive);
@@ -53,6 +58,7 @@ private:
     platform::SmartDevices& m_devices;
     std::unique_ptr<platform::SmartDevice> m_smartVsd;
     std::array<std::unique_ptr<platform::SmartDevice>, platform::kMaxPhysicalDrives> m_drives;
+    bool m_rightsMissing = false;
 };
 
 } // namespace calventa::disks

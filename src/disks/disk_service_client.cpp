@@ -10,6 +10,16 @@ namespace {
 
 constexpr uint32_t kTemperatureWriteWaitMs = 100; // the service's promise after code 235
 
+// A disk table image of at most maxBytes over the table, as "sysdata" is taken.
+SysdataRead TakeImage(const std::vector<uint8_t>& image, size_t maxBytes, core::DiskTable& table)
+{
+    if (image.size() > maxBytes) {
+        return SysdataRead::TooLong;
+    }
+    core::DecodeDiskTable(image, table);
+    return SysdataRead::Taken;
+}
+
 } // namespace
 
 SysdataRead ReadSysdata(platform::ProgramStore& store, size_t maxBytes, core::DiskTable& table)
@@ -24,11 +34,7 @@ SysdataRead ReadSysdata(platform::ProgramStore& store, size_t maxBytes, core::Di
     if (!bytes) {
         return SysdataRead::Missing;
     }
-    if (bytes->size() > maxBytes) {
-        return SysdataRead::TooLong;
-    }
-    core::DecodeDiskTable(*bytes, table);
-    return SysdataRead::Taken;
+    return TakeImage(*bytes, maxBytes, table);
 }
 
 DiskServiceClient::DiskServiceClient(platform::ServiceManager& services, platform::ProgramStore& store,
@@ -72,9 +78,12 @@ ServiceRequestResult DiskServiceClient::RequestScan(core::DiskTable& table)
         result.error = platform::kErrorServiceNotActive;
         return result;
     }
-    result.delivered = m_service->Control(platform::kDiskScanControl, result.error);
+    std::optional<std::vector<uint8_t>> image;
+    result.delivered = m_service->ControlForImage(platform::kDiskScanControl, result.error, image);
     if (result.delivered) {
-        result.sysdata = ReadSysdata(m_store, core::kDiskScanImageSize, table);
+        result.fromReply = image.has_value();
+        result.sysdata = image ? TakeImage(*image, core::kDiskScanImageSize, table)
+                               : ReadSysdata(m_store, core::kDiskScanImageSize, table);
     }
     return result;
 }
@@ -86,11 +95,20 @@ ServiceRequestResult DiskServiceClient::RequestTemperatures(core::DiskTable& tab
         result.error = platform::kErrorServiceNotActive;
         return result;
     }
-    result.delivered = m_service->Control(platform::kDiskTemperatureControl, result.error);
-    if (result.delivered) {
-        m_clock.SleepMs(kTemperatureWriteWaitMs);
-        result.sysdata = ReadSysdata(m_store, core::kDiskTemperatureImageSize, table);
+    std::optional<std::vector<uint8_t>> image;
+    result.delivered = m_service->ControlForImage(platform::kDiskTemperatureControl, result.error, image);
+    if (!result.delivered) {
+        return result;
     }
+    result.fromReply = image.has_value();
+    if (image) {
+        // The reply is this request's own answer: nothing to wait for, and no other user's
+        // request can have replaced it.
+        result.sysdata = TakeImage(*image, core::kDiskTemperatureImageSize, table);
+        return result;
+    }
+    m_clock.SleepMs(kTemperatureWriteWaitMs);
+    result.sysdata = ReadSysdata(m_store, core::kDiskTemperatureImageSize, table);
     return result;
 }
 

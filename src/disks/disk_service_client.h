@@ -31,6 +31,7 @@ struct ServiceRequestResult
     bool delivered = false;
     uint32_t error = 0; // the system's error number when not delivered
     SysdataRead sysdata = SysdataRead::Missing;
+    bool fromReply = false; // the image came with the reply, not from "sysdata"
 };
 
 // "sysdata" of the program key (opened for reading, created when missing) over the table,
@@ -38,7 +39,8 @@ struct ServiceRequestResult
 SysdataRead ReadSysdata(platform::ProgramStore& store, size_t maxBytes, core::DiskTable& table);
 
 // The monitor's side of the disk service: finds it running, asks it to scan or to read the
-// temperatures, and takes the table it leaves in "sysdata".
+// temperatures, and takes the table the reply carries, or, from a service that sends none,
+// the one it leaves in "sysdata".
 class DiskServiceClient
 {
 public:
@@ -49,9 +51,11 @@ public:
     ServiceDetection Detect();
     bool IsOpen() const { return m_service != nullptr; }
 
-    // Control code 234, then "sysdata" of at most 610 bytes (DriveCount included).
+    // Control code 234, then the reply's image or "sysdata", of at most 610 bytes
+    // (DriveCount included).
     ServiceRequestResult RequestScan(core::DiskTable& table);
-    // Control code 235, 100 ms for the service to write, then "sysdata" of at most 601 bytes.
+    // Control code 235, then the reply's image, or after 100 ms for the service to write,
+    // "sysdata", of at most 601 bytes.
     ServiceRequestResult RequestTemperatures(core::DiskTable& table);
 
     void Close();

@@ -41,6 +41,11 @@ bool SmartDisks::StartNtFamily()
     if (drive0.error != platform::DriveOpenError::AccessDenied) {
         return false;
     }
+    return UseService();
+}
+
+bool SmartDisks::UseService()
+{
     switch (m_service.Detect()) {
     case ServiceDetection::Detected:
         m_mode = DiskAccessMode::DiskService;
@@ -87,6 +92,16 @@ bool SmartDisks::ScanDisks()
     table.DiskCount = 0;
     switch (m_mode) {
     case DiskAccessMode::Direct:
+        if (m_reader.ScanDisks(table) || !m_reader.RightsMissing()) {
+            return table.DiskCount > 0;
+        }
+        // A member of group disk opens the drives, but the system passes raw commands only
+        // to a process with the right to send them (CAP_SYS_RAWIO on Linux): such a user is
+        // helped by the service like one who may not open the drives.
+        m_state.Log().WriteLog("Direct disk commands refused (no right to send raw commands): using the disk service");
+        m_reader.Close();
+        m_mode = DiskAccessMode::None;
+        return UseService() && ScanThroughService();
     case DiskAccessMode::SmartVsd:
         return m_reader.ScanDisks(table);
     case DiskAccessMode::DiskService:

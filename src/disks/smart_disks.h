@@ -35,6 +35,8 @@ public:
     // one was chosen.
     bool StartSmart(const std::string& programDirectory);
     // True when a disk was listed; in service mode, when the scan request was delivered.
+    // Direct commands refused for lack of rights switch to the service, as for a user who
+    // may not open the drives.
     bool ScanDisks();
     // True when a temperature was read in this pass; in service mode, when the request was
     // delivered. Slot corrections of HD0..HD7 are added, rounded up.
@@ -48,6 +50,8 @@ public:
 private:
     bool StartNtFamily();
     bool StartSmartVsd();
+    // Looks for the disk service and selects it when it runs; otherwise shows the notice.
+    bool UseService();
     bool ScanThroughService();
     bool ReadThroughService();
     void AddCorrection(size_t entry);

@@ -4,11 +4,14 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace calventa::platform {
 
 // The disk service reads the disks for users who may not open them. It is asked for work
-// with two user-defined control codes and answers through the program key's "sysdata".
+// with two user-defined control codes and answers through the program key's "sysdata";
+// a service that can also hands the image it produced for that very request back with the
+// reply, which no other user's request can overwrite.
 inline constexpr const char* kDiskServiceName = "calventasvc";
 inline constexpr uint32_t kDiskScanControl = 234;        // list the disks
 inline constexpr uint32_t kDiskTemperatureControl = 235; // read their temperatures again
@@ -43,6 +46,13 @@ public:
     // Delivers a user-defined control code and returns once the service has handled it.
     // False, with the system's error number, when it was not delivered or was refused.
     virtual bool Control(uint32_t code, uint32_t& error) = 0;
+    // Control, also taking the disk table image the service produced for this request when
+    // its reply carries one; image stays empty otherwise (then "sysdata" is the answer).
+    virtual bool ControlForImage(uint32_t code, uint32_t& error, std::optional<std::vector<uint8_t>>& image)
+    {
+        image.reset();
+        return Control(code, error);
+    }
     // Service control for the installation commands: true when the request was passed on
     // (its outcome shows in QueryStatus). Handles that only read refuse.
     virtual bool Start() { return false; }

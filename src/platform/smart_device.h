@@ -46,15 +46,31 @@ struct SmartCommand
 
 using SmartDataPage = std::array<uint8_t, kSmartDataSize>;
 
+enum class SmartCommandStatus {
+    Done,
+    Failed,        // the driver or the drive refused the command
+    RightsMissing, // the drive is open, but the system lets this process send it no raw command
+};
+
+// The outcome of one command; true when it was done.
+struct SmartCommandResult
+{
+    SmartCommandStatus status = SmartCommandStatus::Failed;
+
+    SmartCommandResult(SmartCommandStatus s = SmartCommandStatus::Failed) : status(s) {}
+    SmartCommandResult(bool done) : status(done ? SmartCommandStatus::Done : SmartCommandStatus::Failed) {}
+    explicit operator bool() const { return status == SmartCommandStatus::Done; }
+};
+
 // An opened physical drive, or the Windows 9x S.M.A.R.T. driver that reaches every drive by
 // the drive number of the command. Closed when destroyed.
 class SmartDevice
 {
 public:
     virtual ~SmartDevice() = default;
-    // False when the driver refused the command; the status registers it returns are not
+    // Not done when the driver refused the command; the status registers it returns are not
     // looked at. A command that returns data fills the page on success only.
-    virtual bool SendSmartCommand(const SmartCommand& command, SmartDataPage& data) = 0;
+    virtual SmartCommandResult SendSmartCommand(const SmartCommand& command, SmartDataPage& data) = 0;
 };
 
 enum class DriveOpenError {

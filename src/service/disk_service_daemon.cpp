@@ -28,8 +28,11 @@ using platform::linux_backend::kServiceMessageSize;
 
 constexpr mode_t kSocketDirectoryMode = 0755;
 constexpr mode_t kSocketMode = 0666; // every user's monitor may ask
-constexpr int kListenBacklog = 16;
+// Connections wait in the kernel while the daemon reads the drives; a long queue keeps a
+// flood of connections from making honest ones fail to connect.
+constexpr int kListenBacklog = SOMAXCONN;
 constexpr auto kAcceptBackoff = std::chrono::milliseconds(100);
+constexpr int kAcceptsPerRound = 64; // then the connections already held get their turn
 
 bool FillAddress(const std::string& path, sockaddr_un& address)
 {
@@ -60,6 +63,31 @@ void Reply(int fd, uint32_t status)
     send(fd, message.data(), message.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
 }
 
+void ReplyWithImage(int fd, const ControlAnswer& answer)
+{
+    Reply(fd, answer.status);
+    if (answer.status == 0) {
+        // A second message, so that a client reading only the status still finds exactly it.
+        const auto message = platform::linux_backend::EncodeImageMessage(answer.image);
+        send(fd, message.data(), message.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    }
+}
+
+std::optional<uid_t> PeerUid(int fd)
+{
+    ucred credentials = {};
+    socklen_t length = sizeof credentials;
+    if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &length) != 0 || length != sizeof credentials) {
+        return std::nullopt;
+    }
+    return credentials.uid;
+}
+
+size_t KindOf(uint32_t code)
+{
+    return code == platform::kDiskScanControl ? 0 : 1;
+}
+
 } // namespace
 
 DiskServiceDaemon::DiskServiceDaemon(platform::SmartDevices& drives, platform::ProgramStore& store,
@@ -75,8 +103,8 @@ DiskServiceDaemon::~DiskServiceDaemon()
 
 void DiskServiceDaemon::StopListening()
 {
-    for (size_t i = m_clients.size(); i > 0; --i) {
-        DropClient(i - 1);
+    for (size_t i = m_connections.size(); i > 0; --i) {
+        DropConnection(i - 1);
     }
     if (m_listenFd >= 0) {
         close(m_listenFd);
@@ -85,13 +113,33 @@ void DiskServiceDaemon::StopListening()
     }
 }
 
-uint32_t DiskServiceDaemon::HandleControl(uint32_t code)
+DaemonOptions::Clock::time_point DiskServiceDaemon::Now() const
 {
-    switch (code) {
-    case platform::kDiskScanControl:
+    return m_options.now ? m_options.now() : Clock::now();
+}
+
+ControlAnswer DiskServiceDaemon::HandleControl(uint32_t code)
+{
+    ControlAnswer answer;
+    if (code != platform::kDiskScanControl && code != platform::kDiskTemperatureControl) {
+        answer.status = platform::kErrorInvalidServiceControl;
+        return answer;
+    }
+    LastResult& last = m_last[KindOf(code)];
+    const auto now = Now();
+    if (last.valid && now - last.at < std::chrono::milliseconds(m_options.coalesceMs)) {
+        answer.image = last.image;
+        // "sysdata" is rewritten only when a request of the other kind replaced it, so that a
+        // client that reads it finds an image of the kind it asked for.
+        answer.status = m_stored == answer.image ? 0 : Publish(answer.image);
+        return answer;
+    }
+    if (code == platform::kDiskScanControl) {
         Scan();
-        return Publish(core::kDiskScanImageSize);
-    case platform::kDiskTemperatureControl:
+        // A listing may change the drive order: a temperature image of the old one is stale.
+        m_last[KindOf(platform::kDiskTemperatureControl)].valid = false;
+        answer.image = core::EncodeDiskTable(m_table, core::kDiskScanImageSize);
+    } else {
         // A daemon restarted since the monitor's scan lists the disks again first, in the
         // same drive order, so that the monitor's entries still match.
         if (!m_scanned) {
@@ -99,10 +147,14 @@ uint32_t DiskServiceDaemon::HandleControl(uint32_t code)
         } else {
             m_reader.ReadDiskTemperatures(m_table);
         }
-        return Publish(core::kDiskTemperatureImageSize);
-    default:
-        return platform::kErrorInvalidServiceControl;
+        answer.image = core::EncodeDiskTable(m_table, core::kDiskTemperatureImageSize);
     }
+    answer.fresh = true;
+    answer.status = Publish(answer.image);
+    last.valid = answer.status == 0;
+    last.at = now;
+    last.image = answer.image;
+    return answer;
 }
 
 void DiskServiceDaemon::Scan()
@@ -112,16 +164,19 @@ void DiskServiceDaemon::Scan()
     m_scanned = true;
 }
 
-uint32_t DiskServiceDaemon::Publish(size_t imageSize)
+uint32_t DiskServiceDaemon::Publish(const std::vector<uint8_t>& image)
 {
     std::unique_ptr<platform::StoreKey> key =
         m_store.OpenKey(platform::StoreKeyId::Program, platform::kKeyWrite, /*createIfMissing=*/true);
     if (!key) {
         return platform::kErrorAccessDenied;
     }
-    return key->WriteBinary(core::kSysdataValue, core::EncodeDiskTable(m_table, imageSize))
-               ? 0
-               : platform::kErrorWriteFault;
+    if (!key->WriteBinary(core::kSysdataValue, image)) {
+        m_stored.clear();
+        return platform::kErrorWriteFault;
+    }
+    m_stored = image;
+    return 0;
 }
 
 bool DiskServiceDaemon::Listen(std::string& error)
@@ -182,21 +237,33 @@ bool DiskServiceDaemon::ServeUntilStopped(int stopFd)
         return false;
     }
     std::vector<pollfd> fds;
+    std::vector<size_t> polled; // connection index of fds[2 + i]
     for (;;) {
         fds.clear();
+        polled.clear();
         fds.push_back({stopFd, POLLIN, 0});
         fds.push_back({m_listenFd, POLLIN, 0});
-        for (const Client& client : m_clients) {
-            fds.push_back({client.fd, POLLIN, 0});
+        const auto now = Now();
+        auto wake = Clock::time_point::max();
+        for (size_t i = 0; i < m_connections.size(); ++i) {
+            const Connection& c = m_connections[i];
+            if (!c.asked) {
+                wake = std::min(wake, c.deadline);
+            }
+            if (MayAnswer(c.uid)) {
+                fds.push_back({c.fd, POLLIN, 0});
+                polled.push_back(i);
+            } else {
+                // The user's next answer is due when its bucket holds a whole token again.
+                const User& user = UserOf(c.uid);
+                const double wait = (1.0 - user.tokens) / std::max(m_options.userAnswersPerSecond, 1e-3);
+                wake = std::min(wake, now + std::chrono::microseconds(static_cast<int64_t>(wait * 1e6) + 1000));
+            }
         }
         int timeoutMs = -1;
-        if (!m_clients.empty()) {
-            const auto nearest =
-                std::min_element(m_clients.begin(), m_clients.end(), [](const Client& a, const Client& b) {
-                    return a.deadline < b.deadline;
-                })->deadline;
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(nearest - Clock::now()).count();
-            timeoutMs = static_cast<int>(std::clamp<int64_t>(left + 1, 0, m_options.requestTimeoutMs + 1));
+        if (wake != Clock::time_point::max()) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(wake - now).count();
+            timeoutMs = static_cast<int>(std::clamp<int64_t>(left + 1, 0, 60000));
         }
         if (poll(fds.data(), fds.size(), timeoutMs) < 0) {
             if (errno == EINTR) {
@@ -207,34 +274,50 @@ bool DiskServiceDaemon::ServeUntilStopped(int stopFd)
         if (fds[0].revents != 0) {
             return true;
         }
-        // Clients first, by descriptor, since accepting may drop the oldest of them.
+        // Answer what has arrived, oldest connection first, while each user has turns left.
         std::vector<int> ready;
-        for (size_t i = 2; i < fds.size(); ++i) {
-            if (fds[i].revents != 0) {
-                ready.push_back(fds[i].fd);
+        for (size_t i = 0; i < polled.size(); ++i) {
+            if (fds[2 + i].revents != 0) {
+                ready.push_back(m_connections[polled[i]].fd);
             }
         }
         for (const int fd : ready) {
-            auto it = std::find_if(m_clients.begin(), m_clients.end(), [fd](const Client& c) { return c.fd == fd; });
-            if (it != m_clients.end() && !ServeClient(fd)) {
-                DropClient(static_cast<size_t>(it - m_clients.begin()));
+            auto it = std::find_if(m_connections.begin(), m_connections.end(),
+                                   [fd](const Connection& c) { return c.fd == fd; });
+            if (it == m_connections.end()) {
+                continue;
+            }
+            const auto index = static_cast<size_t>(it - m_connections.begin());
+            if (MayAnswer(it->uid)) {
+                ServeConnection(index);
+            } else {
+                it->asked = true; // waits for the user's next turn
             }
         }
-        const auto now = Clock::now();
-        for (size_t i = m_clients.size(); i > 0; --i) {
-            if (m_clients[i - 1].deadline <= now) {
-                DropClient(i - 1);
+        // Idle connections past their time go, unless their request came meanwhile.
+        const auto later = Now();
+        for (size_t i = m_connections.size(); i > 0; --i) {
+            Connection& c = m_connections[i - 1];
+            if (c.asked || c.deadline > later) {
+                continue;
+            }
+            const Pending pending = Peek(c.fd);
+            if (pending == Pending::Request) {
+                c.asked = true;
+            } else {
+                DropConnection(i - 1);
             }
         }
         if (fds[1].revents != 0) {
             AcceptClients();
         }
+        ForgetIdleUsers();
     }
 }
 
 void DiskServiceDaemon::AcceptClients()
 {
-    for (;;) {
+    for (int accepted = 0; accepted < kAcceptsPerRound; ++accepted) {
         const int fd = accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd < 0) {
             if (errno == EINTR || errno == ECONNABORTED) {
@@ -247,38 +330,172 @@ void DiskServiceDaemon::AcceptClients()
             }
             return;
         }
-        if (m_clients.size() >= std::max<size_t>(m_options.maxPendingClients, 1)) {
-            DropClient(0); // silent clients cannot lock the others out
+        const std::optional<uid_t> uid = PeerUid(fd);
+        if (!uid || !MakeRoomFor(*uid)) {
+            close(fd); // a user past its bounds: the newcomer is turned away unread
+            continue;
         }
-        m_clients.push_back({fd, Clock::now() + std::chrono::milliseconds(m_options.requestTimeoutMs)});
+        ++UserOf(*uid).connections;
+        m_connections.push_back({fd, *uid, Now() + std::chrono::milliseconds(m_options.requestTimeoutMs), false});
     }
 }
 
-bool DiskServiceDaemon::ServeClient(int fd)
+// Room for one more connection of the user: its own oldest idle connection makes way when
+// it holds its share; when all users together hold the most, what has arrived is answered
+// first and then the oldest idle connection of the user holding the most goes. False when
+// nothing can make way: every held connection has a request waiting.
+bool DiskServiceDaemon::MakeRoomFor(uid_t uid)
 {
-    std::array<uint8_t, kServiceMessageSize + 1> request{};
-    const ssize_t received = recv(fd, request.data(), request.size(), MSG_TRUNC | MSG_DONTWAIT);
-    if (received < 0 && (errno == EAGAIN || errno == EINTR)) {
+    if (!Exempt(uid) && UserOf(uid).connections >= std::max<size_t>(m_options.maxConnectionsPerUser, 1)) {
+        if (!EvictIdle(uid)) {
+            return false;
+        }
+    }
+    if (m_connections.size() < std::max<size_t>(m_options.maxConnections, 1)) {
         return true;
     }
-    if (received <= 0) {
-        return false; // gone before asking
+    ServeArrived();
+    if (m_connections.size() < std::max<size_t>(m_options.maxConnections, 1)) {
+        return true;
     }
-    const auto code = static_cast<size_t>(received) == kServiceMessageSize
-                          ? DecodeServiceMessage(std::span<const uint8_t>(request.data(), kServiceMessageSize))
-                          : std::nullopt;
-    if (!code) {
-        Reply(fd, platform::kErrorInvalidData);
-        return false;
+    std::unordered_map<uid_t, size_t> idleByUser;
+    for (const Connection& c : m_connections) {
+        if (!c.asked) {
+            ++idleByUser[c.uid];
+        }
     }
-    Reply(fd, HandleControl(*code));
+    uid_t heaviest = uid;
+    size_t most = 0;
+    for (const auto& [user, count] : idleByUser) {
+        if (count > most) {
+            heaviest = user;
+            most = count;
+        }
+    }
+    return most > 0 && EvictIdle(heaviest);
+}
+
+// Answers every connection whose request has arrived, whatever its user's rate: a request
+// that has arrived is never dropped to make room.
+void DiskServiceDaemon::ServeArrived()
+{
+    for (size_t i = m_connections.size(); i > 0; --i) {
+        Connection& c = m_connections[i - 1];
+        const Pending pending = c.asked ? Pending::Request : Peek(c.fd);
+        if (pending == Pending::Request) {
+            ServeConnection(i - 1);
+        } else if (pending == Pending::Gone) {
+            DropConnection(i - 1);
+        }
+    }
+}
+
+// Drops the user's oldest connection that has not asked; false when it has none.
+bool DiskServiceDaemon::EvictIdle(uid_t uid)
+{
+    for (size_t i = 0; i < m_connections.size(); ++i) {
+        Connection& c = m_connections[i];
+        if (c.uid != uid || c.asked) {
+            continue;
+        }
+        const Pending pending = Peek(c.fd);
+        if (pending == Pending::Request) {
+            c.asked = true;
+            continue;
+        }
+        DropConnection(i);
+        return true;
+    }
     return false;
 }
 
-void DiskServiceDaemon::DropClient(size_t index)
+DiskServiceDaemon::Pending DiskServiceDaemon::Peek(int fd) const
 {
-    close(m_clients[index].fd);
-    m_clients.erase(m_clients.begin() + static_cast<std::ptrdiff_t>(index));
+    uint8_t byte = 0;
+    const ssize_t n = recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (n > 0) {
+        return Pending::Request;
+    }
+    if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+        return Pending::Idle;
+    }
+    return Pending::Gone;
+}
+
+// Reads the connection's one request, answers it and closes the connection: one request per
+// connection bounds what one client can ask for.
+void DiskServiceDaemon::ServeConnection(size_t index)
+{
+    const int fd = m_connections[index].fd;
+    std::array<uint8_t, kServiceMessageSize + 1> request{};
+    const ssize_t received = recv(fd, request.data(), request.size(), MSG_TRUNC | MSG_DONTWAIT);
+    if (received < 0 && (errno == EAGAIN || errno == EINTR)) {
+        return; // nothing yet after all
+    }
+    if (received > 0) {
+        ChargeAnswer(m_connections[index].uid);
+        const auto code = static_cast<size_t>(received) == kServiceMessageSize
+                              ? DecodeServiceMessage(std::span<const uint8_t>(request.data(), kServiceMessageSize))
+                              : std::nullopt;
+        if (!code) {
+            Reply(fd, platform::kErrorInvalidData);
+        } else {
+            ReplyWithImage(fd, HandleControl(*code));
+        }
+    }
+    DropConnection(index);
+}
+
+void DiskServiceDaemon::DropConnection(size_t index)
+{
+    const Connection c = m_connections[index];
+    close(c.fd);
+    m_connections.erase(m_connections.begin() + static_cast<std::ptrdiff_t>(index));
+    if (auto it = m_users.find(c.uid); it != m_users.end() && it->second.connections > 0) {
+        --it->second.connections;
+    }
+}
+
+DiskServiceDaemon::User& DiskServiceDaemon::UserOf(uid_t uid)
+{
+    const auto now = Now();
+    auto [it, added] = m_users.try_emplace(uid);
+    User& user = it->second;
+    if (added) {
+        user.tokens = m_options.userBurst;
+    } else {
+        const double seconds = std::chrono::duration<double>(now - user.refilled).count();
+        user.tokens =
+            std::min(m_options.userBurst, user.tokens + std::max(seconds, 0.0) * m_options.userAnswersPerSecond);
+    }
+    user.refilled = now;
+    return user;
+}
+
+bool DiskServiceDaemon::MayAnswer(uid_t uid)
+{
+    return Exempt(uid) || UserOf(uid).tokens >= 1.0;
+}
+
+void DiskServiceDaemon::ChargeAnswer(uid_t uid)
+{
+    if (!Exempt(uid)) {
+        UserOf(uid).tokens -= 1.0;
+    }
+}
+
+// A user without connections whose bucket has filled up again is forgotten: remembering it
+// would let the table grow with every user that ever asked, and it owes nothing.
+void DiskServiceDaemon::ForgetIdleUsers()
+{
+    for (auto it = m_users.begin(); it != m_users.end();) {
+        const uid_t uid = it->first;
+        if (it->second.connections == 0 && UserOf(uid).tokens >= m_options.userBurst) {
+            it = m_users.erase(it);
+        } else {
+            ++it;
+        }
+    }
 }
 
 } // namespace calventa::service

@@ -1,8 +1,14 @@
 #pragma once
 
+#include <sys/types.h>
+
+#include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "core/disk_table.h"
@@ -14,15 +20,47 @@ namespace calventa::service {
 
 struct DaemonOptions
 {
+    using Clock = std::chrono::steady_clock;
+
+    DaemonOptions() = default;
+    DaemonOptions(std::string path) : socketPath(std::move(path)) {} // the defaults on that socket
+
     std::string socketPath;
-    uint32_t requestTimeoutMs = 2000; // a client that connects must send its code by then
-    size_t maxPendingClients = 8;     // beyond that the longest waiting one is dropped
+    uint32_t requestTimeoutMs = 2000; // a connection must send its code by then
+    // Connections held at once: in all (each is a descriptor), and for one user. Root's
+    // connections count only towards the first.
+    size_t maxConnections = 256;
+    size_t maxConnectionsPerUser = 32;
+    // A request within this time of the last one of the same kind is answered from that
+    // result, without sending the drives a command or writing "sysdata" again.
+    uint32_t coalesceMs = 1000;
+    // Answers per second for one user (a token bucket of burst answers); root is not bound,
+    // it may send the commands itself.
+    double userAnswersPerSecond = 10.0;
+    double userBurst = 20.0;
+    std::function<Clock::time_point()> now; // empty: the steady clock
+};
+
+// The answer to one control code: the status for the reply and, when it is 0, the disk table
+// image the request produced (also written to "sysdata").
+struct ControlAnswer
+{
+    uint32_t status = 0;
+    std::vector<uint8_t> image;
+    bool fresh = false; // the drives were asked (not an answer from the last result)
 };
 
 // calventasvc: reads the disks directly for monitors that may not open them. A request on
 // its socket is one control code; 234 lists the disks, 235 reads their temperatures again.
 // The disk table goes into "sysdata" of the program key (610 bytes after a scan, 601 after
-// a temperature read, raw readings without corrections) before the reply is sent.
+// a temperature read, raw readings without corrections) before the reply is sent; the reply
+// carries the same image.
+//
+// Every local user may connect, so every request is hostile input: the drives are asked at
+// most once per kind within coalesceMs whoever asks, each user is answered at a bounded
+// rate and holds a bounded number of connections, and a connection whose request has
+// arrived is answered before anything is evicted; only connections that have not asked
+// (idle) are dropped to make room, those of the user holding the most first.
 class DiskServiceDaemon
 {
 public:
@@ -31,43 +69,75 @@ public:
     DiskServiceDaemon(const DiskServiceDaemon&) = delete;
     DiskServiceDaemon& operator=(const DiskServiceDaemon&) = delete;
 
-    // Does the work of one control code; 0 once "sysdata" is written, else the error number.
-    uint32_t HandleControl(uint32_t code);
+    // Does the work of one control code (or answers from the last result of its kind).
+    ControlAnswer HandleControl(uint32_t code);
 
     // Creates the socket (and its directory), open to every user's monitor. False, with a
     // one-line reason, when another daemon answers there or the socket cannot be made.
     bool Listen(std::string& error);
 
     // Answers requests until stopFd becomes readable, then closes and removes the socket.
-    // Never busy-waits: it sleeps in poll until a client, the stop descriptor or the oldest
-    // client's deadline. False when it had to stop for another reason (no socket, poll failed).
+    // Never busy-waits: it sleeps in poll until a client, the stop descriptor, an idle
+    // connection's deadline or a waiting user's next turn. False when it had to stop for
+    // another reason (no socket, poll failed).
     bool Serve(int stopFd);
 
     const core::DiskTable& Table() const { return m_table; }
+    size_t Connections() const { return m_connections.size(); }
+    size_t KnownUsers() const { return m_users.size(); }
 
 private:
-    struct Client
+    using Clock = DaemonOptions::Clock;
+
+    struct Connection
     {
         int fd = -1;
-        std::chrono::steady_clock::time_point deadline;
+        uid_t uid = 0;
+        Clock::time_point deadline; // an idle connection is dropped then
+        bool asked = false;         // its request has arrived and waits for the user's turn
     };
+    struct User
+    {
+        double tokens = 0;
+        Clock::time_point refilled;
+        size_t connections = 0;
+    };
+    struct LastResult
+    {
+        bool valid = false;
+        Clock::time_point at;
+        std::vector<uint8_t> image;
+    };
+    enum class Pending { Request, Idle, Gone };
 
+    Clock::time_point Now() const;
     bool ServeUntilStopped(int stopFd);
     void StopListening();
-    uint32_t Publish(size_t imageSize);
+    uint32_t Publish(const std::vector<uint8_t>& image);
     void Scan();
     void AcceptClients();
-    // False when the client is done with (answered, rejected or gone).
-    bool ServeClient(int fd);
-    void DropClient(size_t index);
+    bool MakeRoomFor(uid_t uid);
+    void ServeArrived();
+    bool EvictIdle(uid_t uid);
+    void ServeConnection(size_t index);
+    void DropConnection(size_t index);
+    Pending Peek(int fd) const;
+    bool Exempt(uid_t uid) const { return uid == 0; }
+    User& UserOf(uid_t uid);
+    bool MayAnswer(uid_t uid);
+    void ChargeAnswer(uid_t uid);
+    void ForgetIdleUsers();
 
     disks::DiskReader m_reader;
     platform::ProgramStore& m_store;
     DaemonOptions m_options;
     core::DiskTable m_table;
     bool m_scanned = false;
+    std::array<LastResult, 2> m_last; // scan, temperature read
+    std::vector<uint8_t> m_stored;    // what "sysdata" holds as far as this daemon wrote it
     int m_listenFd = -1;
-    std::vector<Client> m_clients;
+    std::vector<Connection> m_connections; // in the order they were accepted
+    std::unordered_map<uid_t, User> m_users;
 };
 
 } // namespace calventa::service

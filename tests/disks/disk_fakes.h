@@ -30,6 +30,8 @@ public:
     bool Installed = true;
     std::optional<platform::ServiceState> State = platform::ServiceState::Running;
     std::function<bool(uint32_t code, uint32_t& error)> OnControl;
+    // The image a newer service returns with its reply; unset: the reply carries none.
+    std::function<std::optional<std::vector<uint8_t>>(uint32_t code)> ReplyImage;
     std::vector<uint32_t> Controls;
     std::vector<std::string> OpenedNames;
     int LiveHandles = 0;
@@ -50,6 +52,12 @@ private:
         {
             m_owner.Controls.push_back(code);
             return m_owner.OnControl ? m_owner.OnControl(code, error) : true;
+        }
+        bool ControlForImage(uint32_t code, uint32_t& error, std::optional<std::vector<uint8_t>>& image) override
+        {
+            const bool delivered = Control(code, error);
+            image = delivered && m_owner.ReplyImage ? m_owner.ReplyImage(code) : std::nullopt;
+            return delivered;
         }
 
     private:

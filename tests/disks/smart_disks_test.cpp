@@ -165,6 +165,60 @@ TEST(DirectAccess, DriveListFromAnImageIsCheckedBeforeUse)
     EXPECT_EQ(bench.state.Disks.DiskCount, 8);
 }
 
+// Members of group disk open the drives, but the system refuses them raw commands.
+constexpr const char* kNoRawIoTwoDisks = R"({"disk_access": "no_rawio", "disks": [
+    {"drive": 0, "model": "SIM DISK 1", "temperature": 40},
+    {"drive": 2, "model": "SIM DISK 3", "temperature": 35}]})";
+
+TEST(NoRawCommands, AUserWhoOpensTheDrivesButMaySendNoCommandUsesTheService)
+{
+    DiskBench bench(kNoRawIoTwoDisks);
+    // The service's part, with the rights the user lacks.
+    sim::SimDisks serviceDrives(bench.board, sim::DiskRights::Service);
+    DiskReader serviceReader(serviceDrives);
+    core::DiskTable serviceTable;
+    bench.services.OnControl = [&](uint32_t, uint32_t&) {
+        serviceReader.ScanDisks(serviceTable);
+        bench.PutSysdata(core::EncodeDiskTable(serviceTable, core::kDiskScanImageSize));
+        return true;
+    };
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    EXPECT_EQ(bench.smart.AccessMode(), DiskAccessMode::Direct);
+    EXPECT_TRUE(bench.smart.ScanDisks());
+    EXPECT_EQ(bench.smart.AccessMode(), DiskAccessMode::DiskService);
+    EXPECT_EQ(bench.state.Disks.DriveCount, 2);
+    EXPECT_EQ(bench.state.Disks.Model[1], "SIM DISK 3");
+    EXPECT_EQ(bench.services.Controls, std::vector<uint32_t>{234});
+    EXPECT_EQ(bench.drives.OpenHandles(), 0);
+    EXPECT_GT(bench.drives.Counts().refusedForRights, 0u);
+    EXPECT_EQ(bench.LogMessages(),
+              (Strings{"Direct access allowed",
+                       "Direct disk commands refused (no right to send raw commands): using the disk service",
+                       "Connect SCM OK", "Service detected"}));
+    EXPECT_EQ(bench.notices.AdminNotices, 0);
+}
+
+TEST(NoRawCommands, WithoutTheServiceTheNoticeIsShownAsToAUserWhoMayNotOpenTheDrives)
+{
+    DiskBench bench(kNoRawIoTwoDisks);
+    bench.services.Installed = false;
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    EXPECT_FALSE(bench.smart.ScanDisks());
+    EXPECT_EQ(bench.smart.AccessMode(), DiskAccessMode::None);
+    EXPECT_EQ(bench.notices.AdminNotices, 1);
+    EXPECT_FALSE(bench.smart.ReadDiskTemperatures());
+}
+
+TEST(NoRawCommands, DrivesThatMerelyFailStayInDirectMode)
+{
+    DiskBench bench(R"({"disks": [{"drive": 0, "smart": false}]})");
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    EXPECT_FALSE(bench.smart.ScanDisks());
+    EXPECT_EQ(bench.smart.AccessMode(), DiskAccessMode::Direct);
+    EXPECT_TRUE(bench.services.Controls.empty());
+    EXPECT_EQ(bench.notices.AdminNotices, 0);
+}
+
 TEST(StartSmart, MissingDriveZeroMeansNoDiskTemperaturesAtAll)
 {
     DiskBench bench(R"({"disk_access": "absent", "disks": [{"drive": 0}, {"drive": 1}]})");
@@ -377,6 +431,50 @@ TEST(ServiceAccess, ScanAndReadGoThroughTheService)
     EXPECT_EQ(table.Temperature[0], 42); // raw 40 from the service, corrected here
     EXPECT_EQ(table.Temperature[1], 36);
     EXPECT_EQ(table.DriveCount, 2);
+}
+
+// Another user's request lands in "sysdata" between the service's reply and the monitor's
+// read: the image that came with the reply is this monitor's answer, whatever "sysdata" holds.
+TEST(ServiceAccess, TheReplysImageIsTakenOverWhateverAnotherRequestLeftInSysdata)
+{
+    DiskBench bench(kDeniedTwoDisks);
+    InProcessService service(bench);
+    std::vector<uint8_t> own;
+    bench.services.ReplyImage = [&](uint32_t) {
+        own = std::get<std::vector<uint8_t>>(
+            bench.machine.Store.Keys[platform::StoreKeyId::Program].Values[core::kSysdataValue]);
+        core::DiskTable other;
+        other.DiskCount = 1;
+        other.Temperature[0] = 99;
+        // The other kind of image, as a spammer's request of the other code leaves it.
+        bench.PutSysdata(core::EncodeDiskTable(other, own.size() == core::kDiskScanImageSize
+                                                          ? core::kDiskTemperatureImageSize
+                                                          : core::kDiskScanImageSize));
+        return own;
+    };
+    bench.state.Settings.Slots[core::kSlotHd0].Correction = 1.5f;
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    ASSERT_TRUE(bench.smart.ScanDisks());
+    EXPECT_EQ(bench.state.Disks.DriveCount, 2); // a 601-byte image would have left 0
+    EXPECT_EQ(bench.state.Disks.Model[1], "SIM DISK 3");
+
+    const uint64_t slept = bench.machine.Time.SleptMs;
+    ASSERT_TRUE(bench.smart.ReadDiskTemperatures());
+    EXPECT_EQ(bench.machine.Time.SleptMs, slept);    // nothing to wait for: the answer came along
+    EXPECT_EQ(bench.state.Disks.Temperature[0], 42); // taken and corrected, not refused as too long
+    EXPECT_EQ(bench.state.Disks.Temperature[1], 35);
+}
+
+TEST(ServiceAccess, AReplyImageLongerThanTheRequestTakesIsNotTaken)
+{
+    DiskBench bench(kDeniedTwoDisks);
+    InProcessService service(bench);
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    ASSERT_TRUE(bench.smart.ScanDisks());
+    bench.services.ReplyImage = [](uint32_t) { return std::vector<uint8_t>(core::kDiskScanImageSize, 0x7F); };
+    const core::DiskTable before = bench.state.Disks;
+    ASSERT_TRUE(bench.smart.ReadDiskTemperatures());
+    EXPECT_EQ(bench.state.Disks.Temperature, before.Temperature);
 }
 
 TEST(ServiceAccess, FailedScanRequestShowsTheErrorNumber)

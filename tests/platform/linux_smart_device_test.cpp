@@ -127,6 +127,16 @@ TEST(DriveOpenErrors, AccessDeniedIsToldFromAMissingDrive)
     EXPECT_EQ(DriveOpenErrorOf(EBUSY), DriveOpenError::Other);
 }
 
+// Group disk opens /dev/sdX, but ATA pass-through needs CAP_SYS_RAWIO: SG_IO answers EPERM,
+// which must not look like a drive that merely failed.
+TEST(SmartCommandErrors, AMissingRightIsToldFromAFailedCommand)
+{
+    EXPECT_EQ(SmartCommandStatusOfIoctlError(EPERM), SmartCommandStatus::RightsMissing);
+    EXPECT_EQ(SmartCommandStatusOfIoctlError(EACCES), SmartCommandStatus::RightsMissing);
+    EXPECT_EQ(SmartCommandStatusOfIoctlError(ENOTTY), SmartCommandStatus::Failed);
+    EXPECT_EQ(SmartCommandStatusOfIoctlError(EIO), SmartCommandStatus::Failed);
+}
+
 TEST(LinuxDrives, MissingAndOutOfRangeDrivesAreNotFound)
 {
     TempDir dir;
@@ -147,8 +157,10 @@ TEST(LinuxDrives, SomethingThatIsNoDiskRefusesTheCommand)
     ASSERT_TRUE(opened.device);
     SmartDataPage page;
     page.fill(0x33);
-    EXPECT_FALSE(
-        opened.device->SendSmartCommand(Command(kSmartRcvDriveData, {0x00, 1, 1, 0x00, 0x00, 0xB0, 0xEC}, 1), page));
+    EXPECT_EQ(
+        opened.device->SendSmartCommand(Command(kSmartRcvDriveData, {0x00, 1, 1, 0x00, 0x00, 0xB0, 0xEC}, 1), page)
+            .status,
+        SmartCommandStatus::Failed);
     EXPECT_EQ(page[0], 0x33);
 }
 

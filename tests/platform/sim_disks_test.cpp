@@ -175,6 +175,40 @@ INSTANTIATE_TEST_SUITE_P(Boards, SimDiskAccess,
                                            AccessCase{"denied", DiskRights::Service, platform::DriveOpenError::None},
                                            AccessCase{"absent", DiskRights::Service, platform::DriveOpenError::None}));
 
+TEST(SimDiskAccessNoRawIo, UsersOpenTheDrivesButEveryCommandIsRefusedForRights)
+{
+    const BoardDescription board = Board(R"({"disk_access": "no_rawio", "disks": [{"drive": 0}]})");
+    SimDisks user(board, DiskRights::User);
+    auto opened = user.OpenPhysicalDrive(0);
+    ASSERT_TRUE(opened.device);
+    SmartDataPage page{};
+    EXPECT_EQ(opened.device->SendSmartCommand(Identify(0), page).status, platform::SmartCommandStatus::RightsMissing);
+    EXPECT_EQ(user.Counts().refusedForRights, 1u);
+
+    SimDisks service(board, DiskRights::Service);
+    EXPECT_TRUE(service.OpenPhysicalDrive(0).device->SendSmartCommand(Identify(0), page));
+}
+
+TEST(SimDiskRecord, KeepsTheLastCommandsAndCountsThemAll)
+{
+    SimDisks disks(Board(R"({"disks": [{"drive": 1}]})"));
+    auto device = disks.OpenPhysicalDrive(1).device;
+    ASSERT_TRUE(device);
+    SmartDataPage page{};
+    const size_t total = 10 * SimDisks::kKeptCommands + 3;
+    for (size_t i = 0; i < total; ++i) {
+        device->SendSmartCommand(i + 1 == total ? Enable(0) : ReadData(1), page); // the last one fails
+    }
+    EXPECT_EQ(disks.Commands().size(), SimDisks::kKeptCommands);
+    EXPECT_FALSE(disks.Commands().back().succeeded);
+    EXPECT_TRUE(disks.Commands().front().succeeded);
+    EXPECT_EQ(disks.Counts().sent, total);
+    EXPECT_EQ(disks.Counts().succeeded, total - 1);
+    disks.ClearCommands();
+    EXPECT_TRUE(disks.Commands().empty());
+    EXPECT_EQ(disks.Counts().sent, 0u);
+}
+
 TEST(SimSmartVsd, LoadedOnNineXOnlyAndReachesDrivesByNumber)
 {
     SimDisks nt(Board(R"({"disks": [{"drive": 2}]})"));

@@ -83,7 +83,7 @@ TEST(DaemonRequests, TemperatureReadWithoutAnEarlierScanListsTheDisksFirst)
     sim::SimDisks drives(testing::Board(kTwoDisks), sim::DiskRights::Service);
     platform::linux_backend::FileProgramStore store(dir / "registry", dir / "autostart");
     DiskServiceDaemon daemon(drives, store, {dir / "sock"});
-    EXPECT_EQ(daemon.HandleControl(platform::kDiskTemperatureControl), 0u);
+    EXPECT_EQ(daemon.HandleControl(platform::kDiskTemperatureControl).status, 0u);
     EXPECT_EQ(daemon.Table().DriveCount, 2);
     EXPECT_EQ(FileBytes(dir / "registry/sysdata.bin").size(), core::kDiskTemperatureImageSize);
 }
@@ -110,7 +110,7 @@ TEST(DaemonRequests, UnwritableStoreIsReportedAsAFailure)
     // A key directory below a plain file can never be created, not even by root.
     platform::linux_backend::FileProgramStore store(dir / "file/registry", dir / "autostart");
     DiskServiceDaemon daemon(drives, store, {dir / "sock"});
-    EXPECT_EQ(daemon.HandleControl(platform::kDiskScanControl), platform::kErrorAccessDenied);
+    EXPECT_EQ(daemon.HandleControl(platform::kDiskScanControl).status, platform::kErrorAccessDenied);
 }
 
 TEST(DaemonSocket, MalformedRequestsAreRejected)
@@ -129,7 +129,10 @@ TEST(DaemonSocket, MalformedRequestsAreRejected)
 
 TEST(DaemonSocket, SilentClientsNeitherBlockOthersNorStayForever)
 {
-    ServingDaemon daemon(kTwoDisks, /*requestTimeoutMs=*/300, /*maxClients=*/4);
+    DaemonOptions options;
+    options.requestTimeoutMs = 300;
+    options.maxConnectionsPerUser = 4;
+    ServingDaemon daemon(kTwoDisks, options);
     std::vector<std::unique_ptr<RawClient>> silent;
     for (int i = 0; i < 12; ++i) {
         silent.push_back(std::make_unique<RawClient>(daemon.SocketPath()));
@@ -311,6 +314,93 @@ INSTANTIATE_TEST_SUITE_P(
                       ReplyCase{"ClosedWithoutReply", std::nullopt, 0, false, platform::kErrorBrokenPipe},
                       ReplyCase{"NeverReplies", std::nullopt, 1000, false, platform::kErrorServiceRequestTimeout}),
     [](const ::testing::TestParamInfo<ReplyCase>& param) { return std::string(param.param.name); });
+
+// ---- the reply's image, for new clients, and what old clients read ----
+
+TEST(DaemonReplies, TheStatusComesAloneFirstAndTheRequestsImageAfterIt)
+{
+    ServingDaemon daemon(kTwoDisks);
+    RawClient client(daemon.SocketPath());
+    ASSERT_TRUE(client.Send(Message(platform::kDiskScanControl)));
+    // A first client reads one message of exactly four bytes and stops there.
+    EXPECT_EQ(client.Receive(2000), Message(0));
+    const auto second = client.Receive(2000);
+    ASSERT_TRUE(second);
+    const auto image = platform::linux_backend::DecodeImageMessage(*second);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(*image, FileBytes(daemon.SysdataPath()));
+    EXPECT_EQ(image->size(), core::kDiskScanImageSize);
+    EXPECT_EQ(client.Receive(2000), std::vector<uint8_t>{}); // and closed
+}
+
+TEST(DaemonReplies, ARefusalCarriesNoImage)
+{
+    ServingDaemon daemon(kTwoDisks);
+    RawClient client(daemon.SocketPath());
+    ASSERT_TRUE(client.Send(Message(233)));
+    EXPECT_EQ(client.Receive(2000), Message(platform::kErrorInvalidServiceControl));
+    EXPECT_EQ(client.Receive(2000), std::vector<uint8_t>{});
+}
+
+TEST(ServiceClient, AStatusOnlyRequestStillWorksWithTheImageFollowing)
+{
+    ServingDaemon daemon(kTwoDisks);
+    auto client = daemon.Client();
+    auto service = Open(client);
+    ASSERT_TRUE(service);
+    uint32_t error = 99;
+    EXPECT_TRUE(service->Control(platform::kDiskScanControl, error));
+    EXPECT_EQ(error, 0u);
+    std::optional<std::vector<uint8_t>> image;
+    EXPECT_TRUE(service->ControlForImage(platform::kDiskTemperatureControl, error, image));
+    ASSERT_TRUE(image);
+    EXPECT_EQ(*image, FileBytes(daemon.SysdataPath()));
+}
+
+TEST(ServiceClient, AServiceWithoutImagesIsAnsweredFromSysdataWithoutDelay)
+{
+    TempDir dir;
+    FakeServer oldService(dir / "svc.sock", Message(0), 0); // status, then the connection closes
+    platform::linux_backend::SocketServiceManager manager(dir / "svc.sock", dir.Path(), {500, 2000, 2000});
+    auto service = Open(manager);
+    ASSERT_TRUE(service);
+    uint32_t error = 99;
+    std::optional<std::vector<uint8_t>> image = std::vector<uint8_t>{1};
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(service->ControlForImage(platform::kDiskScanControl, error, image));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+    EXPECT_EQ(error, 0u);
+    EXPECT_FALSE(image);
+}
+
+TEST(ServiceClient, AServiceThatHangsAfterTheStatusCostsOnlyTheImageWait)
+{
+    TempDir dir;
+    FakeServer hanging(dir / "svc.sock", Message(0), 3000);
+    platform::linux_backend::SocketServiceManager manager(dir / "svc.sock", dir.Path(), {500, 2000, 200});
+    auto service = Open(manager);
+    ASSERT_TRUE(service);
+    uint32_t error = 99;
+    std::optional<std::vector<uint8_t>> image;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(service->ControlForImage(platform::kDiskScanControl, error, image));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
+    EXPECT_FALSE(image);
+}
+
+TEST(ImageMessages, OnlyATaggedImageThatFitsATableIsTaken)
+{
+    using platform::linux_backend::DecodeImageMessage;
+    using platform::linux_backend::EncodeImageMessage;
+    const std::vector<uint8_t> image(core::kDiskTemperatureImageSize, 7);
+    EXPECT_EQ(DecodeImageMessage(EncodeImageMessage(image)), image);
+    EXPECT_EQ(DecodeImageMessage(EncodeImageMessage({})), std::vector<uint8_t>{});
+    std::vector<uint8_t> wrongTag = EncodeImageMessage(image);
+    wrongTag[0] ^= 1;
+    EXPECT_FALSE(DecodeImageMessage(wrongTag));
+    EXPECT_FALSE(DecodeImageMessage(EncodeImageMessage(std::vector<uint8_t>(core::kDiskScanImageSize + 1, 0))));
+    EXPECT_FALSE(DecodeImageMessage(std::vector<uint8_t>{0x43, 0x56}));
+}
 
 } // namespace
 } // namespace calventa::service

@@ -1,7 +1,11 @@
 // The real calventasvc on a simulated board, and the monitor's disk side reading through it
 // as a user who may not open drive 0; the --install / --uninstall commands.
 
+#include <sys/stat.h>
+
 #include <cstdio>
+#include <filesystem>
+#include <regex>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -9,6 +13,7 @@
 #include "app/machine_host.h"
 #include "core/monitor_state.h"
 #include "disks/smart_disks.h"
+#include "platform/linux/file_program_store.h"
 #include "service/service_test_support.h"
 #include "service/service_unit.h"
 
@@ -49,6 +54,16 @@ protected:
                          {"CALVENTA_SERVICE_SOCKET", m_dir / "run/calventasvc.sock"},
                          {"CALVENTA_REGISTRY_ROOT", m_dir / "registry"},
                          {"CALVENTA_SYSTEMD_UNIT_DIR", m_dir / "units"}};
+    }
+
+    // The daemon copied to sbin/ of the test's folder, as a package would install it.
+    std::string InstalledCopy()
+    {
+        mkdir((m_dir / "sbin").c_str(), 0755);
+        const std::string copy = m_dir / "sbin/calventasvc";
+        std::filesystem::copy_file(CALVENTASVC_PATH, copy, std::filesystem::copy_options::overwrite_existing);
+        chmod(copy.c_str(), 0755);
+        return copy;
     }
 
     TempDir m_dir;
@@ -148,17 +163,15 @@ TEST_F(ServiceProcess, InstallAndUninstallTheUnit)
     chmod((m_dir / "systemctl").c_str(), 0755);
     m_environment["CALVENTA_SYSTEMCTL"] = m_dir / "systemctl";
 
-    const testing::ProcessResult install =
-        testing::RunProcess({CALVENTASVC_PATH, "--install", "--silent"}, m_environment);
-    EXPECT_EQ(install.exitCode, 0);
+    // A copy in folders only root can change: the build tree may lie anywhere.
+    const std::string program = InstalledCopy();
+    const testing::ProcessResult install = testing::RunProcess({program, "--install", "--silent"}, m_environment);
+    EXPECT_EQ(install.exitCode, 0) << install.output;
     EXPECT_EQ(install.output, "");
-    char real[4096];
-    ASSERT_NE(realpath(CALVENTASVC_PATH, real), nullptr);
-    EXPECT_EQ(ReadText(m_dir / "units/calventasvc.service"), DiskServiceUnitText(real));
+    EXPECT_EQ(ReadText(m_dir / "units/calventasvc.service"), DiskServiceUnitText(program));
     EXPECT_EQ(ReadText(m_dir / "calls"), "daemon-reload\nenable calventasvc.service\n");
 
-    const testing::ProcessResult uninstall =
-        testing::RunProcess({CALVENTASVC_PATH, "--uninstall", "--silent"}, m_environment);
+    const testing::ProcessResult uninstall = testing::RunProcess({program, "--uninstall", "--silent"}, m_environment);
     EXPECT_EQ(uninstall.exitCode, 0);
     EXPECT_EQ(access((m_dir / "units/calventasvc.service").c_str(), F_OK), -1);
     EXPECT_EQ(ReadText(m_dir / "calls"), "daemon-reload\nenable calventasvc.service\n"
@@ -181,6 +194,125 @@ TEST_F(ServiceProcess, FailedInstallLeavesNothingBehind)
 
     m_environment["CALVENTA_SYSTEMD_UNIT_DIR"] = m_dir / "board.json/units"; // below a plain file
     EXPECT_EQ(testing::RunProcess({CALVENTASVC_PATH, "--install", "--silent"}, m_environment).exitCode, 1);
+}
+
+// Root runs what the unit names at every boot, with raw disk access: a file that another
+// user can replace, or that lies in a folder another user can change, is not registered.
+TEST_F(ServiceProcess, InstallRefusesAnExecutableThatAUserCouldReplace)
+{
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root to hand files to another user";
+    }
+    mkdir((m_dir / "units").c_str(), 0755);
+    m_environment["CALVENTA_SYSTEMCTL"] = "";
+    const std::string program = InstalledCopy();
+    const std::string sbin = m_dir / "sbin";
+    const auto refused = [&](const std::string& what) {
+        const testing::ProcessResult install = testing::RunProcess({program, "--install"}, m_environment);
+        EXPECT_EQ(install.exitCode, 1) << what;
+        EXPECT_NE(install.output.find("will not register"), std::string::npos) << what << ": " << install.output;
+        EXPECT_EQ(access((m_dir / "units/calventasvc.service").c_str(), F_OK), -1) << what;
+    };
+
+    ASSERT_EQ(chown(program.c_str(), 65534, 0), 0);
+    refused("a file owned by nobody");
+    ASSERT_EQ(chown(program.c_str(), 0, 0), 0);
+    chmod(program.c_str(), 0775);
+    refused("a group-writable file");
+    chmod(program.c_str(), 0755);
+    chmod(sbin.c_str(), 0777);
+    refused("a folder open to all");
+    chmod(sbin.c_str(), 0755);
+    ASSERT_EQ(chown(sbin.c_str(), 65534, 65534), 0);
+    refused("a folder owned by nobody");
+    ASSERT_EQ(chown(sbin.c_str(), 0, 0), 0);
+
+    // /tmp above the test's folder is open to all but sticky: no one else may rename in it.
+    EXPECT_EQ(testing::RunProcess({program, "--install", "--silent"}, m_environment).exitCode, 0);
+    EXPECT_NE(ReadText(m_dir / "units/calventasvc.service").find("ExecStart=" + program + "\n"), std::string::npos);
+}
+
+TEST(UnitExecutable, OnlyAResolvedPlainPathOnlyRootCanChangeIsNamed)
+{
+    EXPECT_NE(ExecutableRefusal("calventasvc"), "");
+    EXPECT_NE(ExecutableRefusal("/proc/self/exe"), ""); // not the resolved path
+    EXPECT_NE(ExecutableRefusal("/nonexistent/calventasvc"), "");
+    EXPECT_NE(ExecutableRefusal("/usr/bin/../bin/sh"), "");
+    TempDir dir;
+    mkdir((dir / "with space").c_str(), 0755);
+    WriteText(dir / "with space/calventasvc", "");
+    EXPECT_NE(ExecutableRefusal(dir / "with space/calventasvc").find("quote"), std::string::npos);
+    if (geteuid() == 0) {
+        WriteText(dir / "calventasvc", "");
+        chmod((dir / "calventasvc").c_str(), 0755);
+        EXPECT_EQ(ExecutableRefusal(dir / "calventasvc"), "");
+    }
+}
+
+// The overall exposure that systemd-analyze gives a unit file; nullopt when it cannot rate it.
+std::optional<double> SecurityExposure(const std::string& unitPath)
+{
+    const testing::ProcessResult result =
+        testing::RunProcess({"/usr/bin/systemd-analyze", "security", "--offline=yes", unitPath}, {});
+    std::smatch match;
+    static const std::regex overall(R"(Overall exposure level for \S+: ([0-9.]+))");
+    if (!std::regex_search(result.output, match, overall)) {
+        ADD_FAILURE() << result.output;
+        return std::nullopt;
+    }
+    return std::stod(match[1]);
+}
+
+TEST(UnitSecurity, BothUnitsAreRatedOkBySystemdAnalyze)
+{
+    if (access("/usr/bin/systemd-analyze", X_OK) != 0) {
+        GTEST_SKIP() << "systemd-analyze is missing (Debian package systemd; scripts/setup installs it)";
+    }
+    TempDir dir;
+    WriteText(dir / "calventasvc.service", DiskServiceUnitText("/usr/sbin/calventasvc"));
+    for (const std::string& unit :
+         {dir / "calventasvc.service", std::string(CALVENTA_SOURCE_DIR) + "/packaging/systemd/calventasvc.service"}) {
+        const std::optional<double> exposure = SecurityExposure(unit);
+        ASSERT_TRUE(exposure) << unit;
+        EXPECT_LE(*exposure, 2.5) << unit;
+        std::printf("systemd-analyze security: %.1f for %s\n", *exposure, unit.c_str());
+    }
+}
+
+// The unit lets the daemon write only below its state folder and its runtime folder: the
+// default store and socket must lie there.
+TEST(UnitSecurity, TheDaemonsDefaultPathsLieWhereTheUnitLetsItWrite)
+{
+    const std::string unit = DiskServiceUnitText("/usr/sbin/calventasvc");
+    ASSERT_NE(unit.find("StateDirectory=calventa\n"), std::string::npos);
+    ASSERT_NE(unit.find("RuntimeDirectory=calventa\n"), std::string::npos);
+    ASSERT_NE(unit.find("ProtectSystem=strict\n"), std::string::npos);
+    EXPECT_EQ(std::string(platform::linux_backend::kDefaultRegistryRoot).rfind("/var/lib/calventa/", 0), 0u);
+    EXPECT_EQ(std::string(platform::linux_backend::kDefaultServiceSocket).rfind("/run/calventa/", 0), 0u);
+}
+
+// As the unit starts it: root whose only capability is CAP_SYS_RAWIO, no new privileges.
+TEST_F(ServiceProcess, ServesWithRawIoAsItsOnlyCapability)
+{
+    if (geteuid() != 0 || access("/usr/bin/setpriv", X_OK) != 0) {
+        GTEST_SKIP() << "needs root and setpriv (util-linux)";
+    }
+    const pid_t daemon = testing::StartProcess(
+        {"/usr/bin/setpriv", "--bounding-set=-all,+sys_rawio", "--inh-caps=-all", "--no-new-privs", CALVENTASVC_PATH},
+        m_environment);
+    ASSERT_GT(daemon, 0);
+    ASSERT_TRUE(testing::WaitForSocket(m_environment["CALVENTA_SERVICE_SOCKET"], 10000));
+    platform::linux_backend::SocketServiceManager manager(m_environment["CALVENTA_SERVICE_SOCKET"], m_dir / "units",
+                                                          {2000, 10000});
+    auto service = manager.Connect()->OpenService(platform::kDiskServiceName);
+    ASSERT_TRUE(service);
+    for (const uint32_t code : {platform::kDiskScanControl, platform::kDiskTemperatureControl}) {
+        uint32_t error = 99;
+        std::optional<std::vector<uint8_t>> image;
+        EXPECT_TRUE(service->ControlForImage(code, error, image)) << code << ": " << error;
+        EXPECT_TRUE(image);
+    }
+    EXPECT_EQ(testing::TerminateProcess(daemon, 5000), 0);
 }
 
 TEST(PackagedUnit, IsTheUnitThatInstallWritesForUsrSbin)

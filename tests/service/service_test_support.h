@@ -65,7 +65,7 @@ public:
         if (poll(&entry, 1, timeoutMs) <= 0) {
             return std::nullopt;
         }
-        std::vector<uint8_t> buffer(64);
+        std::vector<uint8_t> buffer(1024);
         const ssize_t n = recv(m_fd, buffer.data(), buffer.size(), 0);
         buffer.resize(n > 0 ? static_cast<size_t>(n) : 0);
         return buffer;
@@ -94,9 +94,10 @@ inline std::vector<uint8_t> Message(uint32_t value)
 class ServingDaemon
 {
 public:
-    explicit ServingDaemon(const std::string& boardJson, uint32_t requestTimeoutMs = 2000, size_t maxClients = 8)
+    // options.socketPath is set here.
+    explicit ServingDaemon(const std::string& boardJson, DaemonOptions options = {})
         : m_drives(Board(boardJson), sim::DiskRights::Service), m_store(m_dir / "registry", m_dir / "autostart"),
-          m_daemon(m_drives, m_store, {m_dir / "run/calventasvc.sock", requestTimeoutMs, maxClients})
+          m_daemon(m_drives, m_store, WithSocket(std::move(options), m_dir / "run/calventasvc.sock"))
     {
         std::string error;
         m_listening = m_daemon.Listen(error);
@@ -138,6 +139,12 @@ public:
     }
 
 private:
+    static DaemonOptions WithSocket(DaemonOptions options, std::string path)
+    {
+        options.socketPath = std::move(path);
+        return options;
+    }
+
     TempDir m_dir;
     sim::SimDisks m_drives;
     platform::linux_backend::FileProgramStore m_store;

@@ -125,7 +125,17 @@ public:
         return std::nullopt;
     }
 
-    bool Control(uint32_t code, uint32_t& error) override
+    bool Control(uint32_t code, uint32_t& error) override { return Exchange(code, error, nullptr); }
+
+    bool ControlForImage(uint32_t code, uint32_t& error, std::optional<std::vector<uint8_t>>& image) override
+    {
+        image.reset();
+        return Exchange(code, error, &image);
+    }
+
+private:
+    // One request; with image set, also the image message that may follow a 0.
+    bool Exchange(uint32_t code, uint32_t& error, std::optional<std::vector<uint8_t>>* image)
     {
         int connectError = 0;
         Socket socket = ConnectTo(m_socketPath, m_timeouts.connectMs, connectError);
@@ -155,10 +165,28 @@ public:
             return false;
         }
         error = *status;
+        if (*status == 0 && image != nullptr) {
+            *image = ReceiveImage(socket.Fd());
+        }
         return *status == 0;
     }
 
-private:
+    // The image message, when the service sends one; a service that does not closes the
+    // connection after the status, so this waits only for a service that hangs.
+    std::optional<std::vector<uint8_t>> ReceiveImage(int fd)
+    {
+        if (!WaitReadable(fd, m_timeouts.imageMs)) {
+            return std::nullopt;
+        }
+        std::vector<uint8_t> message(kMaxImageMessageSize + 1);
+        const ssize_t received = recv(fd, message.data(), message.size(), MSG_TRUNC | MSG_DONTWAIT);
+        if (received <= 0 || static_cast<size_t>(received) > message.size()) {
+            return std::nullopt;
+        }
+        message.resize(static_cast<size_t>(received));
+        return DecodeImageMessage(message);
+    }
+
     std::string m_socketPath;
     ServiceClientTimeouts m_timeouts;
 };
@@ -205,6 +233,23 @@ std::optional<uint32_t> DecodeServiceMessage(std::span<const uint8_t> bytes)
     }
     return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
            static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+}
+
+std::vector<uint8_t> EncodeImageMessage(std::span<const uint8_t> image)
+{
+    const ServiceMessage tag = EncodeServiceMessage(kImageMessageTag);
+    std::vector<uint8_t> message(tag.begin(), tag.end());
+    message.insert(message.end(), image.begin(), image.end());
+    return message;
+}
+
+std::optional<std::vector<uint8_t>> DecodeImageMessage(std::span<const uint8_t> bytes)
+{
+    if (bytes.size() < kServiceMessageSize || bytes.size() > kMaxImageMessageSize ||
+        DecodeServiceMessage(bytes.first(kServiceMessageSize)) != kImageMessageTag) {
+        return std::nullopt;
+    }
+    return std::vector<uint8_t>(bytes.begin() + kServiceMessageSize, bytes.end());
 }
 
 SocketServiceManager::SocketServiceManager(std::string socketPath, std::string unitDirectory,

@@ -5,6 +5,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "platform/disk_service.h"
 
@@ -14,19 +15,29 @@ inline constexpr const char* kDefaultServiceSocket = "/run/calventa/calventasvc.
 inline constexpr const char* kDefaultUnitDirectory = "/etc/systemd/system";
 inline constexpr const char* kDiskServiceUnitName = "calventasvc.service";
 
-// The disk service's socket carries one message each way (SOCK_SEQPACKET): the request is
-// the control code, the reply 0 once "sysdata" is written or the error number of a refusal.
-// Both are 32-bit little-endian.
+// The disk service's socket carries messages (SOCK_SEQPACKET): the request is the control
+// code, the reply 0 once "sysdata" is written or the error number of a refusal, both 32-bit
+// little-endian. After a 0 the service sends a second message, the image message: the tag
+// and the disk table image that this request produced (601 or 610 bytes). A client that
+// reads only the first message, as the first clients did, never sees it; a service that
+// predates it closes the connection after the status instead.
 inline constexpr size_t kServiceMessageSize = 4;
 using ServiceMessage = std::array<uint8_t, kServiceMessageSize>;
 ServiceMessage EncodeServiceMessage(uint32_t value);
 // nullopt unless exactly one message of the right size.
 std::optional<uint32_t> DecodeServiceMessage(std::span<const uint8_t> bytes);
 
+inline constexpr uint32_t kImageMessageTag = 0x49445643; // "CVDI"
+inline constexpr size_t kMaxImageMessageSize = kServiceMessageSize + 610;
+std::vector<uint8_t> EncodeImageMessage(std::span<const uint8_t> image);
+// The image; nullopt unless the tag leads and the image fits a disk table image.
+std::optional<std::vector<uint8_t>> DecodeImageMessage(std::span<const uint8_t> bytes);
+
 struct ServiceClientTimeouts
 {
     uint32_t connectMs = 2000;
     uint32_t replyMs = 60000; // a scan of eight slow drives
+    uint32_t imageMs = 1000;  // the image message follows the status at once, or the connection closes
 };
 
 // The service manager on Linux: the disk service counts as installed when its systemd unit

@@ -77,7 +77,7 @@ public:
     LinuxSmartDevice(const LinuxSmartDevice&) = delete;
     LinuxSmartDevice& operator=(const LinuxSmartDevice&) = delete;
 
-    bool SendSmartCommand(const SmartCommand& command, SmartDataPage& data) override
+    SmartCommandResult SendSmartCommand(const SmartCommand& command, SmartDataPage& data) override
     {
         // The driver knows only these two control codes and these two output lengths.
         if ((command.controlCode != kSmartSendDriveCommand && command.controlCode != kSmartRcvDriveData) ||
@@ -103,7 +103,7 @@ public:
             io.dxfer_direction = SG_DXFER_NONE;
         }
         if (ioctl(m_fd, SG_IO, &io) != 0) {
-            return false;
+            return SmartCommandStatusOfIoctlError(errno);
         }
         const SgIoOutcome outcome{io.status, io.host_status, io.driver_status,
                                   std::span<const uint8_t>(sense.data(), std::min<size_t>(io.sb_len_wr, sense.size()))};
@@ -160,6 +160,13 @@ bool AtaPassThroughSucceeded(const SgIoOutcome& outcome)
     }
     const std::optional<uint8_t> ataStatus = ReturnedAtaStatus(outcome.sense);
     return ataStatus && (*ataStatus & (kAtaStatusError | kAtaStatusDeviceFault)) == 0;
+}
+
+SmartCommandStatus SmartCommandStatusOfIoctlError(int errnoValue)
+{
+    // The block layer passes ATA PASS-THROUGH only to CAP_SYS_RAWIO: a member of group disk
+    // opens the drive but gets EPERM here.
+    return errnoValue == EPERM || errnoValue == EACCES ? SmartCommandStatus::RightsMissing : SmartCommandStatus::Failed;
 }
 
 DriveOpenError DriveOpenErrorOf(int errnoValue)

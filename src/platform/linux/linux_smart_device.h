@@ -34,6 +34,9 @@ struct SgIoOutcome
 // information available" report whose returned ATA status shows neither error nor fault.
 bool AtaPassThroughSucceeded(const SgIoOutcome& outcome);
 
+// How a failed SG_IO ioctl is reported: a missing right is told from a failed command.
+SmartCommandStatus SmartCommandStatusOfIoctlError(int errnoValue);
+
 // How a failed open of a drive is reported to the monitor.
 DriveOpenError DriveOpenErrorOf(int errnoValue);
 

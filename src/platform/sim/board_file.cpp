@@ -502,6 +502,8 @@ private:
                 board.diskAccess = DiskAccess::Denied;
             } else if (*word == "absent") {
                 board.diskAccess = DiskAccess::Absent;
+            } else if (*word == "no_rawio") {
+                board.diskAccess = DiskAccess::NoRawIo;
             } else {
                 return Refuse("disk_access", "unknown disk access " + Quoted(*word) +
                                                  " (expected \"direct\", \"denied\" or \"absent\")");

@@ -40,9 +40,10 @@ std::string_view ChipModelName(ChipModel model);
 bool IsWinbondStyle(ChipModel model);
 
 enum class DiskAccess {
-    Direct, // drives open
-    Denied, // drive 0 refuses with "access denied"
-    Absent, // drive 0 does not exist
+    Direct,  // drives open
+    Denied,  // drive 0 refuses with "access denied"
+    Absent,  // drive 0 does not exist
+    NoRawIo, // drives open, but every S.M.A.R.T. command is refused for lack of rights (group disk)
 };
 
 struct PciDescription

@@ -83,7 +83,8 @@ struct SimDisks::State
     bool loadsOnCopy = true;
     std::string systemDirectory = "/windows/system";
     std::vector<std::pair<std::string, std::string>> copies;
-    std::vector<SimDiskCommand> commands;
+    std::deque<SimDiskCommand> commands;
+    SimDiskCounts counts;
     int nextHandle = 1;
     int openHandles = 0;
     int driveOpens = 0;
@@ -93,6 +94,17 @@ struct SimDisks::State
         auto it = std::find_if(board.disks.begin(), board.disks.end(),
                                [drive](const DiskDescription& d) { return d.drive == drive; });
         return it == board.disks.end() ? nullptr : &*it;
+    }
+
+    void Record(const SimDiskCommand& command, platform::SmartCommandStatus status)
+    {
+        ++counts.sent;
+        counts.succeeded += status == platform::SmartCommandStatus::Done ? 1 : 0;
+        counts.refusedForRights += status == platform::SmartCommandStatus::RightsMissing ? 1 : 0;
+        if (commands.size() >= kKeptCommands) {
+            commands.pop_front();
+        }
+        commands.push_back(command);
     }
 
     // One command to one drive; the page is filled only on success.
@@ -134,14 +146,20 @@ public:
     }
     ~SimSmartDevice() override { --m_state->openHandles; }
 
-    bool SendSmartCommand(const platform::SmartCommand& command, platform::SmartDataPage& data) override
+    platform::SmartCommandResult SendSmartCommand(const platform::SmartCommand& command,
+                                                  platform::SmartDataPage& data) override
     {
         const bool smartVsd = m_drive < 0;
         // The 9x driver stops answering once it is unloaded.
         const int drive = smartVsd ? command.driveNumber : m_drive;
-        const bool ok = (!smartVsd || m_state->smartVsdLoaded) && m_state->Answer(drive, command, data);
-        m_state->commands.push_back({m_handle, drive, smartVsd, command, ok});
-        return ok;
+        platform::SmartCommandStatus status = platform::SmartCommandStatus::Failed;
+        if (!smartVsd && m_state->rights == DiskRights::User && m_state->board.diskAccess == DiskAccess::NoRawIo) {
+            status = platform::SmartCommandStatus::RightsMissing;
+        } else if ((!smartVsd || m_state->smartVsdLoaded) && m_state->Answer(drive, command, data)) {
+            status = platform::SmartCommandStatus::Done;
+        }
+        m_state->Record({m_handle, drive, smartVsd, command, status == platform::SmartCommandStatus::Done}, status);
+        return status;
     }
 
 private:
@@ -241,14 +259,20 @@ const std::vector<std::pair<std::string, std::string>>& SimDisks::Copies() const
     return m_state->copies;
 }
 
-const std::vector<SimDiskCommand>& SimDisks::Commands() const
+const std::deque<SimDiskCommand>& SimDisks::Commands() const
 {
     return m_state->commands;
+}
+
+const SimDiskCounts& SimDisks::Counts() const
+{
+    return m_state->counts;
 }
 
 void SimDisks::ClearCommands()
 {
     m_state->commands.clear();
+    m_state->counts = {};
 }
 
 int SimDisks::OpenHandles() const

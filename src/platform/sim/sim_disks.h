@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <utility>
@@ -24,14 +26,27 @@ struct SimDiskCommand
     bool succeeded = false;
 };
 
+// Every command sent since the start or the last ClearCommands, counted.
+struct SimDiskCounts
+{
+    uint64_t sent = 0;
+    uint64_t succeeded = 0;
+    uint64_t refusedForRights = 0;
+};
+
 // The board's disks as S.M.A.R.T. devices. A drive answers exactly the three commands the
 // monitor sends (enable, identify, read data) with their register values and fails every
 // other command; "smart": false fails the S.M.A.R.T. ones. On the 9x family the
 // S.M.A.R.T. driver is loaded from the start; elsewhere only after SetSmartVsdLoaded or a
-// copy of the driver file. Devices handed out may outlive this object.
+// copy of the driver file. With disk_access "no_rawio" a user opens the drives but every
+// command is refused for lack of rights. Devices handed out may outlive this object. Only
+// the last kKeptCommands commands are kept, so that a machine that runs for ever (the disk
+// service on a board) does not grow; the counts cover all of them.
 class SimDisks final : public platform::SmartDevices
 {
 public:
+    static constexpr size_t kKeptCommands = 1024;
+
     explicit SimDisks(const BoardDescription& board, DiskRights rights = DiskRights::User);
     ~SimDisks() override;
     SimDisks(const SimDisks&) = delete;
@@ -55,8 +70,10 @@ public:
     void SetSystemDirectory(std::string directory);
     const std::vector<std::pair<std::string, std::string>>& Copies() const;
 
-    const std::vector<SimDiskCommand>& Commands() const;
-    void ClearCommands();
+    // The last kKeptCommands commands, oldest first.
+    const std::deque<SimDiskCommand>& Commands() const;
+    const SimDiskCounts& Counts() const;
+    void ClearCommands();    // and the counts
     int OpenHandles() const; // devices handed out and not yet closed
     int DriveOpens() const;  // successful OpenPhysicalDrive calls
 
