@@ -255,6 +255,52 @@ bool ReplaceFileAtomically(const std::string& path, std::span<const uint8_t> byt
     return ok;
 }
 
+std::optional<std::string> TrustedDirectoryPath(const std::string& path, uid_t user, std::string& why)
+{
+    char* resolved = realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) {
+        why = path + " cannot be examined: " + std::strerror(errno);
+        return std::nullopt;
+    }
+    const std::string real = resolved;
+    std::free(resolved);
+    // "/", then each longer prefix down to the directory itself. The path has no links now;
+    // one found on the way was put there since, and is refused as not a directory.
+    std::vector<std::string> chain = {"/"};
+    for (size_t slash = real.find('/', 1); slash != std::string::npos; slash = real.find('/', slash + 1)) {
+        chain.push_back(real.substr(0, slash));
+    }
+    if (real != "/") {
+        chain.push_back(real);
+    }
+    for (size_t i = 0; i < chain.size(); ++i) {
+        const std::string& directory = chain[i];
+        struct stat st = {};
+        if (lstat(directory.c_str(), &st) != 0) {
+            why = directory + " cannot be examined: " + std::strerror(errno);
+            return std::nullopt;
+        }
+        if (!S_ISDIR(st.st_mode)) {
+            why = directory + " is not a directory";
+            return std::nullopt;
+        }
+        if (st.st_uid != 0 && st.st_uid != user) {
+            why = directory + " belongs to uid " + std::to_string(st.st_uid);
+            return std::nullopt;
+        }
+        // In a sticky ancestor others may add entries but not move ours; in the directory
+        // itself they could still plant the program's files before it makes them.
+        const bool last = i + 1 == chain.size();
+        if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (last || (st.st_mode & S_ISVTX) == 0)) {
+            char mode[8];
+            std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+            why = directory + " is writable by group or others (mode " + mode + ")";
+            return std::nullopt;
+        }
+    }
+    return real;
+}
+
 bool MakeDirectories(const std::string& path, mode_t mode)
 {
     if (path.empty()) {

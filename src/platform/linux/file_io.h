@@ -37,6 +37,12 @@ bool ReplaceFileAtomically(const std::string& path, std::span<const uint8_t> byt
 // still run (a pid reused after a reboot); a save takes milliseconds.
 inline constexpr time_t kStaleTemporarySeconds = 10 * 60;
 
+// The directory with every link resolved, when nobody but root and this user can change
+// what that path names: every directory from "/" down belongs to root or user, none is
+// writable by group or others except a sticky ancestor, and the directory itself is not
+// writable by them even when sticky. Otherwise nullopt and why, as one line.
+std::optional<std::string> TrustedDirectoryPath(const std::string& path, uid_t user, std::string& why);
+
 // mkdir -p. Directories it creates get exactly the given mode, whatever the umask.
 bool MakeDirectories(const std::string& path, mode_t mode);
 

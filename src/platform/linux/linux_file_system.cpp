@@ -78,4 +78,13 @@ bool LinuxFileSystem::FileExists(const std::string& path)
     return stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
+std::optional<std::string> LinuxFileSystem::TrustedDirectory(const std::string& path, std::string& why)
+{
+    const uid_t user = geteuid();
+    if (user != 0) {
+        return path;
+    }
+    return TrustedDirectoryPath(path, user, why);
+}
+
 } // namespace calventa::platform::linux_backend
