@@ -113,6 +113,9 @@ int main(int argc, char** argv)
     monitor.AttachDisks(host->Disks(), notices, notices);
     monitor.ApplyCommandWord(app::ParseCommandWord(options.mode));
     monitor.StartUp(options.directory);
+    if (!monitor.State().UsesProgramDirectory()) {
+        std::cerr << "calventa-cli: " << monitor.State().ProgramDirectoryRefusal << "\n";
+    }
     // As in the desktop program, the alarm window exists from the end of start-up on.
     monitor.AlarmWindowCreated();
     for (int pass = 0; pass < options.passes; ++pass) {

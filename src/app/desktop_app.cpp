@@ -167,6 +167,9 @@ void DesktopApp::CreateMainWindow()
 
     m_monitor.ApplyCommandWord(m_word);
     m_monitor.StartUp(m_programDirectory);
+    if (!m_monitor.State().UsesProgramDirectory()) {
+        qWarning("calventa: %s", m_monitor.State().ProgramDirectoryRefusal.c_str());
+    }
     ApplyWindowSettings();
 
     const core::MonitorState& state = m_monitor.State();

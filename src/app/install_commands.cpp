@@ -218,7 +218,11 @@ service::UnitInstallation SystemdServiceManager::InstallationFromEnvironment()
 int InstallCommand(const platform::Platform& machine, const ProcessRights& rights)
 {
     const std::string directory = core::ReadProgramPath(machine.store, machine.facts);
-    machine.files.RemoveFile(machine.facts.JoinPath(directory, core::kSettingsFileName));
+    // As at start-up: root touches nothing in a directory another user could change.
+    std::string why;
+    if (const auto trusted = machine.files.TrustedDirectory(directory, why)) {
+        machine.files.RemoveFile(machine.facts.JoinPath(*trusted, core::kSettingsFileName));
+    }
     return rights.IsAdministrator() ? 0 : 1;
 }
 

@@ -87,7 +87,8 @@ inline constexpr int kProgressCloseMs = 3000; // the progress window closes itse
 
 // `calventa install`: there is no port driver to load on Linux, so it deletes settings.dat
 // (the next start uses the chip search's assignments) and ends with 1 when not root, 0
-// otherwise. The file goes first in either case.
+// otherwise. The file goes first in either case; a program directory that root may not
+// trust is left alone.
 int InstallCommand(const platform::Platform& machine, const ProcessRights& rights);
 // `calventa uninstall`: stops and removes the disk service; 1 when the service manager cannot
 // be opened for changes (not root), 0 otherwise (also when no service was installed).

@@ -53,7 +53,8 @@ public:
     void ApplyCommandWord(CommandWord word);
 
     // The main window's creation without the windows, in order: program directory (the
-    // store's, unless one is given), defaults, log, bus mutexes, disks, hardware start-up
+    // store's, unless one is given; refused when root could not trust it, see
+    // MonitorState::CheckProgramDirectory), defaults, log, bus mutexes, disks, hardware start-up
     // and chip search with its first pass, settings.dat, alarm latches, test mode, log
     // closed, main window layout, tray.
     void StartUp(const std::optional<std::string>& programDirectory = std::nullopt);

@@ -19,6 +19,17 @@ void MonitorState::ReadProgramPath()
     ProgramPath = core::ReadProgramPath(m_platform.store, m_platform.facts);
 }
 
+void MonitorState::CheckProgramDirectory()
+{
+    std::string why;
+    if (const auto trusted = m_platform.files.TrustedDirectory(ProgramPath, why)) {
+        ProgramPath = *trusted;
+        ProgramDirectoryRefusal.clear();
+    } else {
+        ProgramDirectoryRefusal = "Program directory " + ProgramPath + " not used: " + why;
+    }
+}
+
 void MonitorState::SetDefaultSettings()
 {
     MainWindowWidth = kDefaultMainWindowWidth;
@@ -28,6 +39,9 @@ void MonitorState::SetDefaultSettings()
 
 void MonitorState::LoadSettings()
 {
+    if (!UsesProgramDirectory()) {
+        return;
+    }
     // Read-only access is enough: a settings.dat the user made read-only still loads.
     const auto bytes = m_platform.files.ReadFile(ProgramFile(kSettingsFileName), kSettingsImageSize);
     if (bytes) {
@@ -37,6 +51,9 @@ void MonitorState::LoadSettings()
 
 void MonitorState::SaveSettings()
 {
+    if (!UsesProgramDirectory()) {
+        return;
+    }
     const SettingsImage image = EncodeSettings(Settings);
     m_platform.files.ReplaceFile(ProgramFile(kSettingsFileName), image);
 }

@@ -37,12 +37,19 @@ public:
     std::string ProgramFile(const std::string& name) const;
 
     void ReadProgramPath();
+    // A process running as root keeps no file in a program directory that another user
+    // could change: such a directory is not used at all (settings.dat is neither read nor
+    // written, debug.txt not made) and ProgramDirectoryRefusal says why, in one line. An
+    // accepted directory replaces ProgramPath by the path the platform resolved.
+    void CheckProgramDirectory();
+    bool UsesProgramDirectory() const { return ProgramDirectoryRefusal.empty(); }
     // Defaults for the block, the main window width and the fan duties.
     void SetDefaultSettings();
     // settings.dat over the block: a short file replaces only what it holds, a long one
-    // gives its first 640 bytes, a missing one changes nothing.
+    // gives its first 640 bytes, a missing one (or a refused directory) changes nothing.
     void LoadSettings();
     // The block into settings.dat, atomically; a failure is silent and keeps the old file.
+    // Nothing is written into a refused program directory.
     void SaveSettings();
 
     // The options dialog's working copy: filled when the dialog opens, copied back on "OK".
@@ -58,6 +65,7 @@ public:
     FanDutyTable FanDuty{};
     ModeFlags Flags{};
     std::string ProgramPath;
+    std::string ProgramDirectoryRefusal;
     int MainWindowWidth = kDefaultMainWindowWidth;
 
 private:

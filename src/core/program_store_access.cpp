@@ -28,6 +28,10 @@ std::string ReadProgramPath(platform::ProgramStore& store, const platform::Syste
     if (auto key = store.OpenKey(platform::StoreKeyId::Program, platform::kKeyRead, false)) {
         path = key->ReadString(kPathValue).value_or(std::string());
     }
+    // A value written with echo ends in a line end, which no directory name is meant to.
+    while (!path.empty() && (path.back() == '\n' || path.back() == '\r')) {
+        path.pop_back();
+    }
     if (path.empty()) {
         path = facts.DefaultProgramDirectory();
     }

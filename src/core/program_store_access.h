@@ -13,8 +13,8 @@ inline constexpr const char* kSysdataValue = "sysdata";
 inline constexpr const char* kAutorunValue = "Calventa";
 inline constexpr const char* kAutorunProbeValue = "Temp";
 
-// "PATH" of the program key; when it is missing, empty or not a string, the platform's
-// default program directory.
+// "PATH" of the program key without trailing line ends; when it is missing, empty or not a
+// string, the platform's default program directory.
 std::string ReadProgramPath(platform::ProgramStore& store, const platform::SystemFacts& facts);
 
 // True when the autorun entry exists.

@@ -52,6 +52,13 @@ void HardwareEngine::CreateBusMutexes()
 {
     m_isaMutex = m_state.Platform().mutexes.CreateNamedMutex(platform::kIsaMutexName);
     m_smbusMutex = m_state.Platform().mutexes.CreateNamedMutex(platform::kSmbusMutexName);
+    // Without its lock a bus is never touched (LockBus fails): say why its chips are missing.
+    if (m_isaMutex == nullptr) {
+        Log(std::string("Bus lock ") + platform::kIsaMutexName + " unavailable: bus not used");
+    }
+    if (m_smbusMutex == nullptr) {
+        Log(std::string("Bus lock ") + platform::kSmbusMutexName + " unavailable: bus not used");
+    }
 }
 
 void HardwareEngine::CloseBusMutexes()

@@ -26,7 +26,8 @@ public:
     explicit HardwareEngine(core::MonitorState& state);
     ~HardwareEngine() override;
 
-    // Creates (or opens) "Access_ISABUS.HTP.Method" and "Access_SMBUS.HTP.Method".
+    // Creates (or opens) "Access_ISABUS.HTP.Method" and "Access_SMBUS.HTP.Method"; a lock
+    // that cannot be had is logged, and its bus is then never used.
     void CreateBusMutexes();
     void CloseBusMutexes();
 

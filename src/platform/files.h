@@ -32,6 +32,10 @@ public:
     virtual std::unique_ptr<TextFile> CreateTextFile(const std::string& path) = 0;
     virtual bool RemoveFile(const std::string& path) = 0;
     virtual bool FileExists(const std::string& path) = 0;
+    // Whether the program may keep its files in the directory: a process running as root
+    // must not create files where another user could plant or swap them. The path to use
+    // from then on, or nullopt with the reason in why (one line).
+    virtual std::optional<std::string> TrustedDirectory(const std::string& path, std::string& why) = 0;
 };
 
 } // namespace calventa::platform

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 #include <sys/wait.h>
 
+#include "../platform/linux_test_support.h"
 #include "core/settings_block.h"
 
 namespace {
@@ -155,6 +156,47 @@ TEST_F(CliTest, PassesAfterStartUpRaiseAlarmsAndRunFanControl)
     EXPECT_EQ(json["tray"]["icon"]["text"], "110");
     EXPECT_EQ(json["tray"]["icon"]["x"], 1);
     EXPECT_EQ(json["registers"]["isa"]["0x5A"], 255); // handed back to full speed at the end
+}
+
+// The attack on root's start-up log: a user's own directory, handed to root with --dir, as
+// XDG_CONFIG_HOME kept by sudo -E, or as "PATH" (written with echo), holds debug.txt as a
+// link to a root file. Root runs on without that directory and says why.
+TEST_F(CliTest, RootRefusesAProgramDirectoryAnotherUserCanChange)
+{
+    using namespace calventa::platform::linux_backend::testing;
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "the victim is root";
+    }
+    ASSERT_EQ(chmod(dir.c_str(), 0755), 0); // mkdtemp's 0700 would keep the attacker out
+    const std::string victim = dir + "/shadow";
+    WriteText(victim, "root:secret\n");
+    ASSERT_EQ(chmod(victim.c_str(), 0640), 0);
+    const FileFacts before = FactsOf(victim);
+    const std::string home = MakeAttackerDirectory(dir + "/home");
+    ASSERT_FALSE(home.empty());
+    ASSERT_TRUE(AsAttacker([&] { return symlink(victim.c_str(), (home + "/debug.txt").c_str()) == 0; }));
+    const std::string refused =
+        "calventa-cli: Program directory " + home + " not used: " + home + " belongs to uid 65534\n";
+
+    CliRun run = RunCli(Env(Board("demo.json")), "--mode debug --dir " + home);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_NE(run.out.find(refused), std::string::npos) << run.out;
+
+    std::filesystem::create_directories(dir + "/registry");
+    WriteText(dir + "/registry/PATH.sz", home + "\n");
+    run = RunCli(Env(Board("demo.json")), "--mode debug");
+    EXPECT_NE(run.out.find(refused), std::string::npos) << run.out;
+
+    std::filesystem::remove(dir + "/registry/PATH.sz");
+    run = RunCli("CALVENTA_BOARD=" + Board("demo.json") + " CALVENTA_REGISTRY_ROOT=" + dir +
+                     "/registry XDG_CONFIG_HOME=" + home,
+                 "--mode debug");
+    EXPECT_NE(run.out.find("calventa-cli: Program directory " + home + "/calventa not used"), std::string::npos)
+        << run.out;
+    EXPECT_FALSE(std::filesystem::exists(home + "/calventa")); // nothing of root's in the user's tree
+
+    EXPECT_EQ(FactsOf(victim), before);
+    EXPECT_TRUE(std::filesystem::is_symlink(home + "/debug.txt"));
 }
 
 TEST_F(CliTest, RefusesBadBoardsAndArgumentsWithOneLine)

@@ -54,6 +54,12 @@ TEST_F(Installation, InstallDeletesTheSettingsFileAndFailsWithoutRoot)
     EXPECT_EQ(InstallCommand(machine.Machine, rights), 0);
     EXPECT_TRUE(machine.Files.Files.empty());
     EXPECT_EQ(InstallCommand(machine.Machine, rights), 0); // nothing left to delete
+
+    // A directory root may not trust is left alone.
+    machine.Files.Files["/opt/calventa/settings.dat"] = {1};
+    machine.Files.Untrusted.insert("/opt/calventa");
+    EXPECT_EQ(InstallCommand(machine.Machine, rights), 0);
+    EXPECT_TRUE(machine.Files.Files.contains("/opt/calventa/settings.dat"));
 }
 
 TEST_F(Installation, UninstallStopsWaitsAndRemovesTheDiskService)

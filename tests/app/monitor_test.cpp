@@ -70,6 +70,32 @@ TEST(MonitorStartUp, SettingsFileReplacesTheSearchAssignmentsAndLatchesAreCleare
     EXPECT_EQ(m.files.Replacements, 0); // start-up never writes settings.dat
 }
 
+// Root with a program directory another user can write (the platform refuses it): the start
+// runs on, on the defaults, reading and writing nothing there, and says why.
+TEST(MonitorStartUp, ARefusedProgramDirectoryIsNeitherReadNorWritten)
+{
+    MonitorOnBoard m(kWinbondBoard);
+    const std::string dir = "/home/user/.config/calventa";
+    m.files.Untrusted.insert(dir);
+    SettingsBlock saved;
+    SetDefaultSettings(saved, {1024, 768}, kDefaultMainWindowWidth);
+    saved.SensorInterval = 9;
+    const SettingsImage image = EncodeSettings(saved);
+    m.files.Files[dir + "/settings.dat"] = {image.begin(), image.end()};
+    m.monitor->ApplyCommandWord(CommandWord::Debug);
+
+    m.monitor->StartUp();
+    MonitorState& state = m.monitor->State();
+    EXPECT_FALSE(state.UsesProgramDirectory());
+    EXPECT_EQ(state.ProgramDirectoryRefusal,
+              "Program directory " + dir + " not used: " + dir + " is writable by group or others (mode 0777)");
+    EXPECT_EQ(state.Settings.SensorInterval, 5); // the file was not read
+    EXPECT_EQ(state.Chips.ChipCount, 2);         // the monitor itself runs
+    state.SaveSettings();
+    EXPECT_EQ(m.files.Touched, std::vector<std::string>{}); // no debug.txt, no settings.dat
+    EXPECT_EQ(m.files.Replacements, 0);
+}
+
 TEST(MonitorStartUp, DebugLogOfAMachineWithoutChipsOrPortAccess)
 {
     MonitorOnBoard m(R"({"port_access": false})");

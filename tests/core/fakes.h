@@ -27,6 +27,7 @@ public:
     std::map<std::string, std::vector<uint8_t>> Files;
     std::set<std::string> Unreadable;  // ReadFile fails although the file may exist
     std::set<std::string> Uncreatable; // CreateTextFile and ReplaceFile fail
+    std::set<std::string> Untrusted;   // directories TrustedDirectory refuses
     bool FailTextWrites = false;       // TextFile::Write fails and stores nothing
     int Replacements = 0;              // successful ReplaceFile calls
     std::vector<std::string> Touched;  // every path any call named, in order
@@ -80,6 +81,15 @@ public:
     {
         Touched.push_back(path);
         return Files.contains(path);
+    }
+
+    std::optional<std::string> TrustedDirectory(const std::string& path, std::string& why) override
+    {
+        if (Untrusted.contains(path)) {
+            why = path + " is writable by group or others (mode 0777)";
+            return std::nullopt;
+        }
+        return path;
     }
 
 private:

@@ -427,5 +427,22 @@ TEST(ChipSearch, IsaBusHeldByAnotherProgramIsNotTouched)
     EXPECT_EQ(bench.State->Chips.ChipCount, 0);
 }
 
+// A lock file the platform refused (a FIFO or a link in its place): the start-up goes on at
+// once, says so, and leaves the bus alone.
+TEST(ChipSearch, ABusWhoseLockCannotBeHadIsLoggedAndNotTouched)
+{
+    SimBench bench(R"({"isa": {"model": "W83627HF"}})");
+    bench.Sim->SetMutexCreationFails(true);
+    bench.Engine->CreateBusMutexes();
+    EXPECT_FALSE(bench.StartAndSearch());
+    EXPECT_TRUE(bench.Sim->IsaChip()->WriteLog().empty());
+    EXPECT_EQ(bench.State->Chips.ChipCount, 0);
+    EXPECT_EQ(bench.Sim->ElapsedMs(), 0u); // no lock waited for
+    const auto log = bench.LogMessages();
+    ASSERT_GE(log.size(), 3u);
+    EXPECT_EQ(log[1], "Bus lock Access_ISABUS.HTP.Method unavailable: bus not used");
+    EXPECT_EQ(log[2], "Bus lock Access_SMBUS.HTP.Method unavailable: bus not used");
+}
+
 } // namespace
 } // namespace calventa::hardware

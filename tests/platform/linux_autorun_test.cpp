@@ -189,6 +189,39 @@ TEST_F(AutorunKeyTest, APathThatNamesNoProgramIsReplacedByTheRunningOne)
     EXPECT_EQ(key->ReadString("Calventa"), other);
 }
 
+// An autostart directory another user can write into (a misconfigured one, or one named by
+// $CALVENTA_AUTOSTART_DIR): the entry root writes through their link must not become theirs,
+// or they could edit what every session starts.
+TEST_F(AutorunKeyTest, TheEntryAndTheProbeNeverGoThroughAPlantedLink)
+{
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "the victim is root";
+    }
+    ASSERT_EQ(chmod(m_autostart.c_str(), 0777), 0);
+    const std::string attackersEntry = testing::MakeAttackerDirectory(m_dir / "theirs") + "/entry.desktop";
+    const std::string rootsFile = m_dir / "roots";
+    testing::WriteText(rootsFile, "root's");
+    ASSERT_TRUE(testing::AsAttacker([&] {
+        testing::WriteText(attackersEntry, "");
+        return chmod(attackersEntry.c_str(), 0666) == 0 &&
+               symlink(attackersEntry.c_str(), (m_autostart + "/calventa.desktop").c_str()) == 0 &&
+               symlink(rootsFile.c_str(), (m_autostart + "/.calventa-autorun-probe").c_str()) == 0;
+    }));
+    const auto entryBefore = testing::FactsOf(attackersEntry);
+    const auto rootsBefore = testing::FactsOf(rootsFile);
+
+    EXPECT_TRUE(core::AutorunWritable(m_store));
+    ASSERT_TRUE(core::SetAutorun(m_store, m_facts, true));
+    struct stat st = {};
+    ASSERT_EQ(lstat((m_autostart + "/calventa.desktop").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(st.st_uid, 0u);
+    EXPECT_EQ(st.st_mode & 07777, 0644u);
+    EXPECT_EQ(testing::FactsOf(attackersEntry), entryBefore);
+    EXPECT_EQ(testing::FactsOf(rootsFile), rootsBefore);
+    EXPECT_EQ(Entries(m_autostart), std::vector<std::string>{"calventa.desktop"});
+}
+
 TEST(ProgramPath, ComesFromTheStoreOrTheDefaultDirectory)
 {
     TempDir dir;

@@ -1,6 +1,9 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 
 #include "linux_test_support.h"
 #include "platform/linux/linux_file_system.h"
@@ -8,12 +11,51 @@
 namespace calventa::platform::linux_backend {
 namespace {
 
+using namespace std::chrono_literals;
+using testing::AsAttacker;
 using testing::BecomeUnprivileged;
 using testing::Entries;
+using testing::ExitWithin;
+using testing::FactsOf;
+using testing::FileFacts;
+using testing::MakeAttackerDirectory;
 using testing::ModeOf;
 using testing::ReadText;
 using testing::TempDir;
 using testing::WriteText;
+
+mode_t UsualMode()
+{
+    const mode_t mask = umask(022);
+    umask(mask);
+    return 0644u & ~mask;
+}
+
+struct stat LinkStat(const std::string& path)
+{
+    struct stat st = {};
+    lstat(path.c_str(), &st);
+    return st;
+}
+
+// Sets a file's modification time back by the given number of seconds.
+void Age(const std::string& path, time_t seconds)
+{
+    const timespec times[2] = {{time(nullptr) - seconds, 0}, {time(nullptr) - seconds, 0}};
+    utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW);
+}
+
+// The pid of a process that has ended and been reaped.
+pid_t DeadPid()
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return child;
+}
 
 std::vector<uint8_t> Bytes(const std::string& text)
 {
@@ -61,6 +103,172 @@ TEST(LinuxFileSystemReplace, KeepsTheOldFilesPermissions)
     ASSERT_TRUE(files.ReplaceFile(dir / "settings.dat", Bytes("new")));
     EXPECT_EQ(ReadText(dir / "settings.dat"), "new");
     EXPECT_EQ(ModeOf(dir / "settings.dat"), 0600u);
+}
+
+TEST(LinuxFileSystemReplace, NeverKeepsSetIdBitsAndOnlyItsOwnUsersMode)
+{
+    TempDir dir;
+    WriteText(dir / "settings.dat", "old");
+    chmod((dir / "settings.dat").c_str(), 06750);
+    LinuxFileSystem files;
+    ASSERT_TRUE(files.ReplaceFile(dir / "settings.dat", Bytes("new")));
+    EXPECT_EQ(ModeOf(dir / "settings.dat"), 0750u);
+
+    if (geteuid() == 0) {
+        // Another user's file: the new one is root's, with the usual mode, not theirs.
+        ASSERT_EQ(chmod((dir / "settings.dat").c_str(), 0666), 0);
+        ASSERT_EQ(chown((dir / "settings.dat").c_str(), testing::kAttackerUid, testing::kAttackerUid), 0);
+        ASSERT_TRUE(files.ReplaceFile(dir / "settings.dat", Bytes("newer")));
+        EXPECT_EQ(LinkStat(dir / "settings.dat").st_uid, 0u);
+        EXPECT_EQ(ModeOf(dir / "settings.dat"), UsualMode());
+    }
+}
+
+// The attacker owns the program directory (their own, handed to root with --dir or kept by
+// sudo -E) and plants settings.dat as a link to a set-uid root program.
+TEST(LinuxFileSystemAttack, ASaveReplacesAPlantedLinkAndTakesNothingFromItsTarget)
+{
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "the victim is root";
+    }
+    TempDir dir;
+    const std::string program = dir / "passwd";
+    WriteText(program, "\x7F"
+                       "ELF set-uid program");
+    ASSERT_EQ(chmod(program.c_str(), 04755), 0);
+    const std::string home = MakeAttackerDirectory(dir / "home");
+    const std::string attackersFile = home + "/mine";
+    ASSERT_TRUE(AsAttacker([&] {
+        WriteText(attackersFile, "");
+        return chmod(attackersFile.c_str(), 0666) == 0 &&
+               symlink(program.c_str(), (home + "/settings.dat").c_str()) == 0 &&
+               symlink(attackersFile.c_str(), (home + "/other.dat").c_str()) == 0;
+    }));
+    const FileFacts programBefore = FactsOf(program);
+    const FileFacts attackersBefore = FactsOf(attackersFile);
+
+    LinuxFileSystem files;
+    ASSERT_TRUE(files.ReplaceFile(home + "/settings.dat", std::vector<uint8_t>(640, 0x5A)));
+    ASSERT_TRUE(files.ReplaceFile(home + "/other.dat", Bytes("new")));
+
+    EXPECT_EQ(FactsOf(program), programBefore);
+    EXPECT_EQ(FactsOf(attackersFile), attackersBefore);
+    for (const char* name : {"/settings.dat", "/other.dat"}) {
+        const struct stat st = LinkStat(home + name);
+        EXPECT_TRUE(S_ISREG(st.st_mode)) << name;
+        EXPECT_EQ(st.st_uid, 0u) << name; // not the owner of what the link named
+        EXPECT_EQ(st.st_mode & 07777, UsualMode()) << name;
+    }
+    EXPECT_EQ(ReadText(home + "/settings.dat"), std::string(640, 'Z'));
+}
+
+TEST(LinuxFileSystemAttack, TheLogIsNeverOpenedThroughALinkAFifoOrASecondName)
+{
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "the victim is root";
+    }
+    TempDir dir;
+    const std::string victim = dir / "shadow";
+    WriteText(victim, "root:secret\n");
+    ASSERT_EQ(chmod(victim.c_str(), 0640), 0);
+    const FileFacts before = FactsOf(victim);
+    const std::string home = MakeAttackerDirectory(dir / "home");
+    ASSERT_TRUE(AsAttacker([&] {
+        return symlink(victim.c_str(), (home + "/debug.txt").c_str()) == 0 &&
+               mkfifo((home + "/fifo.txt").c_str(), 0666) == 0;
+    }));
+    // A hard link, as the attacker makes one where fs.protected_hardlinks is off.
+    ASSERT_EQ(link(victim.c_str(), (home + "/hard.txt").c_str()), 0);
+
+    EXPECT_EQ(LinuxFileSystem().CreateTextFile(home + "/debug.txt"), nullptr);
+    EXPECT_EQ(LinuxFileSystem().CreateTextFile(home + "/hard.txt"), nullptr);
+    const auto fifo = ExitWithin(2s, [&] { return LinuxFileSystem().CreateTextFile(home + "/fifo.txt") ? 1 : 0; });
+    EXPECT_EQ(fifo, 0) << "a FIFO as the log blocks the start-up";
+    EXPECT_EQ(FactsOf(victim), before);
+}
+
+TEST(LinuxFileSystemRead, AFifoIsNotWaitedOn)
+{
+    TempDir dir;
+    ASSERT_EQ(mkfifo((dir / "settings.dat").c_str(), 0666), 0);
+    const auto read = ExitWithin(2s, [&] { return LinuxFileSystem().ReadFile(dir / "settings.dat", 640) ? 1 : 0; });
+    EXPECT_EQ(read, 0) << "loading settings from a FIFO blocks";
+}
+
+// Temporaries of other saves beside the file: only those whose save can no longer finish go.
+TEST(LinuxFileSystemReplace, RemovesTheTemporariesThatDeadSavesLeft)
+{
+    TempDir dir;
+    const std::string dead = std::to_string(DeadPid());
+    const pid_t sleeper = fork();
+    if (sleeper == 0) {
+        pause();
+        _exit(0);
+    }
+    const std::string live = std::to_string(sleeper);
+    const std::vector<std::string> stale = {
+        "settings.dat." + dead + ".AbC123", // its process is gone
+        "settings.dat." + live + ".Old456", // an hour old: its pid was reused
+        "settings.dat.Xy12Zz",              // an earlier version's, an hour old
+    };
+    const std::vector<std::string> kept = {
+        "settings.dat." + live + ".New789",  // a save running now
+        "settings.dat.Qw34Er",               // an earlier version's, just made
+        "settings.dat.backup",               // the user's own, not a temporary's name
+        "other.dat." + dead + ".AbC123",     // another file's
+        "settings.dat." + dead + ".AbC123x", // not the pattern
+    };
+    for (const auto& name : stale) {
+        WriteText(dir / name, "partial");
+    }
+    for (const auto& name : kept) {
+        WriteText(dir / name, "keep");
+    }
+    Age(dir / stale[1], 3600);
+    Age(dir / stale[2], 3600);
+    Age(dir / kept[2], 3600);
+    const std::string target = dir / "target";
+    WriteText(target, "not a temporary");
+    const std::string planted = "settings.dat." + dead + ".Lnk000";
+    ASSERT_EQ(symlink(target.c_str(), (dir / planted).c_str()), 0);
+
+    LinuxFileSystem files;
+    ASSERT_TRUE(files.ReplaceFile(dir / "settings.dat", Bytes("new")));
+    kill(sleeper, SIGKILL);
+    waitpid(sleeper, nullptr, 0);
+
+    std::vector<std::string> expected = kept;
+    expected.insert(expected.end(), {"settings.dat", planted, "target"});
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(Entries(dir.Path()), expected);
+    EXPECT_EQ(ReadText(target), "not a temporary");
+}
+
+// Saves killed at any moment: the file is always one whole image, and the next save leaves
+// no temporary behind.
+TEST(LinuxFileSystemReplace, SavesKilledMidwayLeaveNothingAfterTheNextSave)
+{
+    TempDir dir;
+    const std::string path = dir / "settings.dat";
+    for (int round = 0; round < 40; ++round) {
+        const pid_t saver = fork();
+        if (saver == 0) {
+            LinuxFileSystem files;
+            for (uint8_t fill = 0;; ++fill) {
+                files.ReplaceFile(path, std::vector<uint8_t>(640, fill));
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(500 + 100 * round));
+        kill(saver, SIGKILL);
+        waitpid(saver, nullptr, 0);
+    }
+    const auto image = LinuxFileSystem().ReadFile(path, 1000);
+    ASSERT_TRUE(image);
+    ASSERT_EQ(image->size(), 640u);
+    EXPECT_EQ(std::count(image->begin(), image->end(), (*image)[0]), 640);
+
+    ASSERT_TRUE(LinuxFileSystem().ReplaceFile(path, Bytes("last")));
+    EXPECT_EQ(Entries(dir.Path()), std::vector<std::string>{"settings.dat"});
 }
 
 // A disk that fills up in the middle of the write: the old file stays whole.

@@ -10,7 +10,11 @@
 namespace calventa::platform::linux_backend {
 namespace {
 
+using namespace std::chrono_literals;
+using testing::AsAttacker;
 using testing::BecomeUnprivileged;
+using testing::ExitWithin;
+using testing::FactsOf;
 using testing::ModeOf;
 using testing::TempDir;
 
@@ -107,6 +111,39 @@ TEST(LinuxMutex, OpensAnotherUsersReadOnlyFileWithoutCreatingIt)
         },
         ::testing::ExitedWithCode(0), "");
     EXPECT_EQ(ModeOf(lockFile), 0444u);
+}
+
+// Planted before the first start in /run/lock (sticky, writable by all): a FIFO would block
+// every start-up, root's included, for ever; the bus is then simply not used.
+TEST(LinuxMutexAttack, AFifoAsTheLockFileIsRefusedAtOnce)
+{
+    TempDir dir;
+    const std::string lockDir = dir / "lock";
+    ASSERT_EQ(mkdir(lockDir.c_str(), 0755), 0);
+    ASSERT_EQ(chmod(lockDir.c_str(), 01777), 0);
+    ASSERT_TRUE(AsAttacker([&] { return mkfifo((lockDir + "/" + kName).c_str(), 0666) == 0; }));
+
+    const auto opened = ExitWithin(2s, [&] { return LinuxMutexFactory(lockDir).CreateNamedMutex(kName) ? 1 : 0; });
+    EXPECT_EQ(opened, 0) << "the start-up hangs on a FIFO";
+}
+
+// A lock file that is a link is not followed: the attacker could make root hold a lock on
+// any file (another program's, blocking it), or open a device.
+TEST(LinuxMutexAttack, ALinkAsTheLockFileIsRefused)
+{
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "the victim is root";
+    }
+    TempDir dir;
+    const std::string lockDir = testing::MakeAttackerDirectory(dir / "lock");
+    ASSERT_FALSE(lockDir.empty());
+    const std::string target = dir / "other-programs.lock";
+    testing::WriteText(target, "");
+    const auto before = FactsOf(target);
+    ASSERT_TRUE(AsAttacker([&] { return symlink(target.c_str(), (lockDir + "/" + kName).c_str()) == 0; }));
+
+    EXPECT_EQ(LinuxMutexFactory(lockDir).CreateNamedMutex(kName), nullptr);
+    EXPECT_EQ(FactsOf(target), before);
 }
 
 TEST(LinuxMutexFactory, GivesNothingWhenTheFileCannotBeOpenedOrNamed)

@@ -169,5 +169,41 @@ TEST_F(FileProgramStoreTest, ReadAccessNeedsAReadableDirectory)
     chmod(m_root.c_str(), 0755);
 }
 
+// Every user's monitor reads the store: whatever was at a value's place, the value written
+// is a regular file of the writer with mode 0644.
+TEST_F(FileProgramStoreTest, ValuesAlwaysGetTheirFixedModeWhateverWasThere)
+{
+    auto key = Open(kKeyReadWrite);
+    ASSERT_TRUE(key && key->WriteString("PATH", "/opt"));
+    chmod((m_root + "/PATH.sz").c_str(), 04600);
+    ASSERT_TRUE(key->WriteString("PATH", "/usr"));
+    EXPECT_EQ(ModeOf(m_root + "/PATH.sz"), 0644u);
+    EXPECT_EQ(ReadText(m_root + "/PATH.sz"), "/usr");
+}
+
+TEST_F(FileProgramStoreTest, AValueWrittenThroughAPlantedLinkReplacesTheLink)
+{
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "the victim is root";
+    }
+    ASSERT_TRUE(Open(kKeyReadWrite));
+    ASSERT_EQ(chmod(m_root.c_str(), 0777), 0); // a store the attacker can write into
+    const std::string attackersFile = testing::MakeAttackerDirectory(m_dir / "theirs") + "/private";
+    ASSERT_TRUE(testing::AsAttacker([&] {
+        testing::WriteText(attackersFile, "theirs");
+        return chmod(attackersFile.c_str(), 0600) == 0 &&
+               symlink(attackersFile.c_str(), (m_root + "/sysdata.bin").c_str()) == 0;
+    }));
+    const auto before = testing::FactsOf(attackersFile);
+
+    ASSERT_TRUE(Open(kKeyWrite, false)->WriteBinary("sysdata", {1, 2, 3}));
+    struct stat st = {};
+    ASSERT_EQ(lstat((m_root + "/sysdata.bin").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(st.st_uid, 0u);
+    EXPECT_EQ(st.st_mode & 07777, 0644u); // readable by every user's monitor
+    EXPECT_EQ(testing::FactsOf(attackersFile), before);
+}
+
 } // namespace
 } // namespace calventa::platform::linux_backend

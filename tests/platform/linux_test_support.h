@@ -1,14 +1,19 @@
 #pragma once
 
 #include <grp.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace calventa::platform::linux_backend::testing {
@@ -79,6 +84,81 @@ inline void BecomeUnprivileged()
             _exit(99);
         }
     }
+}
+
+// The attacker of the attack tests: nobody, planting links and FIFOs for a root victim.
+inline constexpr uid_t kAttackerUid = 65534;
+
+// A directory the attacker owns, as a user's own configuration directory is.
+inline std::string MakeAttackerDirectory(const std::string& path)
+{
+    mkdir(path.c_str(), 0755);
+    if (chown(path.c_str(), kAttackerUid, kAttackerUid) != 0) {
+        return {};
+    }
+    return path;
+}
+
+// Runs what in a forked child that has become the attacker; true when it returned true.
+template <typename Action> bool AsAttacker(Action what)
+{
+    const pid_t child = fork();
+    if (child < 0) {
+        return false;
+    }
+    if (child == 0) {
+        BecomeUnprivileged();
+        _exit(what() ? 0 : 1);
+    }
+    int status = 0;
+    return waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Runs what in a forked child: its exit code, or nullopt when it had not ended within limit
+// (the child is then killed), so that a test of a hang fails instead of hanging.
+template <typename Action> std::optional<int> ExitWithin(std::chrono::milliseconds limit, Action what)
+{
+    const pid_t child = fork();
+    if (child < 0) {
+        return std::nullopt;
+    }
+    if (child == 0) {
+        _exit(what());
+    }
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    int status = 0;
+    while (waitpid(child, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            return std::nullopt;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return WIFEXITED(status) ? std::optional<int>(WEXITSTATUS(status)) : std::nullopt;
+}
+
+// The owner, mode and bytes of a file, to show that an attack left it alone.
+struct FileFacts
+{
+    uid_t owner = 0;
+    mode_t mode = 0;
+    std::string bytes;
+    bool operator==(const FileFacts&) const = default;
+};
+
+inline FileFacts FactsOf(const std::string& path)
+{
+    struct stat st = {};
+    if (stat(path.c_str(), &st) != 0) {
+        return {};
+    }
+    return {st.st_uid, static_cast<mode_t>(st.st_mode & 07777), ReadText(path)};
+}
+
+inline void PrintTo(const FileFacts& facts, std::ostream* os)
+{
+    *os << "uid " << facts.owner << " mode " << std::oct << facts.mode << std::dec << " \"" << facts.bytes << "\"";
 }
 
 } // namespace calventa::platform::linux_backend::testing

@@ -1,12 +1,21 @@
 #include "platform/linux/file_io.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string_view>
 
 namespace calventa::platform::linux_backend {
 
@@ -31,23 +40,176 @@ bool WriteAll(int fd, std::span<const uint8_t> bytes)
     return true;
 }
 
-// Makes a finished rename durable; some file systems refuse fsync on directories, and the
-// new content is in place either way, so failures are not reported.
-void SyncDirectory(const std::string& directory)
+constexpr int kTemporaryAttempts = 100;
+constexpr size_t kRandomLength = 6;
+constexpr std::string_view kRandomAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+
+std::string RandomSuffix()
 {
-    const int fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        fsync(fd);
-        close(fd);
+    std::array<uint8_t, kRandomLength> random = {};
+    if (getrandom(random.data(), random.size(), GRND_NONBLOCK) != static_cast<ssize_t>(random.size())) {
+        // Only uniqueness matters (the open is exclusive), not secrecy.
+        const auto now = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+        for (size_t i = 0; i < random.size(); ++i) {
+            random[i] = static_cast<uint8_t>(now >> (8 * i));
+        }
     }
+    std::string suffix;
+    for (const uint8_t byte : random) {
+        suffix += kRandomAlphabet[byte % kRandomAlphabet.size()];
+    }
+    return suffix;
+}
+
+bool IsRandomSuffix(std::string_view text)
+{
+    return text.size() == kRandomLength && text.find_first_not_of(kRandomAlphabet) == std::string_view::npos;
+}
+
+// The suffix of an earlier version's temporary. It carries no pid, so a user's own
+// "settings.dat.backup" would look the same: one in lower case only is left alone (a
+// random suffix is that in one case of 180).
+bool IsEarlierRandomSuffix(std::string_view text)
+{
+    return IsRandomSuffix(text) && text.find_first_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789") != std::string_view::npos;
+}
+
+// "<name>.<pid>.XXXXXX", created exclusively and never through a link; -1 on failure.
+int CreateTemporary(int directoryFd, const std::string& name, std::string& tempName)
+{
+    for (int attempt = 0; attempt < kTemporaryAttempts; ++attempt) {
+        tempName = name + "." + std::to_string(getpid()) + "." + RandomSuffix();
+        const int fd =
+            openat(directoryFd, tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0 || (errno != EEXIST && errno != EINTR)) {
+            return fd;
+        }
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+enum class TemporaryKind { NotOne, Ours, Earlier };
+
+// Whether entry is a temporary of a save of name: "<name>.<pid>.XXXXXX", or "<name>.XXXXXX"
+// as earlier versions named them. pid gets the creator's process id.
+TemporaryKind KindOfTemporary(std::string_view entry, const std::string& name, pid_t& pid)
+{
+    if (entry.size() <= name.size() + 1 || !entry.starts_with(name) || entry[name.size()] != '.') {
+        return TemporaryKind::NotOne;
+    }
+    entry.remove_prefix(name.size() + 1);
+    if (IsEarlierRandomSuffix(entry)) {
+        return TemporaryKind::Earlier;
+    }
+    const size_t dot = entry.find('.');
+    if (dot == std::string_view::npos || !IsRandomSuffix(entry.substr(dot + 1))) {
+        return TemporaryKind::NotOne;
+    }
+    const std::string_view digits = entry.substr(0, dot);
+    constexpr size_t kMaxPidDigits = 9; // pid_max is at most 4194304
+    if (digits.empty() || digits.size() > kMaxPidDigits || digits[0] == '0' ||
+        digits.find_first_not_of("0123456789") != std::string_view::npos) {
+        return TemporaryKind::NotOne;
+    }
+    pid = static_cast<pid_t>(std::stol(std::string(digits)));
+    return TemporaryKind::Ours;
+}
+
+bool ProcessIsGone(pid_t pid)
+{
+    return kill(pid, 0) != 0 && errno == ESRCH;
+}
+
+// Leftovers of saves killed between creating their temporary and renaming it. Only this
+// user's regular files are removed, and a temporary of a save that may still be running
+// (its process lives, or lived until a moment ago) stays: two processes may save the same
+// file at once.
+void RemoveStaleTemporaries(int directoryFd, const std::string& name)
+{
+    const int listFd = openat(directoryFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listFd < 0) {
+        return;
+    }
+    DIR* directory = fdopendir(listFd);
+    if (directory == nullptr) {
+        close(listFd);
+        return;
+    }
+    const time_t now = std::time(nullptr);
+    while (const dirent* entry = readdir(directory)) {
+        pid_t pid = 0;
+        const TemporaryKind kind = KindOfTemporary(entry->d_name, name, pid);
+        if (kind == TemporaryKind::NotOne) {
+            continue;
+        }
+        struct stat st = {};
+        if (fstatat(directoryFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
+            st.st_uid != geteuid()) {
+            continue;
+        }
+        const bool old = now - st.st_mtime > kStaleTemporarySeconds;
+        const bool orphan = kind == TemporaryKind::Ours && pid != getpid() && ProcessIsGone(pid);
+        if (old || orphan) {
+            unlinkat(directoryFd, entry->d_name, 0);
+        }
+    }
+    closedir(directory);
+}
+
+bool ReplaceIn(int directoryFd, const std::string& name, std::span<const uint8_t> bytes, mode_t newFileMode,
+               ExistingFileMode existing)
+{
+    mode_t mode = newFileMode & 0777;
+    struct stat old = {};
+    if (fstatat(directoryFd, name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (S_ISDIR(old.st_mode)) {
+            errno = EISDIR;
+            return false;
+        }
+        if (existing == ExistingFileMode::KeepOwn && S_ISREG(old.st_mode) && old.st_uid == geteuid()) {
+            mode = old.st_mode & 0777;
+        }
+    }
+    RemoveStaleTemporaries(directoryFd, name);
+
+    std::string tempName;
+    const int fd = CreateTemporary(directoryFd, name, tempName);
+    if (fd < 0) {
+        return false;
+    }
+    bool ok = fchmod(fd, mode) == 0 && WriteAll(fd, bytes) && fsync(fd) == 0;
+    int error = errno;
+    if (close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    if (ok && renameat(directoryFd, tempName.c_str(), directoryFd, name.c_str()) != 0) {
+        ok = false;
+        error = errno;
+    }
+    if (!ok) {
+        unlinkat(directoryFd, tempName.c_str(), 0);
+        errno = error;
+        return false;
+    }
+    // Makes the rename durable; some file systems refuse fsync on directories, and the new
+    // content is in place either way, so a failure is not reported.
+    fsync(directoryFd);
+    return true;
 }
 
 } // namespace
 
 std::optional<std::vector<uint8_t>> ReadFileBytes(const std::string& path, size_t maxBytes)
 {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
+        return std::nullopt;
+    }
+    struct stat st = {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
         return std::nullopt;
     }
     std::vector<uint8_t> bytes;
@@ -73,40 +235,70 @@ std::optional<std::vector<uint8_t>> ReadFileBytes(const std::string& path, size_
     return bytes;
 }
 
-bool ReplaceFileAtomically(const std::string& path, std::span<const uint8_t> bytes, mode_t newFileMode)
+bool ReplaceFileAtomically(const std::string& path, std::span<const uint8_t> bytes, mode_t newFileMode,
+                           ExistingFileMode existing)
 {
     const std::string name = FileNameOf(path);
     if (!IsPlainFileName(name)) {
+        errno = EINVAL;
         return false;
     }
-    struct stat old = {};
-    const bool hadOld = stat(path.c_str(), &old) == 0;
-    if (hadOld && !S_ISREG(old.st_mode)) {
+    // Every step works in the one directory opened here, whatever its path names later.
+    const int directoryFd = open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (directoryFd < 0) {
         return false;
     }
+    const bool ok = ReplaceIn(directoryFd, name, bytes, newFileMode, existing);
+    const int error = errno;
+    close(directoryFd);
+    errno = error;
+    return ok;
+}
 
-    const std::string directory = DirectoryOf(path);
-    std::string tempPath = (directory == "/" ? "" : directory) + "/" + name + ".XXXXXX";
-    const int fd = mkostemp(tempPath.data(), O_CLOEXEC);
-    if (fd < 0) {
-        return false;
+std::optional<std::string> TrustedDirectoryPath(const std::string& path, uid_t user, std::string& why)
+{
+    char* resolved = realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) {
+        why = path + " cannot be examined: " + std::strerror(errno);
+        return std::nullopt;
     }
-    if (hadOld && geteuid() == 0) {
-        // Root rewriting a user's file leaves it the user's. Best effort: some file systems
-        // have no owners to keep.
-        [[maybe_unused]] const int chowned = fchown(fd, old.st_uid, old.st_gid);
+    const std::string real = resolved;
+    std::free(resolved);
+    // "/", then each longer prefix down to the directory itself. The path has no links now;
+    // one found on the way was put there since, and is refused as not a directory.
+    std::vector<std::string> chain = {"/"};
+    for (size_t slash = real.find('/', 1); slash != std::string::npos; slash = real.find('/', slash + 1)) {
+        chain.push_back(real.substr(0, slash));
     }
-    // After the chown, which clears set-id bits.
-    bool ok = fchmod(fd, hadOld ? (old.st_mode & 07777) : newFileMode) == 0;
-    ok = ok && WriteAll(fd, bytes) && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    ok = ok && rename(tempPath.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        unlink(tempPath.c_str());
-        return false;
+    if (real != "/") {
+        chain.push_back(real);
     }
-    SyncDirectory(directory);
-    return true;
+    for (size_t i = 0; i < chain.size(); ++i) {
+        const std::string& directory = chain[i];
+        struct stat st = {};
+        if (lstat(directory.c_str(), &st) != 0) {
+            why = directory + " cannot be examined: " + std::strerror(errno);
+            return std::nullopt;
+        }
+        if (!S_ISDIR(st.st_mode)) {
+            why = directory + " is not a directory";
+            return std::nullopt;
+        }
+        if (st.st_uid != 0 && st.st_uid != user) {
+            why = directory + " belongs to uid " + std::to_string(st.st_uid);
+            return std::nullopt;
+        }
+        // In a sticky ancestor others may add entries but not move ours; in the directory
+        // itself they could still plant the program's files before it makes them.
+        const bool last = i + 1 == chain.size();
+        if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (last || (st.st_mode & S_ISVTX) == 0)) {
+            char mode[8];
+            std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+            why = directory + " is writable by group or others (mode " + mode + ")";
+            return std::nullopt;
+        }
+    }
+    return real;
 }
 
 bool MakeDirectories(const std::string& path, mode_t mode)

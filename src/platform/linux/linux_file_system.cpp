@@ -48,13 +48,20 @@ std::optional<std::vector<uint8_t>> LinuxFileSystem::ReadFile(const std::string&
 
 bool LinuxFileSystem::ReplaceFile(const std::string& path, std::span<const uint8_t> bytes)
 {
-    return ReplaceFileAtomically(path, bytes, 0644 & ~CurrentUmask());
+    return ReplaceFileAtomically(path, bytes, 0644 & ~CurrentUmask(), ExistingFileMode::KeepOwn);
 }
 
 std::unique_ptr<TextFile> LinuxFileSystem::CreateTextFile(const std::string& path)
 {
-    const int fd = open(path.c_str(), O_CREAT | O_TRUNC | O_WRONLY | O_CLOEXEC, 0644);
+    // Not through a link, not into a FIFO (non-blocking: no waiting for a reader), and not
+    // truncated before it is known to be a regular file with no other name.
+    const int fd = open(path.c_str(), O_CREAT | O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
     if (fd < 0) {
+        return nullptr;
+    }
+    struct stat st = {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1 || ftruncate(fd, 0) != 0) {
+        close(fd);
         return nullptr;
     }
     return std::make_unique<FdTextFile>(fd);
@@ -69,6 +76,15 @@ bool LinuxFileSystem::FileExists(const std::string& path)
 {
     struct stat st = {};
     return stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+std::optional<std::string> LinuxFileSystem::TrustedDirectory(const std::string& path, std::string& why)
+{
+    const uid_t user = geteuid();
+    if (user != 0) {
+        return path;
+    }
+    return TrustedDirectoryPath(path, user, why);
 }
 
 } // namespace calventa::platform::linux_backend

@@ -9,12 +9,17 @@ class LinuxFileSystem final : public FileSystem
 {
 public:
     std::optional<std::vector<uint8_t>> ReadFile(const std::string& path, size_t maxBytes) override;
-    // A new file gets 0644 less the umask; an existing one keeps its permission bits.
+    // A new file, or one replacing a link or another user's file, gets 0644 less the umask;
+    // a regular file of this user keeps its permission bits, set-id bits cleared.
     bool ReplaceFile(const std::string& path, std::span<const uint8_t> bytes) override;
+    // Never through a link or into anything but a regular file with a single name.
     std::unique_ptr<TextFile> CreateTextFile(const std::string& path) override;
     bool RemoveFile(const std::string& path) override;
     // True for anything but a directory.
     bool FileExists(const std::string& path) override;
+    // Root takes only a directory that nobody else can change (TrustedDirectoryPath), by its
+    // path with links resolved; any other user takes every directory as given.
+    std::optional<std::string> TrustedDirectory(const std::string& path, std::string& why) override;
 };
 
 } // namespace calventa::platform::linux_backend

@@ -55,14 +55,29 @@ private:
     int m_fd;
 };
 
+// Only a regular file is a lock file: a FIFO put in its place would block the open (or the
+// program) for ever, and a link could make it lock anything.
+int AcceptRegularFile(int fd)
+{
+    struct stat st = {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    return fd;
+}
+
 // Read-only and without O_CREAT first: in sticky /run/lock, fs.protected_regular refuses
-// O_CREAT on a file that another user created, even when it exists.
+// O_CREAT on a file that another user created, even when it exists. Never through a link,
+// never waiting (O_NONBLOCK: a FIFO opens at once and is then refused).
 int OpenLockFile(const std::string& path)
 {
+    constexpr int kFlags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
     for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
-        int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        int fd = open(path.c_str(), kFlags);
         if (fd >= 0) {
-            return fd;
+            return AcceptRegularFile(fd);
         }
         if (errno == EINTR) {
             continue;
@@ -70,7 +85,7 @@ int OpenLockFile(const std::string& path)
         if (errno != ENOENT) {
             return -1;
         }
-        fd = open(path.c_str(), O_RDONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        fd = open(path.c_str(), kFlags | O_CREAT | O_EXCL, 0644);
         if (fd >= 0) {
             // Other users' monitors must be able to open it whatever our umask is.
             fchmod(fd, 0644);

@@ -16,8 +16,9 @@ class LinuxMutexFactory final : public MutexFactory
 public:
     explicit LinuxMutexFactory(std::string lockDirectory = kDefaultLockDirectory);
 
-    // Opens the lock file (creating it 0644 only when missing); nullptr when neither works
-    // or the name is not a plain file name.
+    // Opens the lock file (creating it 0644 only when missing); nullptr when neither works,
+    // the name is not a plain file name, or what is there is not a regular file (a link,
+    // a FIFO): the bus is then not used.
     std::unique_ptr<NamedMutex> CreateNamedMutex(const std::string& name) override;
 
 private:

@@ -1,8 +1,10 @@
 #include "platform/linux/linux_system_facts.h"
 
 #include <langinfo.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <ctime>
 #include <vector>
 
@@ -44,6 +46,23 @@ tm TmOf(const LocalDateTime& when)
 bool IsAbsolute(const char* path)
 {
     return path != nullptr && path[0] == '/';
+}
+
+// Root makes no directory inside one that another user could change (an XDG_CONFIG_HOME
+// kept by sudo -E): the start-up refuses such a directory anyway, and the user's tree then
+// holds nothing of root's.
+bool MayCreateAsRoot(const std::string& directory)
+{
+    std::string existing = directory;
+    struct stat st = {};
+    while (stat(existing.c_str(), &st) != 0) {
+        if (errno != ENOENT || existing == "/" || existing == ".") {
+            return false;
+        }
+        existing = DirectoryOf(existing);
+    }
+    std::string why;
+    return existing == directory || TrustedDirectoryPath(existing, 0, why).has_value();
 }
 
 } // namespace
@@ -92,7 +111,9 @@ std::string LinuxSystemFacts::DefaultProgramDirectory() const
 {
     // A directory that cannot be made is still returned: the files in it then fail one by
     // one, silently, as any unwritable program directory does.
-    MakeDirectories(m_programDirectory, kConfigDirectoryMode);
+    if (geteuid() != 0 || MayCreateAsRoot(m_programDirectory)) {
+        MakeDirectories(m_programDirectory, kConfigDirectoryMode);
+    }
     return m_programDirectory;
 }
 

@@ -27,7 +27,8 @@ public:
     std::string FormatShortDate(const LocalDateTime& when) const override;
     std::string FormatLongTime(const LocalDateTime& when) const override;
     std::string DecimalSeparator() const override;
-    // The directory given at construction, created (0700) when missing.
+    // The directory given at construction, created (0700) when missing; by root only inside
+    // a directory that nobody else can change.
     std::string DefaultProgramDirectory() const override;
     // Empty when /proc/self/exe cannot be read.
     std::string ExecutablePath() const override;
