@@ -527,7 +527,9 @@ void HardwareEngine::ReleaseKernelFanControl()
 
 void HardwareEngine::SaveKernelPwmState()
 {
-    if (m_state.ProgramPath.empty()) {
+    if (m_state.ProgramPath.empty() || !m_state.UsesProgramDirectory()) {
+        LogOnce("No program directory for " + std::string(kKernelPwmStateFileName) +
+                ": a crash while driving the fans would leave them in manual mode");
         return;
     }
     platform::FileSystem& files = m_state.Platform().files;
@@ -551,7 +553,7 @@ void HardwareEngine::SaveKernelPwmState()
 // A state file left behind means the last run died while driving: put the modes back.
 void HardwareEngine::RestoreKernelPwmState(const std::vector<platform::KernelDevice>& devices)
 {
-    if (m_state.ProgramPath.empty()) {
+    if (m_state.ProgramPath.empty() || !m_state.UsesProgramDirectory()) {
         return;
     }
     platform::FileSystem& files = m_state.Platform().files;

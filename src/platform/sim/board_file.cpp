@@ -506,7 +506,7 @@ private:
                 board.diskAccess = DiskAccess::NoRawIo;
             } else {
                 return Refuse("disk_access", "unknown disk access " + Quoted(*word) +
-                                                 " (expected \"direct\", \"denied\" or \"absent\")");
+                                                 " (expected \"direct\", \"denied\", \"absent\" or \"no_rawio\")");
             }
         }
         if (auto it = root.find("pci"); it != root.end()) {
