@@ -183,7 +183,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"UnknownFamily", R"({"family": "xp"})",
                 R"(board: family: unknown family "xp" (expected "nt" or "9x"))"},
         Refusal{"UnknownDiskAccess", R"({"disk_access": "maybe"})",
-                R"(board: disk_access: unknown disk access "maybe" (expected "direct", "denied" or "absent"))"},
+                R"(board: disk_access: unknown disk access "maybe" (expected "direct", "denied", "absent" or "no_rawio"))"},
         Refusal{"PortAccessNotBoolean", R"({"port_access": "yes"})",
                 R"(board: port_access: expected true or false, got string)"},
         Refusal{"DriveAbove7", R"({"disks": [{"drive": 8}]})", R"(board: disks[0].drive: drive out of range 0..7)"},
