@@ -448,10 +448,9 @@ void HardwareEngine::AssignKernelDefaults()
                 continue;
             }
             Assign(slot, boardChip->Chip, static_cast<uint8_t>(channel));
-            core::FanControlRecord& record = settings.FanControl[static_cast<size_t>(channel - 1)];
-            if (record.PwmRegister == core::kNoChip && channel <= boardMonitor->PwmCount) {
-                record.PwmRegister = static_cast<uint8_t>(channel - 1); // pwmN drives fanN on these chips
-            }
+            // pwmN drives fanN on these chips; the record follows its newly assigned fan.
+            settings.FanControl[static_cast<size_t>(channel - 1)].PwmRegister =
+                channel <= boardMonitor->PwmCount ? static_cast<uint8_t>(channel - 1) : core::kNoChip;
         }
     }
     // Voltages by label alone, the board monitor's first.
