@@ -1,5 +1,6 @@
 // calventa-cli: the monitor's start-up and update passes without windows, printed as text
 // or JSON. It never writes settings.dat.
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -91,6 +92,27 @@ bool ParseArguments(int argc, char** argv, CliOptions& options, std::string& err
     return true;
 }
 
+// The signal that asked the passes to stop; read between passes. A signal handler can
+// reach nothing else, so this is the one process-wide variable.
+volatile std::sig_atomic_t g_stopSignal = 0;
+
+extern "C" void AskToStop(int signal)
+{
+    g_stopSignal = signal;
+}
+
+// SIGINT, SIGTERM and SIGHUP end the passes early and go through the normal close, so the
+// fan outputs are handed back (and kernel pwm modes restored) however the run ends.
+void StopOnSignals()
+{
+    struct sigaction action = {};
+    action.sa_handler = AskToStop;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaction(signal, &action, nullptr);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -108,6 +130,7 @@ int main(int argc, char** argv)
         return 2;
     }
 
+    StopOnSignals();
     app::Monitor monitor(host->Get());
     CliNotices notices;
     monitor.AttachDisks(host->Disks(), notices, notices);
@@ -118,12 +141,17 @@ int main(int argc, char** argv)
     }
     // As in the desktop program, the alarm window exists from the end of start-up on.
     monitor.AlarmWindowCreated();
-    for (int pass = 0; pass < options.passes; ++pass) {
+    for (int pass = 0; pass < options.passes && g_stopSignal == 0; ++pass) {
         monitor.UpdatePass();
     }
-    monitor.DiskPass();
+    if (g_stopSignal == 0) {
+        monitor.DiskPass();
+    }
     monitor.CloseQuery();
     monitor.Close();
+    if (g_stopSignal != 0) {
+        return 128 + g_stopSignal;
+    }
 
     if (options.json) {
         std::cout << app::CliJson(monitor, host->Sim(), options.dumpRegisters)

@@ -1,8 +1,8 @@
 #include "app/cli_output.h"
 
 #include <cstdio>
-#include <type_traits>
 #include <sstream>
+#include <type_traits>
 
 #include "core/value_text.h"
 #include "platform/sim/sim_machine.h"
@@ -221,9 +221,9 @@ std::string CliPlainText(Monitor& monitor)
     for (int i = 0; i < state.Chips.ChipCount && i < core::kChipCapacity; ++i) {
         const core::ChipRecord& chip = state.Chips.Records[static_cast<size_t>(i)];
         text << "Chip " << i << ": " << chip.Name << " on "
-             << (chip.Bus == core::kBusIsa      ? std::string("ISA")
-                 : chip.IsKernelDevice() ? "kernel " + chip.KernelBusPath
-                                         : "SMBus " + Hex2(chip.Address))
+             << (chip.Bus == core::kBusIsa ? std::string("ISA")
+                 : chip.IsKernelDevice()   ? "kernel " + chip.KernelBusPath
+                                           : "SMBus " + Hex2(chip.Address))
              << "\n";
     }
     if (state.Chips.ChipCount == 0) {

@@ -88,11 +88,9 @@ struct CpuLabel
 };
 
 constexpr std::array kCpuLabels{
-    CpuLabel{"coretemp", "Package id 0", 9}, CpuLabel{"k10temp", "Tdie", 9},
-    CpuLabel{"k10temp", "Tctl", 8},          CpuLabel{"zenpower", "Tdie", 9},
-    CpuLabel{"zenpower", "Tctl", 8},         CpuLabel{"coretemp", "Physical id 0", 7},
-    CpuLabel{"coretemp", "Core 0", 5},       CpuLabel{"k8temp", "", 4},
-    CpuLabel{"cpu_thermal", "", 3},
+    CpuLabel{"coretemp", "Package id 0", 9}, CpuLabel{"k10temp", "Tdie", 9},  CpuLabel{"k10temp", "Tctl", 8},
+    CpuLabel{"zenpower", "Tdie", 9},         CpuLabel{"zenpower", "Tctl", 8}, CpuLabel{"coretemp", "Physical id 0", 7},
+    CpuLabel{"coretemp", "Core 0", 5},       CpuLabel{"k8temp", "", 4},       CpuLabel{"cpu_thermal", "", 3},
 };
 
 std::optional<long long> WholeNumber(std::string_view text)
@@ -213,8 +211,8 @@ std::vector<KernelPwmState> DecodeKernelPwmState(std::string_view text)
         if (!pwm || !mode || *pwm < 1 || *pwm > 255 || *mode < 0 || *mode > 255) {
             continue;
         }
-        entries.push_back({std::string(fields[1]), std::string(fields[2]), static_cast<int>(*pwm),
-                           static_cast<int>(*mode)});
+        entries.push_back(
+            {std::string(fields[1]), std::string(fields[2]), static_cast<int>(*pwm), static_cast<int>(*mode)});
     }
     return entries;
 }
@@ -269,8 +267,8 @@ bool HardwareEngine::AddKernelChip(size_t deviceIndex, const platform::KernelDev
 {
     const uint8_t chipIndex = m_state.Chips.ChipCount;
     const auto ordinal = static_cast<uint8_t>(m_kernelChips.size());
-    core::ChipRecord* record =
-        AddChip(DisplayLabel(device.Name).c_str(), core::chip_code::kKernelDevice, core::kBusKernel, ordinal, 0, 0, 0, 0);
+    core::ChipRecord* record = AddChip(DisplayLabel(device.Name).c_str(), core::chip_code::kKernelDevice,
+                                       core::kBusKernel, ordinal, 0, 0, 0, 0);
     if (record == nullptr) {
         return false;
     }
@@ -562,8 +560,8 @@ void HardwareEngine::RestoreKernelPwmState(const std::vector<platform::KernelDev
         return;
     }
     platform::KernelSensors& kernel = m_state.Platform().kernel;
-    for (const KernelPwmState& entry : DecodeKernelPwmState(std::string_view(
-             reinterpret_cast<const char*>(bytes->data()), bytes->size()))) {
+    for (const KernelPwmState& entry :
+         DecodeKernelPwmState(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()))) {
         bool restored = false;
         for (size_t device = 0; device < devices.size() && !restored; ++device) {
             if (devices[device].Name == entry.Device && devices[device].BusPath == entry.BusPath) {

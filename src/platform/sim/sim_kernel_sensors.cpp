@@ -36,9 +36,9 @@ std::vector<platform::KernelDevice> SimMachine::ScanDevices()
         device.Name = described.name;
         device.BusPath = described.busPath;
         for (const KernelInputDescription& input : described.inputs) {
-            device.Inputs.push_back({input.kind, input.number,
-                                     input.label.empty() ? SysfsPrefix(input.kind) + std::to_string(input.number)
-                                                         : input.label});
+            device.Inputs.push_back(
+                {input.kind, input.number,
+                 input.label.empty() ? SysfsPrefix(input.kind) + std::to_string(input.number) : input.label});
         }
         for (const KernelPwmDescription& pwm : described.pwms) {
             device.Pwms.push_back({pwm.number});
