@@ -68,7 +68,8 @@ int main(int argc, char** argv)
     }
     core::fake::FakeProgramStore store;
     core::fake::FakeFileSystem files;
-    platform::Platform platform{*machine, *machine, *machine, store, files, *machine};
+    platform::NoKernelSensors kernel;
+    platform::Platform platform{*machine, *machine, *machine, store, files, *machine, kernel};
     app::Monitor monitor(platform);
     monitor.StartUp(std::string("/bench"));
     const core::ChipTable& chips = monitor.State().Chips;

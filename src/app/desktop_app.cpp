@@ -27,7 +27,8 @@ constexpr int kGrabHeight = 8;
 
 platform::Platform WithFacts(platform::Platform& machine, platform::SystemFacts& facts)
 {
-    return platform::Platform{machine.ports, machine.clock, machine.mutexes, machine.store, machine.files, facts};
+    return platform::Platform{machine.ports, machine.clock, machine.mutexes, machine.store,
+                              machine.files, facts,         machine.kernel};
 }
 
 } // namespace

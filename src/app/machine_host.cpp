@@ -36,7 +36,7 @@ public:
     explicit BoardHost(std::unique_ptr<sim::SimMachine> machine)
         : m_sim(std::move(machine)), m_paths(LinuxPaths::FromEnvironment()),
           m_store(StoreRoot(), AutostartDirectory(), [this] { return m_sim->ExecutablePath(); }),
-          m_platform{*m_sim, *m_sim, *m_sim, m_store, m_files, *m_sim}, m_simDisks(m_sim->Board()),
+          m_platform{*m_sim, *m_sim, *m_sim, m_store, m_files, *m_sim, m_kernel}, m_simDisks(m_sim->Board()),
           m_services(ServiceManagerFor(LinuxDiskPaths::FromEnvironment())), m_disks{m_simDisks, m_services}
     {
         LinuxSystemFacts realFacts(m_paths.programDirectory);
@@ -90,6 +90,7 @@ private:
     std::string m_temporaryRoot;
     FileProgramStore m_store;
     LinuxFileSystem m_files;
+    platform::NoKernelSensors m_kernel;
     platform::Platform m_platform;
     // The board's disks; the disk service is the real one, which a test may run on the same
     // board with $CALVENTA_SERVICE_SOCKET and $CALVENTA_REGISTRY_ROOT.

@@ -3,6 +3,7 @@
 #include "platform/bus_mutex.h"
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "platform/kernel_sensors.h"
 #include "platform/port_io.h"
 #include "platform/program_store.h"
 #include "platform/system_facts.h"
@@ -19,6 +20,7 @@ struct Platform
     ProgramStore& store;
     FileSystem& files;
     SystemFacts& facts;
+    KernelSensors& kernel;
 };
 
 } // namespace calventa::platform

@@ -66,7 +66,8 @@ TEST(FullPassFuzz, RandomBoardsAndSettingsStayInBounds)
             b = static_cast<uint8_t>(byte(rng));
         }
         files.Files["/sim/settings.dat"] = image;
-        platform::Platform platform{machine, machine, machine, store, files, machine};
+        platform::NoKernelSensors kernel;
+        platform::Platform platform{machine, machine, machine, store, files, machine, kernel};
 
         Monitor monitor(platform);
         monitor.ApplyCommandWord(round % 7 == 0 ? CommandWord::Test : CommandWord::None);

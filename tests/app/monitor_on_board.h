@@ -27,12 +27,14 @@ public:
         EXPECT_TRUE(board) << error;
         sim = std::make_unique<sim::SimMachine>(board.value_or(sim::BoardDescription{}));
         sim->SetDefaultProgramDirectory("/home/user/.config/calventa");
-        machine = std::make_unique<platform::Platform>(platform::Platform{*sim, *sim, *sim, store, files, *sim});
+        machine =
+            std::make_unique<platform::Platform>(platform::Platform{*sim, *sim, *sim, store, files, *sim, kernel});
         monitor = std::make_unique<Monitor>(*machine);
     }
 
     core::fake::FakeProgramStore store;
     core::fake::FakeFileSystem files;
+    platform::NoKernelSensors kernel;
     std::unique_ptr<sim::SimMachine> sim;
     std::unique_ptr<platform::Platform> machine;
     std::unique_ptr<Monitor> monitor;

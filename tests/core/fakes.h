@@ -300,7 +300,8 @@ struct FakeMachine
     FakeProgramStore Store;
     FakeFileSystem Files;
     FakeSystemFacts Facts;
-    platform::Platform Machine{Ports, Time, Mutexes, Store, Files, Facts};
+    platform::NoKernelSensors Kernel;
+    platform::Platform Machine{Ports, Time, Mutexes, Store, Files, Facts, Kernel};
 
     FakeMachine() = default;
     FakeMachine(const FakeMachine&) = delete;

@@ -129,7 +129,7 @@ TEST(StartHardwareAccess, DriverOwnedSmbusHostIsLoggedAndTreatedAsEmpty)
 {
     testing::SimBench bench(testing::IntelBoard(R"("smbus": [{"address": "0x48", "model": "LM75"}])"));
     DriverOwnedSmbus ports(*bench.Sim);
-    platform::Platform platform{ports, *bench.Sim, *bench.Sim, bench.Store, bench.Files, *bench.Sim};
+    platform::Platform platform{ports, *bench.Sim, *bench.Sim, bench.Store, bench.Files, *bench.Sim, bench.Kernel};
     core::MonitorState state(platform);
     state.ProgramPath = "/sim";
     state.SetDefaultSettings();

@@ -33,7 +33,8 @@ public:
         auto board = sim::ParseBoard(boardJson, error);
         EXPECT_TRUE(board.has_value()) << error;
         Sim = std::make_unique<sim::SimMachine>(board.value_or(sim::BoardDescription{}));
-        PlatformRef = std::make_unique<platform::Platform>(platform::Platform{*Sim, *Sim, *Sim, Store, Files, *Sim});
+        PlatformRef =
+            std::make_unique<platform::Platform>(platform::Platform{*Sim, *Sim, *Sim, Store, Files, *Sim, Kernel});
         State = std::make_unique<core::MonitorState>(*PlatformRef);
         State->ProgramPath = "/sim";
         State->Flags.DebugMode = debugLog;
@@ -78,6 +79,7 @@ public:
 
     core::fake::FakeProgramStore Store;
     core::fake::FakeFileSystem Files;
+    platform::NoKernelSensors Kernel;
     std::unique_ptr<sim::SimMachine> Sim;
     std::unique_ptr<platform::Platform> PlatformRef;
     std::unique_ptr<core::MonitorState> State;

@@ -34,7 +34,8 @@ public:
         std::string error;
         auto board = sim::ParseBoard(boardJson, error);
         sim = std::make_unique<sim::SimMachine>(*board);
-        machine = std::make_unique<platform::Platform>(platform::Platform{*sim, *sim, *sim, store, files, *sim});
+        machine =
+            std::make_unique<platform::Platform>(platform::Platform{*sim, *sim, *sim, store, files, *sim, kernel});
         if (settings) {
             const core::SettingsImage image = core::EncodeSettings(*settings);
             files.Files[SettingsPath()] = std::vector<uint8_t>(image.begin(), image.end());
@@ -69,6 +70,7 @@ public:
 
     core::fake::FakeProgramStore store;
     core::fake::FakeFileSystem files;
+    platform::NoKernelSensors kernel;
     std::unique_ptr<sim::SimMachine> sim;
     std::unique_ptr<platform::Platform> machine;
     std::vector<QUrl> openedLinks;
