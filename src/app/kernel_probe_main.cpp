@@ -54,17 +54,23 @@ json OptionalNumber(const std::optional<int>& value)
     return value ? json(*value) : json(nullptr);
 }
 
-// One fan-control cycle as the monitor runs it: remember the mode, manual, duty, restore.
+// One fan-control cycle as the monitor runs it: remember mode and duty, manual, duty,
+// restore (the found duty first: a driver takes a duty only in manual mode).
 json DrivePwm(LibsensorsKernelSensors& sensors, size_t device, int pwm, int duty)
 {
     json run = {{"device", device}, {"pwm", pwm}};
     const std::optional<int> found = sensors.ReadPwmEnable(device, pwm);
+    const std::optional<int> foundDuty = sensors.ReadPwm(device, pwm);
     run["found"] = OptionalNumber(found);
+    run["found_duty"] = OptionalNumber(foundDuty);
     run["manual"] = sensors.WritePwmEnable(device, pwm, 1);
     run["manual_read"] = OptionalNumber(sensors.ReadPwmEnable(device, pwm));
     run["duty"] = sensors.WritePwm(device, pwm, duty);
-    run["restore"] = found && sensors.WritePwmEnable(device, pwm, *found);
+    run["duty_read"] = OptionalNumber(sensors.ReadPwm(device, pwm));
+    const bool dutyRestored = foundDuty && sensors.WritePwm(device, pwm, *foundDuty);
+    run["restore"] = found && sensors.WritePwmEnable(device, pwm, *found) && dutyRestored;
     run["restored"] = OptionalNumber(sensors.ReadPwmEnable(device, pwm));
+    run["restored_duty"] = OptionalNumber(sensors.ReadPwm(device, pwm));
     return run;
 }
 
@@ -114,6 +120,7 @@ int main(int argc, char** argv)
             const PwmAccess access = sensors.CheckPwmAccess(d, pwm.Number);
             entry["pwms"].push_back({{"number", pwm.Number},
                                      {"enable", OptionalNumber(sensors.ReadPwmEnable(d, pwm.Number))},
+                                     {"duty", OptionalNumber(sensors.ReadPwm(d, pwm.Number))},
                                      {"access", AccessName(access)}});
             if (duty && access == PwmAccess::Ok) {
                 out["pwm_runs"].push_back(DrivePwm(sensors, d, pwm.Number, *duty));

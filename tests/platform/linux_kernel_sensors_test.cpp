@@ -128,8 +128,12 @@ TEST_F(PwmDirectory, ReadsAndWritesTheEnableModeAndTheDuty)
     EXPECT_EQ(files.ReadEnable(1), 2);
     EXPECT_TRUE(files.WriteEnable(1, 1));
     EXPECT_EQ(files.ReadEnable(1), 1);
+    EXPECT_EQ(files.ReadDuty(1), 128);
     EXPECT_TRUE(files.WriteDuty(1, 200));
     EXPECT_EQ(ReadText(dir / "pwm1"), "200\n");
+    EXPECT_EQ(files.ReadDuty(1), 200);
+    WriteText(dir / "pwm1", "300\n"); // no duty of a byte: not one to restore later
+    EXPECT_EQ(files.ReadDuty(1), std::nullopt);
     WriteText(dir / "pwm1_enable", "garbage");
     EXPECT_EQ(files.ReadEnable(1), std::nullopt);
 }

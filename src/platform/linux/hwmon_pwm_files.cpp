@@ -86,6 +86,13 @@ std::optional<int> HwmonPwmFiles::ReadEnable(int pwm) const
     return text ? ParseSysfsInteger(*text) : std::nullopt;
 }
 
+std::optional<int> HwmonPwmFiles::ReadDuty(int pwm) const
+{
+    const std::optional<std::string> text = ReadAttribute(FileOf(pwm, ""));
+    const std::optional<int> duty = text ? ParseSysfsInteger(*text) : std::nullopt;
+    return duty && *duty >= 0 && *duty <= 255 ? duty : std::nullopt;
+}
+
 bool HwmonPwmFiles::WriteEnable(int pwm, int mode) const
 {
     return WriteAttribute(FileOf(pwm, "_enable"), mode);

@@ -19,6 +19,8 @@ public:
     // N of every pwmN file, ascending.
     std::vector<int> List() const;
     std::optional<int> ReadEnable(int pwm) const;
+    // pwmN; none when unreadable or outside 0..255.
+    std::optional<int> ReadDuty(int pwm) const;
     bool WriteEnable(int pwm, int mode) const;
     // Refuses values outside 0..255 without writing.
     bool WriteDuty(int pwm, int value) const;

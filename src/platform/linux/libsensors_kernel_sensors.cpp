@@ -347,6 +347,12 @@ bool LibsensorsKernelSensors::WritePwm(size_t device, int pwm, int value)
     return files && files->WriteDuty(pwm, value);
 }
 
+std::optional<int> LibsensorsKernelSensors::ReadPwm(size_t device, int pwm)
+{
+    const std::optional<HwmonPwmFiles> files = PwmFilesOf(device, pwm);
+    return files ? files->ReadDuty(pwm) : std::nullopt;
+}
+
 PwmAccess LibsensorsKernelSensors::CheckPwmAccess(size_t device, int pwm)
 {
     const std::optional<HwmonPwmFiles> files = PwmFilesOf(device, pwm);

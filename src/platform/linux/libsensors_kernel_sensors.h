@@ -33,6 +33,7 @@ public:
     std::optional<int> ReadPwmEnable(size_t device, int pwm) override;
     bool WritePwmEnable(size_t device, int pwm, int mode) override;
     bool WritePwm(size_t device, int pwm, int value) override;
+    std::optional<int> ReadPwm(size_t device, int pwm) override;
     PwmAccess CheckPwmAccess(size_t device, int pwm) override;
     std::vector<std::string> TakeNotes() override;
 
