@@ -75,6 +75,15 @@ private:
     void (*m_oldHookWithFile)(const char*, const char*, int);
 };
 
+} // namespace
+
+// libsensors' state is process-wide: the object that started it last owns it, and a second
+// object's start makes the first forget its chips (whose names libsensors frees) instead of
+// reading through freed memory.
+LibsensorsKernelSensors* LibsensorsKernelSensors::s_owner = nullptr;
+
+namespace {
+
 struct FileCloser
 {
     void operator()(FILE* file) const { fclose(file); }
@@ -182,6 +191,9 @@ void LibsensorsKernelSensors::Note(std::string line)
 
 bool LibsensorsKernelSensors::Start()
 {
+    if (s_owner != nullptr && s_owner != this) {
+        s_owner->Stop();
+    }
     std::vector<std::string> parseErrors;
     int result;
     {
@@ -221,6 +233,7 @@ bool LibsensorsKernelSensors::Start()
         return false;
     }
     m_started = true;
+    s_owner = this;
     return true;
 }
 
@@ -230,6 +243,7 @@ void LibsensorsKernelSensors::Stop()
     if (m_started) {
         sensors_cleanup();
         m_started = false;
+        s_owner = nullptr;
     }
 }
 

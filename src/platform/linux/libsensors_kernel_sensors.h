@@ -17,7 +17,8 @@ namespace calventa::platform::linux_backend {
 // device's hwmon directory, read and written directly.
 //
 // libsensors keeps its state process-wide: one object of this class per process (the
-// Linux platform owns it). It starts libsensors at the first scan, not at construction.
+// Linux platform owns it); a second one's scan invalidates the first one's devices. It
+// starts libsensors at the first scan, not at construction.
 class LibsensorsKernelSensors final : public KernelSensors
 {
 public:
@@ -58,6 +59,8 @@ private:
     void Note(std::string line);
     const Chip* FindChip(size_t device) const;
     std::optional<HwmonPwmFiles> PwmFilesOf(size_t device, int pwm) const;
+
+    static LibsensorsKernelSensors* s_owner;
 
     std::string m_configFile;
     bool m_started = false;
