@@ -60,6 +60,9 @@ public:
     virtual bool WritePwmEnable(size_t device, int pwm, int mode) = 0;
     // pwmN, 0..255.
     virtual bool WritePwm(size_t device, int pwm, int value) = 0;
+    // The duty pwmN holds now, 0..255: where the mode found was manual (1), the user's own
+    // duty is restored with it. None when it cannot be read.
+    virtual std::optional<int> ReadPwm(size_t /*device*/, int /*pwm*/) { return std::nullopt; }
     // Whether pwmN (and pwmN_enable) may be written by this process.
     virtual PwmAccess CheckPwmAccess(size_t device, int pwm) = 0;
 

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/linux/file_program_store.h"
+#include "platform/linux/libsensors_kernel_sensors.h"
 #include "platform/linux/linux_clock.h"
 #include "platform/linux/linux_file_system.h"
 #include "platform/linux/linux_mutex.h"
@@ -42,7 +43,7 @@ private:
     LinuxSystemFacts m_facts;
     FileProgramStore m_store;
     LinuxFileSystem m_files;
-    platform::NoKernelSensors m_kernel;
+    LibsensorsKernelSensors m_kernel;
     platform::Platform m_platform;
 };
 
