@@ -111,6 +111,7 @@ private:
         size_t Device = 0;
         int Pwm = 0;
         int Mode = 0;
+        int Duty = 255; // written back before the mode
         std::string Name;
         std::string BusPath;
     };

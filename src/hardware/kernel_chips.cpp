@@ -103,19 +103,6 @@ std::optional<long long> WholeNumber(std::string_view text)
     return value;
 }
 
-core::ChannelKind ChannelKindOf(KernelInputKind kind)
-{
-    switch (kind) {
-    case KernelInputKind::Voltage:
-        return core::ChannelKind::Voltage;
-    case KernelInputKind::Fan:
-        return core::ChannelKind::Fan;
-    case KernelInputKind::Temperature:
-        break;
-    }
-    return core::ChannelKind::Temperature;
-}
-
 std::string DeviceText(const platform::KernelDevice& device)
 {
     return DisplayLabel(device.Name) + " (" + DisplayLabel(device.BusPath) + ")";
@@ -181,7 +168,8 @@ std::string EncodeKernelPwmState(const std::vector<KernelPwmState>& entries)
     std::string text;
     for (const KernelPwmState& entry : entries) {
         text += "pwm\t" + DisplayLabel(entry.Device) + "\t" + DisplayLabel(entry.BusPath) + "\t" +
-                std::to_string(entry.Pwm) + "\t" + std::to_string(entry.Mode) + "\n";
+                std::to_string(entry.Pwm) + "\t" + std::to_string(entry.Mode) + "\t" + std::to_string(entry.Duty) +
+                "\n";
     }
     return text;
 }
@@ -491,9 +479,13 @@ bool HardwareEngine::WriteKernelPwm(uint8_t chip, uint8_t output, int32_t duty)
                     ": fan control left to the driver");
             return false;
         }
+        // A duty found in manual mode is the user's own and goes back with the mode; otherwise
+        // the output is handed back at full speed before the driver takes it over again.
+        const int foundDuty =
+            *mode == kPwmManual ? kernel.ReadPwm(kernelChip->Device, pwm).value_or(kPwmFull) : kPwmFull;
         // Written down before the switch, so that a run that dies while driving is undone
         // at the next start.
-        m_drivenKernelPwms[key] = {kernelChip->Device, pwm, *mode, kernelChip->Name, kernelChip->BusPath};
+        m_drivenKernelPwms[key] = {kernelChip->Device, pwm, *mode, foundDuty, kernelChip->Name, kernelChip->BusPath};
         SaveKernelPwmState();
         if (!kernel.WritePwmEnable(kernelChip->Device, pwm, kPwmManual)) {
             m_drivenKernelPwms.erase(key);
@@ -513,7 +505,7 @@ void HardwareEngine::ReleaseKernelFanControl()
     }
     platform::KernelSensors& kernel = m_state.Platform().kernel;
     for (const auto& [key, driven] : m_drivenKernelPwms) {
-        kernel.WritePwm(driven.Device, driven.Pwm, kPwmFull);
+        kernel.WritePwm(driven.Device, driven.Pwm, driven.Duty);
         if (!kernel.WritePwmEnable(driven.Device, driven.Pwm, driven.Mode)) {
             Log("Cannot restore pwm" + std::to_string(driven.Pwm) + "_enable of " + driven.Name);
         }
@@ -539,7 +531,7 @@ void HardwareEngine::SaveKernelPwmState()
     }
     std::vector<KernelPwmState> entries;
     for (const auto& [key, driven] : m_drivenKernelPwms) {
-        entries.push_back({driven.Name, driven.BusPath, driven.Pwm, driven.Mode});
+        entries.push_back({driven.Name, driven.BusPath, driven.Pwm, driven.Mode, driven.Duty});
     }
     const std::string text = EncodeKernelPwmState(entries);
     if (!files.ReplaceFile(path, {reinterpret_cast<const uint8_t*>(text.data()), text.size()})) {
@@ -565,7 +557,7 @@ void HardwareEngine::RestoreKernelPwmState(const std::vector<platform::KernelDev
         bool restored = false;
         for (size_t device = 0; device < devices.size() && !restored; ++device) {
             if (devices[device].Name == entry.Device && devices[device].BusPath == entry.BusPath) {
-                kernel.WritePwm(device, entry.Pwm, kPwmFull);
+                kernel.WritePwm(device, entry.Pwm, entry.Duty);
                 restored = kernel.WritePwmEnable(device, entry.Pwm, entry.Mode);
             }
         }

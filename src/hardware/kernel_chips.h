@@ -41,6 +41,7 @@ struct KernelPwmState
     std::string BusPath; // stable bus path
     int Pwm = 0;         // N of pwmN
     int Mode = 0;        // pwmN_enable as found
+    int Duty = 255;      // pwmN to write back before the mode: the found duty in manual mode, else full speed
 };
 
 inline constexpr const char* kKernelPwmStateFileName = "pwm-restore.txt";

@@ -83,6 +83,12 @@ std::optional<int> SimMachine::ReadPwmEnable(size_t device, int pwm)
     return output != nullptr ? std::optional<int>(output->enable) : std::nullopt;
 }
 
+std::optional<int> SimMachine::ReadPwm(size_t device, int pwm)
+{
+    const KernelPwmDescription* output = FindKernelPwm(device, pwm);
+    return output != nullptr ? std::optional<int>(output->value) : std::nullopt;
+}
+
 bool SimMachine::WritePwmEnable(size_t device, int pwm, int mode)
 {
     KernelPwmDescription* output = FindKernelPwm(device, pwm);

@@ -117,6 +117,7 @@ public:
     std::vector<platform::KernelDevice> ScanDevices() override;
     std::optional<double> ReadInput(size_t device, size_t input) override;
     std::optional<int> ReadPwmEnable(size_t device, int pwm) override;
+    std::optional<int> ReadPwm(size_t device, int pwm) override;
     bool WritePwmEnable(size_t device, int pwm, int mode) override;
     bool WritePwm(size_t device, int pwm, int value) override;
     platform::PwmAccess CheckPwmAccess(size_t device, int pwm) override;
