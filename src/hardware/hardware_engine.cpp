@@ -127,6 +127,12 @@ bool HardwareEngine::FindSmbusBase()
     char text[32];
     std::snprintf(text, sizeof text, "SMB address=%04X", static_cast<unsigned>(base));
     Log(text);
+    // A kernel driver (i2c-i801) owns the host: its status would read busy for ever, so the
+    // bus is empty at once instead of after every transaction's polling.
+    if (m_ports.OwnedByKernelDriver(base)) {
+        LogNewAccessNotes();
+        return false;
+    }
     return true;
 }
 

@@ -20,6 +20,9 @@ public:
     virtual std::string AccessMethod() const = 0;
     // Extra start-up log lines of the back end (for example port ranges owned by a kernel driver).
     virtual std::vector<std::string> AccessNotes() const { return {}; }
+    // Whether a kernel driver owns the port, so that the program must leave it alone (its
+    // reads float high); the back end notes the owner once.
+    virtual bool OwnedByKernelDriver(uint16_t /*port*/) { return false; }
 
     virtual uint8_t ReadByte(uint16_t port) = 0;
     virtual void WriteByte(uint16_t port, uint8_t value) = 0;

@@ -102,6 +102,7 @@ public:
     bool RequestAccess() override { return m_sim.RequestAccess(); }
     std::string AccessMethod() const override { return "iopl"; }
     std::vector<std::string> AccessNotes() const override { return m_notes; }
+    bool OwnedByKernelDriver(uint16_t port) override { return Owned(port); }
     uint8_t ReadByte(uint16_t port) override { return Owned(port) ? 0xFF : m_sim.ReadByte(port); }
     void WriteByte(uint16_t port, uint8_t value) override
     {
@@ -137,7 +138,9 @@ TEST(StartHardwareAccess, DriverOwnedSmbusHostIsLoggedAndTreatedAsEmpty)
     HardwareEngine engine(state);
     engine.CreateBusMutexes();
     ASSERT_TRUE(engine.StartHardwareAccess());
+    const uint64_t before = bench.Sim->ElapsedMs();
     EXPECT_FALSE(engine.SearchChips({}));
+    EXPECT_EQ(bench.Sim->ElapsedMs() - before, 0u) << "polled a host the kernel owns";
     const std::string log = bench.Files.Text("/sim/owned.txt");
     EXPECT_NE(log.find("Sensors I/O init successful (iopl)"), std::string::npos);
     EXPECT_NE(log.find("SMB address=0400\r\n"), std::string::npos);

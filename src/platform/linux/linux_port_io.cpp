@@ -128,6 +128,15 @@ void LinuxPortIo::WriteDword(uint16_t port, uint32_t value)
     }
 }
 
+bool LinuxPortIo::OwnedByKernelDriver(uint16_t port)
+{
+    const auto owner = m_claims.OwnerOf(port);
+    if (owner) {
+        AddNote(ClaimNote(*owner));
+    }
+    return owner.has_value();
+}
+
 bool LinuxPortIo::Usable(uint16_t port, unsigned width)
 {
     if (!m_granted || port + width - 1 > 0xFFFF) {

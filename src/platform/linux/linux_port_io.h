@@ -28,6 +28,7 @@ public:
     // and PCI configuration ports are checked at RequestAccess; others (the SMBus host's
     // base) when they are first used, so callers may ask again after the chip search.
     std::vector<std::string> AccessNotes() const override { return m_notes; }
+    bool OwnedByKernelDriver(uint16_t port) override;
 
     uint8_t ReadByte(uint16_t port) override;
     void WriteByte(uint16_t port, uint8_t value) override;
