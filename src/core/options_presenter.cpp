@@ -203,15 +203,27 @@ const ChipRecord* OptionsPresenter::SlotChip() const
     return chip < m_state.Chips.ChipCount ? m_state.Chips.At(chip) : nullptr;
 }
 
+ChannelKind OptionsPresenter::PageChannelKind() const
+{
+    switch (m_pageKind.value_or(PageKind::Temperature)) {
+    case PageKind::Voltage:
+        return ChannelKind::Voltage;
+    case PageKind::Fan:
+        return ChannelKind::Fan;
+    default:
+        return ChannelKind::Temperature;
+    }
+}
+
 int OptionsPresenter::ChannelCount(const ChipRecord& chip) const
 {
     switch (m_pageKind.value_or(PageKind::Temperature)) {
     case PageKind::Voltage:
-        return std::min<int>(chip.VoltCount, kVoltChannels);
+        return std::min<int>(chip.VoltCount, static_cast<int>(chip.Volts.size()));
     case PageKind::Fan:
-        return std::min<int>(chip.FanCount, kFanChannels);
+        return std::min<int>(chip.FanCount, static_cast<int>(chip.Fans.size()));
     default:
-        return std::min<int>(chip.TempCount, kTempChannels);
+        return std::min<int>(chip.TempCount, static_cast<int>(chip.Temps.size()));
     }
 }
 
@@ -321,9 +333,7 @@ void OptionsPresenter::FillSensorList()
     }
     const int count = ChannelCount(*chip);
     const std::string separator = m_state.Platform().facts.DecimalSeparator();
-    const ChannelKind kind = *m_pageKind == PageKind::Voltage ? ChannelKind::Voltage
-                             : *m_pageKind == PageKind::Fan   ? ChannelKind::Fan
-                                                              : ChannelKind::Temperature;
+    const ChannelKind kind = PageChannelKind();
     for (int channel = 1; channel <= count; ++channel) {
         // A kernel device names its inputs ("Package id 0"); the port search's chips number them.
         const std::string label = chip->Label(kind, channel);
@@ -379,8 +389,9 @@ void OptionsPresenter::RefreshFrameTitle()
         return;
     }
     const ChipRecord* chip = SlotChip();
-    m_sensor.FrameTitle =
-        "Sensor (" + (chip != nullptr ? chip->Name : std::string()) + " Sensor " + Decimal(slot->Channel) + ")";
+    const std::string label = chip != nullptr ? chip->Label(PageChannelKind(), slot->Channel) : std::string();
+    m_sensor.FrameTitle = "Sensor (" + (chip != nullptr ? chip->Name : std::string()) + " " +
+                          (label.empty() ? "Sensor " + Decimal(slot->Channel) : label) + ")";
 }
 
 std::string OptionsPresenter::LimitText(int32_t limit) const

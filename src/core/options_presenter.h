@@ -218,6 +218,7 @@ private:
     std::string LimitText(int32_t limit) const;
     const ChipRecord* SlotChip() const;
     int ChannelCount(const ChipRecord& chip) const;
+    ChannelKind PageChannelKind() const;
     SensorSlot* Slot();
     FanControlRecord* FanRecord();
     void SetAlphaPosition(int position);

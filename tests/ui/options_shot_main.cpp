@@ -1,4 +1,4 @@
-// options-shot: the desktop program on the demo board with the options dialog open, for a
+// options-shot: the desktop program on the demo board (or $CALVENTA_BOARD) with the options dialog open, for a
 // look at the dialog under a virtual X server. Arguments: optionally "fancontrol" (the
 // command word), then tree node texts to click in order; it stays up for a few seconds.
 #include <QApplication>
@@ -6,6 +6,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <cstdlib>
 #include <iostream>
 
 #include "app/desktop_app.h"
@@ -19,7 +20,9 @@ int main(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(false);
     QTemporaryDir programDir;
     std::string error;
-    auto host = app::MachineHost::ForBoard(std::string(CALVENTA_SOURCE_DIR) + "/boards/demo.json", error);
+    const char* board = std::getenv("CALVENTA_BOARD"); // another board than the demo's
+    auto host = app::MachineHost::ForBoard(
+        board != nullptr ? std::string(board) : std::string(CALVENTA_SOURCE_DIR) + "/boards/demo.json", error);
     if (!host || !programDir.isValid()) {
         std::cerr << "options-shot: " << error << "\n";
         return 2;
