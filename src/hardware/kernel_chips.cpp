@@ -8,6 +8,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <numeric>
 
 #include "core/numeric.h"
@@ -88,11 +89,9 @@ struct CpuLabel
 };
 
 constexpr std::array kCpuLabels{
-    CpuLabel{"coretemp", "Package id 0", 9}, CpuLabel{"k10temp", "Tdie", 9},
-    CpuLabel{"k10temp", "Tctl", 8},          CpuLabel{"zenpower", "Tdie", 9},
-    CpuLabel{"zenpower", "Tctl", 8},         CpuLabel{"coretemp", "Physical id 0", 7},
-    CpuLabel{"coretemp", "Core 0", 5},       CpuLabel{"k8temp", "", 4},
-    CpuLabel{"cpu_thermal", "", 3},
+    CpuLabel{"coretemp", "Package id 0", 9}, CpuLabel{"k10temp", "Tdie", 9},  CpuLabel{"k10temp", "Tctl", 8},
+    CpuLabel{"zenpower", "Tdie", 9},         CpuLabel{"zenpower", "Tctl", 8}, CpuLabel{"coretemp", "Physical id 0", 7},
+    CpuLabel{"coretemp", "Core 0", 5},       CpuLabel{"k8temp", "", 4},       CpuLabel{"cpu_thermal", "", 3},
 };
 
 std::optional<long long> WholeNumber(std::string_view text)
@@ -103,6 +102,32 @@ std::optional<long long> WholeNumber(std::string_view text)
         return std::nullopt;
     }
     return value;
+}
+
+// Control bytes become '?' (a tab or line break would also split a line of the state file),
+// and the text is cut to `limit` bytes without ending inside a UTF-8 sequence.
+std::string CleanText(std::string_view text, size_t limit)
+{
+    std::string clean;
+    for (const char c : text.substr(0, limit + 1)) {
+        const auto byte = static_cast<unsigned char>(c);
+        clean += byte < 0x20 || byte == 0x7F ? '?' : c;
+    }
+    if (clean.size() > limit) {
+        size_t cut = limit;
+        while (cut > 0 && (static_cast<unsigned char>(clean[cut]) & 0xC0) == 0x80) {
+            --cut; // never end inside a UTF-8 sequence
+        }
+        clean.resize(cut);
+    }
+    return clean;
+}
+
+// How a device's name and bus path stand in the state file: whole, so that the next start
+// finds the device again even where a shown label would be cut.
+std::string StateField(std::string_view text)
+{
+    return CleanText(text, kMaxStateField);
 }
 
 core::ChannelKind ChannelKindOf(KernelInputKind kind)
@@ -163,26 +188,14 @@ int CpuTemperatureRank(std::string_view device, std::string_view label)
 
 std::string DisplayLabel(std::string_view label)
 {
-    std::string shown;
-    for (const char c : label) {
-        const auto byte = static_cast<unsigned char>(c);
-        shown += byte < 0x20 || byte == 0x7F ? '?' : c;
-    }
-    if (shown.size() > core::kChannelLabelMax) {
-        size_t cut = core::kChannelLabelMax;
-        while (cut > 0 && (static_cast<unsigned char>(shown[cut]) & 0xC0) == 0x80) {
-            --cut; // never end inside a UTF-8 sequence
-        }
-        shown.resize(cut);
-    }
-    return shown;
+    return CleanText(label, core::kChannelLabelMax);
 }
 
 std::string EncodeKernelPwmState(const std::vector<KernelPwmState>& entries)
 {
     std::string text;
     for (const KernelPwmState& entry : entries) {
-        text += "pwm\t" + DisplayLabel(entry.Device) + "\t" + DisplayLabel(entry.BusPath) + "\t" +
+        text += "pwm\t" + StateField(entry.Device) + "\t" + StateField(entry.BusPath) + "\t" +
                 std::to_string(entry.Pwm) + "\t" + std::to_string(entry.Mode) + "\n";
     }
     return text;
@@ -213,8 +226,8 @@ std::vector<KernelPwmState> DecodeKernelPwmState(std::string_view text)
         if (!pwm || !mode || *pwm < 1 || *pwm > 255 || *mode < 0 || *mode > 255) {
             continue;
         }
-        entries.push_back({std::string(fields[1]), std::string(fields[2]), static_cast<int>(*pwm),
-                           static_cast<int>(*mode)});
+        entries.push_back(
+            {std::string(fields[1]), std::string(fields[2]), static_cast<int>(*pwm), static_cast<int>(*mode)});
     }
     return entries;
 }
@@ -269,8 +282,8 @@ bool HardwareEngine::AddKernelChip(size_t deviceIndex, const platform::KernelDev
 {
     const uint8_t chipIndex = m_state.Chips.ChipCount;
     const auto ordinal = static_cast<uint8_t>(m_kernelChips.size());
-    core::ChipRecord* record =
-        AddChip(DisplayLabel(device.Name).c_str(), core::chip_code::kKernelDevice, core::kBusKernel, ordinal, 0, 0, 0, 0);
+    core::ChipRecord* record = AddChip(DisplayLabel(device.Name).c_str(), core::chip_code::kKernelDevice,
+                                       core::kBusKernel, ordinal, 0, 0, 0, 0);
     if (record == nullptr) {
         return false;
     }
@@ -380,8 +393,11 @@ void HardwareEngine::ReadKernelChip(uint8_t index, core::ChipRecord& record)
     };
     readAll(chip->Temps, core::ChannelKind::Temperature,
             [&record](int channel, double value) { record.SetTemp(channel, core::CeilToInt32(value)); });
-    readAll(chip->Volts, core::ChannelKind::Voltage,
-            [&record](int channel, double value) { record.SetVolt(channel, static_cast<float>(value)); });
+    readAll(chip->Volts, core::ChannelKind::Voltage, [&record](int channel, double value) {
+        // A double beyond the float range has no float value (converting it is undefined).
+        constexpr double kFloatMax = std::numeric_limits<float>::max();
+        record.SetVolt(channel, static_cast<float>(std::clamp(value, -kFloatMax, kFloatMax)));
+    });
     readAll(chip->Fans, core::ChannelKind::Fan,
             [&record](int channel, double value) { record.SetFan(channel, core::CeilToInt32(value)); });
     LogKernelNotes();
@@ -562,11 +578,12 @@ void HardwareEngine::RestoreKernelPwmState(const std::vector<platform::KernelDev
         return;
     }
     platform::KernelSensors& kernel = m_state.Platform().kernel;
-    for (const KernelPwmState& entry : DecodeKernelPwmState(std::string_view(
-             reinterpret_cast<const char*>(bytes->data()), bytes->size()))) {
+    for (const KernelPwmState& entry :
+         DecodeKernelPwmState(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()))) {
         bool restored = false;
         for (size_t device = 0; device < devices.size() && !restored; ++device) {
-            if (devices[device].Name == entry.Device && devices[device].BusPath == entry.BusPath) {
+            if (StateField(devices[device].Name) == entry.Device &&
+                StateField(devices[device].BusPath) == entry.BusPath) {
                 kernel.WritePwm(device, entry.Pwm, kPwmFull);
                 restored = kernel.WritePwmEnable(device, entry.Pwm, entry.Mode);
             }
