@@ -503,6 +503,13 @@ bool HardwareEngine::WriteKernelPwm(uint8_t chip, uint8_t output, int32_t duty)
     const int pwm = kernelChip->Pwms[output];
     const auto key = std::make_pair(chip, output);
     if (m_drivenKernelPwms.find(key) == m_drivenKernelPwms.end()) {
+        // An output this process may not write is left alone: no attempt and no state file
+        // written and removed again at every pass.
+        if (kernel.CheckPwmAccess(kernelChip->Device, pwm) != platform::PwmAccess::Ok) {
+            LogOnce("Fan control on pwm" + std::to_string(pwm) + " of " + kernelChip->Name +
+                    " left to the driver: " + PwmProblemText(kernelChip->Device, pwm));
+            return false;
+        }
         const std::optional<int> mode = kernel.ReadPwmEnable(kernelChip->Device, pwm);
         if (!mode) {
             LogOnce("Cannot read pwm" + std::to_string(pwm) + "_enable of " + kernelChip->Name +

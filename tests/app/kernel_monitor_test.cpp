@@ -327,8 +327,12 @@ TEST_F(DesktopFanControl, OutputThatIsNotWritableSaysWhyAndIsNeverWritten)
     nlohmann::json board = DesktopBoard();
     board["kernel"]["devices"][kBoardNct]["pwm"][0]["writable"] = false;
     StartDriving(board);
-    // The switch to manual is tried and refused; no duty is ever written.
-    EXPECT_EQ(kernel->Writes, std::vector<std::string>{"pwm1_enable=1 (state file)"});
+    const int replacements = files.Replacements;
+    monitor->UpdatePass();
+    monitor->UpdatePass();
+    // Neither the output nor the state file is touched, pass after pass.
+    EXPECT_EQ(kernel->Writes, std::vector<std::string>{});
+    EXPECT_EQ(files.Replacements, replacements);
     EXPECT_EQ(Pwm(1).enable, 5);
     EXPECT_EQ(Pwm(1).value, 102);
     EXPECT_FALSE(files.Files.contains(kStateFile));
