@@ -198,13 +198,16 @@ TEST_F(DesktopMonitor, FailedReadShowsNoValueRaisesNoAlarmAndComesBack)
     cpu.Enabled = 1;
     cpu.AlarmEnabled = 1;
     cpu.MaxLimit = 40; // the last good reading, 47 °C, is above it
+    Settings().TraySource = kSourceCpu;
+    Settings().TrayFahrenheit = 0;
     sim->SetKernelInput(kBoardCoretemp, 0, std::nullopt);
     monitor->UpdatePass();
     monitor->BuildMainWindow();
     EXPECT_EQ(Row(kSlotCpu).Text, std::string(kNoReadingText));
     EXPECT_FALSE(Row(kSlotCpu).Red);
     EXPECT_EQ(cpu.AlarmActive, 0);
-    EXPECT_TRUE(monitor->Tray().Tip.find("47") == std::string::npos) << monitor->Tray().Tip;
+    EXPECT_NE(monitor->Tray().Tip.find("CPU: n/a"), std::string::npos) << monitor->Tray().Tip;
+    EXPECT_FALSE(monitor->Tray().Icon); // the program's icon, not the stale 47
     nlohmann::json json = Json();
     EXPECT_TRUE(json["chips"][coretemp]["temps"][0].is_null());
     EXPECT_EQ(json["chips"][coretemp]["temps"][1], 45);
@@ -214,6 +217,8 @@ TEST_F(DesktopMonitor, FailedReadShowsNoValueRaisesNoAlarmAndComesBack)
     monitor->UpdatePass();
     EXPECT_EQ(Row(kSlotCpu).Text.substr(0, 5), "50 \xC2\xB0");
     EXPECT_TRUE(Row(kSlotCpu).Red); // the same limit does alarm on a real value
+    ASSERT_TRUE(monitor->Tray().Icon);
+    EXPECT_EQ(monitor->Tray().Icon->Text, "50");
     EXPECT_EQ(Json()["chips"][coretemp]["temps"][0], 50);
 }
 
