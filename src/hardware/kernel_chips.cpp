@@ -8,6 +8,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <numeric>
 
 #include "core/numeric.h"
@@ -103,6 +104,32 @@ std::optional<long long> WholeNumber(std::string_view text)
     return value;
 }
 
+// Control bytes become '?' (a tab or line break would also split a line of the state file),
+// and the text is cut to `limit` bytes without ending inside a UTF-8 sequence.
+std::string CleanText(std::string_view text, size_t limit)
+{
+    std::string clean;
+    for (const char c : text.substr(0, limit + 1)) {
+        const auto byte = static_cast<unsigned char>(c);
+        clean += byte < 0x20 || byte == 0x7F ? '?' : c;
+    }
+    if (clean.size() > limit) {
+        size_t cut = limit;
+        while (cut > 0 && (static_cast<unsigned char>(clean[cut]) & 0xC0) == 0x80) {
+            --cut; // never end inside a UTF-8 sequence
+        }
+        clean.resize(cut);
+    }
+    return clean;
+}
+
+// How a device's name and bus path stand in the state file: whole, so that the next start
+// finds the device again even where a shown label would be cut.
+std::string StateField(std::string_view text)
+{
+    return CleanText(text, kMaxStateField);
+}
+
 std::string DeviceText(const platform::KernelDevice& device)
 {
     return DisplayLabel(device.Name) + " (" + DisplayLabel(device.BusPath) + ")";
@@ -148,26 +175,14 @@ int CpuTemperatureRank(std::string_view device, std::string_view label)
 
 std::string DisplayLabel(std::string_view label)
 {
-    std::string shown;
-    for (const char c : label) {
-        const auto byte = static_cast<unsigned char>(c);
-        shown += byte < 0x20 || byte == 0x7F ? '?' : c;
-    }
-    if (shown.size() > core::kChannelLabelMax) {
-        size_t cut = core::kChannelLabelMax;
-        while (cut > 0 && (static_cast<unsigned char>(shown[cut]) & 0xC0) == 0x80) {
-            --cut; // never end inside a UTF-8 sequence
-        }
-        shown.resize(cut);
-    }
-    return shown;
+    return CleanText(label, core::kChannelLabelMax);
 }
 
 std::string EncodeKernelPwmState(const std::vector<KernelPwmState>& entries)
 {
     std::string text;
     for (const KernelPwmState& entry : entries) {
-        text += "pwm\t" + DisplayLabel(entry.Device) + "\t" + DisplayLabel(entry.BusPath) + "\t" +
+        text += "pwm\t" + StateField(entry.Device) + "\t" + StateField(entry.BusPath) + "\t" +
                 std::to_string(entry.Pwm) + "\t" + std::to_string(entry.Mode) + "\t" + std::to_string(entry.Duty) +
                 "\n";
     }
@@ -190,17 +205,19 @@ std::vector<KernelPwmState> DecodeKernelPwmState(std::string_view text)
             }
             line.remove_prefix(tab + 1);
         }
-        if (fields.size() != 5 || fields[0] != "pwm" || fields[1].size() > kMaxStateField ||
+        if (fields.size() < 5 || fields.size() > 6 || fields[0] != "pwm" || fields[1].size() > kMaxStateField ||
             fields[2].size() > kMaxStateField) {
             continue;
         }
         const auto pwm = WholeNumber(fields[3]);
         const auto mode = WholeNumber(fields[4]);
-        if (!pwm || !mode || *pwm < 1 || *pwm > 255 || *mode < 0 || *mode > 255) {
+        const auto duty = fields.size() == 6 ? WholeNumber(fields[5]) : std::optional<long long>(kPwmFull);
+        if (!pwm || !mode || !duty || *pwm < 1 || *pwm > 255 || *mode < 0 || *mode > 255 || *duty < 0 ||
+            *duty > kPwmFull) {
             continue;
         }
-        entries.push_back(
-            {std::string(fields[1]), std::string(fields[2]), static_cast<int>(*pwm), static_cast<int>(*mode)});
+        entries.push_back({std::string(fields[1]), std::string(fields[2]), static_cast<int>(*pwm),
+                           static_cast<int>(*mode), static_cast<int>(*duty)});
     }
     return entries;
 }
@@ -366,8 +383,11 @@ void HardwareEngine::ReadKernelChip(uint8_t index, core::ChipRecord& record)
     };
     readAll(chip->Temps, core::ChannelKind::Temperature,
             [&record](int channel, double value) { record.SetTemp(channel, core::CeilToInt32(value)); });
-    readAll(chip->Volts, core::ChannelKind::Voltage,
-            [&record](int channel, double value) { record.SetVolt(channel, static_cast<float>(value)); });
+    readAll(chip->Volts, core::ChannelKind::Voltage, [&record](int channel, double value) {
+        // A double beyond the float range has no float value (converting it is undefined).
+        constexpr double kFloatMax = std::numeric_limits<float>::max();
+        record.SetVolt(channel, static_cast<float>(std::clamp(value, -kFloatMax, kFloatMax)));
+    });
     readAll(chip->Fans, core::ChannelKind::Fan,
             [&record](int channel, double value) { record.SetFan(channel, core::CeilToInt32(value)); });
     LogKernelNotes();
@@ -473,6 +493,13 @@ bool HardwareEngine::WriteKernelPwm(uint8_t chip, uint8_t output, int32_t duty)
     const int pwm = kernelChip->Pwms[output];
     const auto key = std::make_pair(chip, output);
     if (m_drivenKernelPwms.find(key) == m_drivenKernelPwms.end()) {
+        // An output this process may not write is left alone: no attempt and no state file
+        // written and removed again at every pass.
+        if (kernel.CheckPwmAccess(kernelChip->Device, pwm) != platform::PwmAccess::Ok) {
+            LogOnce("Fan control on pwm" + std::to_string(pwm) + " of " + kernelChip->Name +
+                    " left to the driver: " + PwmProblemText(kernelChip->Device, pwm));
+            return false;
+        }
         const std::optional<int> mode = kernel.ReadPwmEnable(kernelChip->Device, pwm);
         if (!mode) {
             LogOnce("Cannot read pwm" + std::to_string(pwm) + "_enable of " + kernelChip->Name +
@@ -556,7 +583,8 @@ void HardwareEngine::RestoreKernelPwmState(const std::vector<platform::KernelDev
          DecodeKernelPwmState(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()))) {
         bool restored = false;
         for (size_t device = 0; device < devices.size() && !restored; ++device) {
-            if (devices[device].Name == entry.Device && devices[device].BusPath == entry.BusPath) {
+            if (StateField(devices[device].Name) == entry.Device &&
+                StateField(devices[device].BusPath) == entry.BusPath) {
                 kernel.WritePwm(device, entry.Pwm, entry.Duty);
                 restored = kernel.WritePwmEnable(device, entry.Pwm, entry.Mode);
             }

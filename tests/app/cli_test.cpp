@@ -39,6 +39,37 @@ CliRun RunCli(const std::string& environment, const std::string& arguments)
     return run;
 }
 
+// RunCli in a forked child that has given up root first, as a normal user starts the program.
+CliRun RunCliUnprivileged(const std::string& environment, const std::string& arguments)
+{
+    CliRun run;
+    int fds[2];
+    if (pipe(fds) != 0) {
+        return run;
+    }
+    const std::string command = environment + " " + CALVENTA_CLI_PATH + " " + arguments + " 2>&1";
+    const pid_t child = fork();
+    if (child == 0) {
+        close(fds[0]);
+        dup2(fds[1], STDOUT_FILENO);
+        calventa::platform::linux_backend::testing::BecomeUnprivileged();
+        execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(fds[1]);
+    std::array<char, 4096> buffer{};
+    ssize_t count = 0;
+    while ((count = read(fds[0], buffer.data(), buffer.size())) > 0) {
+        run.out.append(buffer.data(), static_cast<size_t>(count));
+    }
+    close(fds[0]);
+    int status = 0;
+    if (child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status)) {
+        run.exitCode = WEXITSTATUS(status);
+    }
+    return run;
+}
+
 std::string Board(const std::string& name)
 {
     return std::string(CALVENTA_SOURCE_DIR) + "/boards/" + name;
@@ -197,6 +228,68 @@ TEST_F(CliTest, RootRefusesAProgramDirectoryAnotherUserCanChange)
 
     EXPECT_EQ(FactsOf(victim), before);
     EXPECT_TRUE(std::filesystem::is_symlink(home + "/debug.txt"));
+}
+
+// The current desktop: every sensor comes from the kernel, which needs no port access, so a
+// normal user sees the same rows as root. The drive monitor of the listed disk is left out.
+TEST_F(CliTest, DesktopBoardShowsTheKernelsSensorsAlsoToAnUnprivilegedUser)
+{
+    using namespace calventa::platform::linux_backend::testing;
+    auto rowsOf = [](const CliRun& run) {
+        std::vector<std::pair<std::string, std::string>> rows;
+        const auto json = nlohmann::json::parse(run.out, nullptr, false);
+        if (!json.is_discarded()) {
+            for (const auto& row : json["rows"]) {
+                rows.emplace_back(row["slot"], row["value"]);
+            }
+        }
+        return rows;
+    };
+    const CliRun asRoot = RunCli(Env(Board("desktop.json")), "--json --dir " + dir);
+    ASSERT_EQ(asRoot.exitCode, 0) << asRoot.out;
+    const auto json = nlohmann::json::parse(asRoot.out);
+    std::vector<std::string> chips;
+    for (const auto& chip : json["chips"]) {
+        chips.push_back(chip["name"]);
+    }
+    EXPECT_EQ(chips, (std::vector<std::string>{"acpitz", "coretemp", "nct6798", "nvme"}));
+    EXPECT_EQ(json["chips"][2]["bus_path"], "platform/nct6775.656");
+    EXPECT_EQ(json["chips"][2]["pwm"][0]["name"], "pwm1");
+    const std::vector<std::pair<std::string, std::string>> expected{{"Cpu", "47 \xC2\xB0"
+                                                                            "C / 117 \xC2\xB0"
+                                                                            "F"},
+                                                                    {"Sys", "33 \xC2\xB0"
+                                                                            "C / 92 \xC2\xB0"
+                                                                            "F"},
+                                                                    {"Aux", "29 \xC2\xB0"
+                                                                            "C / 85 \xC2\xB0"
+                                                                            "F"},
+                                                                    {"HD0", "36 \xC2\xB0"
+                                                                            "C / 97 \xC2\xB0"
+                                                                            "F"},
+                                                                    {"CpuFan", "1054 RPM"},
+                                                                    {"SysFan", "812 RPM"},
+                                                                    {"AuxFan", "0 RPM"},
+                                                                    {"VCoreA", "1.23 V"},
+                                                                    {"+3.3V", "3.36 V"},
+                                                                    {"+5V", "5.04 V"},
+                                                                    {"+12V", "12.10 V"},
+                                                                    {"+VBAT", "3.25 V"}};
+    EXPECT_EQ(rowsOf(asRoot), expected);
+
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "already unprivileged: the run above was the user's";
+    }
+    ASSERT_EQ(chmod(dir.c_str(), 0755), 0);
+    const std::string home = MakeAttackerDirectory(dir + "/user");
+    ASSERT_FALSE(home.empty());
+    const CliRun asUser =
+        RunCliUnprivileged("CALVENTA_BOARD=" + Board("desktop.json") + " CALVENTA_REGISTRY_ROOT=" + home +
+                               "/registry XDG_CONFIG_HOME=" + home,
+                           "--json --mode debug --dir " + home);
+    ASSERT_EQ(asUser.exitCode, 0) << asUser.out;
+    EXPECT_EQ(rowsOf(asUser), expected) << asUser.out;
+    EXPECT_EQ(FactsOf(home + "/debug.txt").owner, kAttackerUid); // the run was the user's
 }
 
 TEST_F(CliTest, RefusesBadBoardsAndArgumentsWithOneLine)

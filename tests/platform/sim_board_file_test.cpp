@@ -182,8 +182,9 @@ INSTANTIATE_TEST_SUITE_P(
                 R"(board: pci.enable_bits_stick: expected true or false, got number)"},
         Refusal{"UnknownFamily", R"({"family": "xp"})",
                 R"(board: family: unknown family "xp" (expected "nt" or "9x"))"},
-        Refusal{"UnknownDiskAccess", R"({"disk_access": "maybe"})",
-                R"(board: disk_access: unknown disk access "maybe" (expected "direct", "denied", "absent" or "no_rawio"))"},
+        Refusal{
+            "UnknownDiskAccess", R"({"disk_access": "maybe"})",
+            R"(board: disk_access: unknown disk access "maybe" (expected "direct", "denied", "absent" or "no_rawio"))"},
         Refusal{"PortAccessNotBoolean", R"({"port_access": "yes"})",
                 R"(board: port_access: expected true or false, got string)"},
         Refusal{"DriveAbove7", R"({"disks": [{"drive": 8}]})", R"(board: disks[0].drive: drive out of range 0..7)"},
@@ -203,8 +204,9 @@ INSTANTIATE_TEST_SUITE_P(
                 R"(board: disks[0].smart: expected true or false, got string)"},
         Refusal{"BoardNotAnObject", R"([1, 2])", R"(board: the board must be a JSON object)"},
         // A misspelt key would leave its part at the defaults: every object refuses keys it does not know.
-        Refusal{"UnknownTopLevelKey", R"({"famly": "9x"})",
-                R"(board: famly: unknown key (expected family, port_access, disk_access, pci, isa, smbus, disks or kernel))"},
+        Refusal{
+            "UnknownTopLevelKey", R"({"famly": "9x"})",
+            R"(board: famly: unknown key (expected family, port_access, disk_access, pci, isa, smbus, disks or kernel))"},
         Refusal{"UnknownPciKey", R"({"pci": {"host_vendr": 1}})",
                 "board: pci.host_vendr: unknown key (expected host_vendor, lpc_device, smbus_command, smbus_hostcfg, "
                 "smbus_bar or enable_bits_stick)"},
@@ -258,6 +260,45 @@ INSTANTIATE_TEST_SUITE_P(
                 R"(board: disks[0].model: longer than 40 characters)"},
         Refusal{"FirmwareOf9Characters", R"({"disks": [{"firmware": "°°°°°°°°°"}]})",
                 R"(board: disks[0].firmware: longer than 8 characters)"}),
+    RefusalName);
+
+std::string KernelDevices(int count)
+{
+    std::string list;
+    for (int i = 0; i < count; ++i) {
+        list += std::string(i > 0 ? ", " : "") + R"({"name": "jc42"})";
+    }
+    return R"({"kernel": {"devices": [)" + list + "]}}";
+}
+
+const std::string kSixtyFiveKernelDevices = KernelDevices(65);
+const std::string kLabelOf256Bytes =
+    R"({"kernel": {"devices": [{"inputs": [{"kind": "in", "label": ")" + std::string(256, 'v') + R"("}]}]}})";
+
+INSTANTIATE_TEST_SUITE_P(
+    KernelRefusals, SimBoardRefusal,
+    ::testing::Values(
+        Refusal{"UnknownKernelDeviceKey", R"({"kernel": {"devices": [{"name": "nct6798", "bus": "platform"}]}})",
+                "board: kernel.devices[0].bus: unknown key (expected name, bus_path, inputs, pwm, ata_drive or "
+                "nvme_controller)"},
+        Refusal{"UnknownKernelInputKind",
+                R"({"kernel": {"devices": [{}, {"inputs": [{"kind": "temp"}, {"kind": "volt"}]}]}})",
+                R"(board: kernel.devices[1].inputs[1].kind: unknown kind "volt" (expected "temp", "in" or "fan"))"},
+        Refusal{"KernelInputValueNotANumber",
+                R"({"kernel": {"devices": [{"inputs": [{"kind": "temp", "value": "hot"}]}]}})",
+                R"(board: kernel.devices[0].inputs[0].value: expected a number or null, got string)"},
+        Refusal{"KernelInputKindMissing", R"({"kernel": {"devices": [{"inputs": [{"number": 1}]}]}})",
+                R"(board: kernel.devices[0].inputs[0].kind: missing: "temp", "in" or "fan")"},
+        Refusal{"KernelPwmNumberZero", R"({"kernel": {"devices": [{"pwm": [{"number": 0}]}]}})",
+                R"(board: kernel.devices[0].pwm[0].number: pwm number out of range 1..0xFF)"},
+        Refusal{"KernelPwmWritableNotBoolean", R"({"kernel": {"devices": [{"pwm": [{"writable": 1}]}]}})",
+                R"(board: kernel.devices[0].pwm[0].writable: expected true or false, got number)"},
+        Refusal{"KernelLabelLongerThan255Bytes", kLabelOf256Bytes.c_str(),
+                R"(board: kernel.devices[0].inputs[0].label: longer than 255 bytes)"},
+        Refusal{"SixtyFiveKernelDevices", kSixtyFiveKernelDevices.c_str(),
+                R"(board: kernel.devices: expected an array of at most 64 devices)"},
+        Refusal{"UnknownKernelKey", R"({"kernel": {"device": []}})",
+                R"(board: kernel.device: unknown key (expected devices))"}),
     RefusalName);
 
 TEST(SimBoardFile, MalformedJsonIsRefusedInOneLine)
