@@ -104,6 +104,7 @@ private:
         std::string BusPath;
         std::vector<size_t> Temps, Volts, Fans; // input index per channel
         std::vector<int> Pwms;                  // pwm number per output
+        std::vector<int> FanNumbers;            // N of fanN per fan channel
     };
     // A kernel pwm output switched to manual, with the mode it had.
     struct DrivenKernelPwm

@@ -306,6 +306,9 @@ bool HardwareEngine::AddKernelChip(size_t deviceIndex, const platform::KernelDev
         }
         inputs->push_back(input);
         labels->push_back(label);
+        if (in.Kind == KernelInputKind::Fan) {
+            chip.FanNumbers.push_back(in.Number);
+        }
     }
     for (const platform::KernelPwm& pwm : device.Pwms) {
         if (chip.Pwms.size() >= static_cast<size_t>(core::kKernelPwmOutputs)) {
@@ -455,8 +458,11 @@ void HardwareEngine::AssignKernelDefaults()
             }
             Assign(slot, boardChip->Chip, static_cast<uint8_t>(channel));
             // pwmN drives fanN on these chips; the record follows its newly assigned fan.
-            settings.FanControl[static_cast<size_t>(channel - 1)].PwmRegister =
-                channel <= boardMonitor->PwmCount ? static_cast<uint8_t>(channel - 1) : core::kNoChip;
+            const size_t channelIndex = static_cast<size_t>(channel - 1);
+            const int fanNumber = channelIndex < boardChip->FanNumbers.size() ? boardChip->FanNumbers[channelIndex] : 0;
+            const auto output = std::find(boardChip->Pwms.begin(), boardChip->Pwms.end(), fanNumber);
+            settings.FanControl[channelIndex].PwmRegister =
+                output != boardChip->Pwms.end() ? static_cast<uint8_t>(output - boardChip->Pwms.begin()) : core::kNoChip;
         }
     }
     // Voltages by label alone, the board monitor's first.

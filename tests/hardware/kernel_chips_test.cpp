@@ -321,6 +321,20 @@ TEST(KernelSearch, TableFullOfDevicesStopsAtTheCapacityAfterThePortChips)
         log.end());
 }
 
+// A board monitor that publishes only some outputs: fan channel k takes the output whose
+// number is its fan's, not the k-th output.
+TEST(KernelSearch, FanControlRecordsTakeThePwmOutputOfTheirFansNumber)
+{
+    const std::string fans = R"({"kind": "fan", "number": 1, "value": 900}, {"kind": "fan", "number": 2, "value": 800},
+                                {"kind": "fan", "number": 3, "value": 700})";
+    SimBench bench(KernelBoard({Device("nct6798", "platform/nct6775.656", fans,
+                                       R"("pwm": [{"number": 2, "enable": 5}, {"number": 3, "enable": 5}])")}));
+    ASSERT_TRUE(bench.StartAndSearch());
+    EXPECT_EQ(bench.State->Settings.FanControl[0].PwmRegister, kNoChip); // fan1 has no pwm1
+    EXPECT_EQ(bench.State->Settings.FanControl[1].PwmRegister, 0);       // fan2: pwm2, the first output
+    EXPECT_EQ(bench.State->Settings.FanControl[2].PwmRegister, 1);       // fan3: pwm3
+}
+
 TEST(KernelSearch, KernelChipsFollowThePortChipsAndFillOnlyTheSlotsTheyLeaveEmpty)
 {
     SimBench bench(IntelBoard(R"("smbus": [{"address": "0x48", "model": "LM75"}], )" +

@@ -867,8 +867,15 @@ private:
             }
             for (size_t i = 0; i < it->size(); ++i) {
                 KernelInputDescription input;
-                if (!ParseKernelInput((*it)[i], path + ".inputs[" + std::to_string(i) + "]", input)) {
+                const std::string inputPath = path + ".inputs[" + std::to_string(i) + "]";
+                if (!ParseKernelInput((*it)[i], inputPath, input)) {
                     return false;
+                }
+                for (const KernelInputDescription& earlier : device.inputs) {
+                    if (earlier.kind == input.kind && earlier.number == input.number) {
+                        return Refuse(inputPath + ".number", "input number " + std::to_string(input.number) +
+                                                                 " of this kind listed twice");
+                    }
                 }
                 device.inputs.push_back(std::move(input));
             }
@@ -880,8 +887,14 @@ private:
             }
             for (size_t i = 0; i < it->size(); ++i) {
                 KernelPwmDescription pwm;
-                if (!ParseKernelPwm((*it)[i], path + ".pwm[" + std::to_string(i) + "]", pwm)) {
+                const std::string pwmPath = path + ".pwm[" + std::to_string(i) + "]";
+                if (!ParseKernelPwm((*it)[i], pwmPath, pwm)) {
                     return false;
+                }
+                for (const KernelPwmDescription& earlier : device.pwms) {
+                    if (earlier.number == pwm.number) {
+                        return Refuse(pwmPath + ".number", "pwm" + std::to_string(pwm.number) + " listed twice");
+                    }
                 }
                 device.pwms.push_back(pwm);
             }
