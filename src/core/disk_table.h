@@ -27,6 +27,16 @@ inline constexpr size_t kDiskRecordSize = 612;           // the whole record
 inline constexpr size_t kDiskScanImageSize = 610;        // after a scan: up to the sixth drive number
 inline constexpr size_t kDiskTemperatureImageSize = 601; // after a temperature read: no drive list
 
+// Where an entry's temperature comes from. Known only to the process that read the drive:
+// it is no part of the image.
+enum class DiskTemperatureSource : uint8_t {
+    Unknown,       // not read by this process (the disk service's table) or not listed
+    Attribute194,  // S.M.A.R.T. attribute 194, the drive's temperature
+    Attribute190,  // attribute 190, the airflow temperature, on drives without 194
+    SctStatus,     // the SCT status page's current temperature, on drives with neither
+    NvmeComposite, // an NVMe controller's composite temperature
+};
+
 // The listed disks with their latest temperatures. Entry i of every array describes the
 // same disk; the disk slots HD0..HD7 belong to entries 0..7.
 struct DiskTable
@@ -38,6 +48,8 @@ struct DiskTable
     std::array<std::string, kMaxDisks> Firmware;
     uint8_t DriveCount = 0;
     std::array<uint8_t, kMaxDisks> DriveNumbers{}; // physical drive number of each entry
+    // Run-time only, never encoded: the source of each entry's temperature.
+    std::array<DiskTemperatureSource, kMaxDisks> Source{};
 
     // Temperature of entry n; 0 outside the table.
     int32_t TemperatureOf(int n) const { return n >= 0 && n < kMaxDisks ? Temperature[static_cast<size_t>(n)] : 0; }

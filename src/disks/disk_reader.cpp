@@ -23,6 +23,8 @@ bool DiskReader::ScanDisks(core::DiskTable& table)
 {
     table.DriveCount = 0;
     table.DiskCount = 0;
+    table.Source.fill(core::DiskTemperatureSource::Unknown);
+    m_sctStatus.fill(false);
     m_rightsMissing = false;
     if (m_smartVsd) {
         for (uint8_t drive = 0; drive < platform::kMaxPhysicalDrives; ++drive) {
@@ -71,6 +73,7 @@ bool DiskReader::ProbeDrive(platform::SmartDevice& device, uint8_t drive, core::
     table.Model[entry] = std::move(identity.model);
     table.Serial[entry] = std::move(identity.serial);
     table.Firmware[entry] = std::move(identity.firmware);
+    m_sctStatus[drive] = SupportsSctStatus(page);
     if (!ReadTemperature(device, drive, table)) {
         return false;
     }
@@ -86,11 +89,22 @@ bool DiskReader::ReadTemperature(platform::SmartDevice& device, uint8_t drive, c
     if (!Send(device, ReadSmartDataCommand(drive), page)) {
         return false;
     }
-    const std::optional<int32_t> temperature = FindTemperatureAttribute(page);
+    // Attribute 194, else 190, else the SCT status: a drive with 194 is read exactly as
+    // always, one without it is still listed.
+    std::optional<AtaTemperature> temperature = FindAtaTemperature(page);
+    if (!temperature && m_sctStatus[drive]) {
+        if (!Send(device, ReadSctStatusCommand(drive), page)) {
+            return false;
+        }
+        if (const auto celsius = SctStatusTemperature(page)) {
+            temperature = AtaTemperature{*celsius, core::DiskTemperatureSource::SctStatus};
+        }
+    }
     if (!temperature) {
         return false;
     }
-    table.Temperature[table.DiskCount] = *temperature;
+    table.Temperature[table.DiskCount] = temperature->celsius;
+    table.Source[table.DiskCount] = temperature->source;
     return true;
 }
 

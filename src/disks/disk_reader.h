@@ -27,13 +27,15 @@ public:
     void UseSmartVsd(std::unique_ptr<platform::SmartDevice> smartVsd);
     bool UsesSmartVsd() const { return m_smartVsd != nullptr; }
 
-    // Lists the disks that answer enable, identify and read data and carry attribute 194,
+    // Lists the disks that answer enable, identify and read data and report a temperature
+    // (attribute 194, else 190, else the SCT status),
     // from drive 0 up. Directly every such drive is listed and its handle kept (handles of
     // an earlier scan are closed first); through the 9x driver only the first one. True when
     // a disk was listed.
     bool ScanDisks(core::DiskTable& table);
 
-    // Reads attribute 194 of every listed drive into its entry, without corrections. While
+    // Reads the temperature of every listed drive into its entry, from the source found by
+    // the scan's order, without corrections. While
     // it runs DiskCount is the entry being read; afterwards it equals DriveCount again. A
     // drive that fails keeps its previous temperature.
     ReadEntries ReadDiskTemperatures(core::DiskTable& table);
@@ -58,6 +60,7 @@ private:
     platform::SmartDevices& m_devices;
     std::unique_ptr<platform::SmartDevice> m_smartVsd;
     std::array<std::unique_ptr<platform::SmartDevice>, platform::kMaxPhysicalDrives> m_drives;
+    std::array<bool, platform::kMaxPhysicalDrives> m_sctStatus{}; // the drive's IDENTIFY offers SCT
     bool m_rightsMissing = false;
 };
 

@@ -90,6 +90,7 @@ bool SmartDisks::ScanDisks()
     core::DiskTable& table = m_state.Disks;
     table.DriveCount = 0;
     table.DiskCount = 0;
+    table.Source.fill(core::DiskTemperatureSource::Unknown);
     switch (m_mode) {
     case DiskAccessMode::Direct:
         if (m_reader.ScanDisks(table) || !m_reader.RightsMissing()) {

@@ -93,6 +93,65 @@ TEST(DirectAccess, AFailedDiskLeavesItsStringsForTheNextListedDisk)
     EXPECT_EQ(bench.state.Disks.Serial[1], "SERIAL-OF-1");
 }
 
+// Drives that carry their temperature elsewhere than attribute 194.
+constexpr const char* kFourTemperatureSources = R"({"disks": [
+    {"drive": 0, "model": "WITH 194", "temperature": 40, "attribute_entry": 2, "sct_temperature": 50},
+    {"drive": 1, "model": "ONLY 190", "attribute_entry": -1, "airflow_temperature": 31},
+    {"drive": 2, "model": "ONLY SCT", "attribute_entry": -1, "sct_temperature": 44},
+    {"drive": 3, "model": "NO READING", "attribute_entry": -1}]})";
+
+TEST(TemperatureSources, AttributeOneNinetyThenSctStatusListDrivesWithoutOneNinetyFour)
+{
+    DiskBench bench(kFourTemperatureSources);
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    ASSERT_TRUE(bench.smart.ScanDisks());
+    const core::DiskTable& table = bench.state.Disks;
+    ASSERT_EQ(table.DriveCount, 3);
+    EXPECT_EQ(table.Model[0], "WITH 194");
+    EXPECT_EQ(table.Temperature[0], 40);
+    EXPECT_EQ(table.Source[0], core::DiskTemperatureSource::Attribute194);
+    EXPECT_EQ(table.Model[1], "ONLY 190");
+    EXPECT_EQ(table.Temperature[1], 31);
+    EXPECT_EQ(table.Source[1], core::DiskTemperatureSource::Attribute190);
+    EXPECT_EQ(table.Model[2], "ONLY SCT");
+    EXPECT_EQ(table.Temperature[2], 44);
+    EXPECT_EQ(table.Source[2], core::DiskTemperatureSource::SctStatus);
+
+    bench.drives.ClearCommands();
+    bench.drives.Disk(1)->airflowTemperature = 33;
+    bench.drives.Disk(2)->sctTemperature = 46;
+    ASSERT_TRUE(bench.smart.ReadDiskTemperatures());
+    EXPECT_EQ(table.Temperature[1], 33);
+    EXPECT_EQ(table.Temperature[2], 46);
+}
+
+TEST(TemperatureSources, ADriveWithOneNinetyFourIsSentOnlyTheCommandsItAlwaysWas)
+{
+    DiskBench bench(kFourTemperatureSources);
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    ASSERT_TRUE(bench.smart.ScanDisks());
+    bench.drives.ClearCommands();
+    ASSERT_TRUE(bench.smart.ReadDiskTemperatures());
+    std::map<int, std::vector<uint8_t>> features;
+    for (const sim::SimDiskCommand& c : bench.drives.Commands()) {
+        features[c.drive].push_back(c.command.registers.features);
+    }
+    EXPECT_EQ(features[0], (std::vector<uint8_t>{0xD0}));       // 194: read data alone, SCT unused
+    EXPECT_EQ(features[1], (std::vector<uint8_t>{0xD0}));       // 190 comes with the same page
+    EXPECT_EQ(features[2], (std::vector<uint8_t>{0xD0, 0xD5})); // then the SCT status log
+    EXPECT_EQ(features.count(3), 0u);                           // not listed, not read
+}
+
+TEST(TemperatureSources, AnSctStatusWithoutAReadingKeepsThePreviousValue)
+{
+    DiskBench bench(kFourTemperatureSources);
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    ASSERT_TRUE(bench.smart.ScanDisks());
+    bench.drives.Disk(2)->sctTemperature = 0x80; // "no reading"
+    bench.smart.ReadDiskTemperatures();
+    EXPECT_EQ(bench.state.Disks.Temperature[2], 44);
+}
+
 TEST(DirectAccess, RescanClosesTheEarlierHandlesFirst)
 {
     DiskBench bench(kTwoDisksAt0And2);

@@ -30,7 +30,7 @@ TEST(SimBoardFile, ReadsEveryKeyOfAFullBoard)
                  { "address": 45, "model": "AS99127F-rev1" } ],
       "disks": [ { "drive": 3, "model": "SIM DISK 1", "serial": "SN0001", "firmware": "1.0",
                    "temperature": -5, "attribute_entry": -1, "smart": false },
-                 { "model": "SIM DISK 2" } ]
+                 { "model": "SIM DISK 2", "airflow_temperature": "0x1F", "sct_temperature": -3 } ]
     })");
     EXPECT_EQ(board.family, platform::PlatformFamily::Windows9x);
     EXPECT_FALSE(board.portAccess);
@@ -71,6 +71,10 @@ TEST(SimBoardFile, ReadsEveryKeyOfAFullBoard)
     EXPECT_EQ(board.disks[1].drive, 1);
     EXPECT_EQ(board.disks[1].attributeEntry, 0);
     EXPECT_TRUE(board.disks[1].smart);
+    EXPECT_FALSE(board.disks[0].airflowTemperature);
+    EXPECT_FALSE(board.disks[0].sctTemperature);
+    EXPECT_EQ(board.disks[1].airflowTemperature, 31);
+    EXPECT_EQ(board.disks[1].sctTemperature, -3);
 }
 
 TEST(SimBoardFile, EmptyBoardTakesTheDefaults)
@@ -182,8 +186,9 @@ INSTANTIATE_TEST_SUITE_P(
                 R"(board: pci.enable_bits_stick: expected true or false, got number)"},
         Refusal{"UnknownFamily", R"({"family": "xp"})",
                 R"(board: family: unknown family "xp" (expected "nt" or "9x"))"},
-        Refusal{"UnknownDiskAccess", R"({"disk_access": "maybe"})",
-                R"(board: disk_access: unknown disk access "maybe" (expected "direct", "denied", "absent" or "no_rawio"))"},
+        Refusal{
+            "UnknownDiskAccess", R"({"disk_access": "maybe"})",
+            R"(board: disk_access: unknown disk access "maybe" (expected "direct", "denied", "absent" or "no_rawio"))"},
         Refusal{"PortAccessNotBoolean", R"({"port_access": "yes"})",
                 R"(board: port_access: expected true or false, got string)"},
         Refusal{"DriveAbove7", R"({"disks": [{"drive": 8}]})", R"(board: disks[0].drive: drive out of range 0..7)"},
@@ -193,6 +198,8 @@ INSTANTIATE_TEST_SUITE_P(
                 R"(board: disks: more than 8 disks)"},
         Refusal{"AttributeEntryAbove41", R"({"disks": [{"attribute_entry": 42}]})",
                 R"(board: disks[0].attribute_entry: attribute entry out of range -1..41)"},
+        Refusal{"SctTemperatureAbove255", R"({"disks": [{"sct_temperature": 256}]})",
+                R"(board: disks[0].sct_temperature: temperature out of range -128..255)"},
         Refusal{"AttributeEntryBelowMinus1", R"({"disks": [{"attribute_entry": -2}]})",
                 R"(board: disks[0].attribute_entry: attribute entry out of range -1..41)"},
         Refusal{"DiskTemperatureAbove255", R"({"disks": [{"temperature": 256}]})",
@@ -203,8 +210,9 @@ INSTANTIATE_TEST_SUITE_P(
                 R"(board: disks[0].smart: expected true or false, got string)"},
         Refusal{"BoardNotAnObject", R"([1, 2])", R"(board: the board must be a JSON object)"},
         // A misspelt key would leave its part at the defaults: every object refuses keys it does not know.
-        Refusal{"UnknownTopLevelKey", R"({"famly": "9x"})",
-                R"(board: famly: unknown key (expected family, port_access, disk_access, pci, isa, smbus, disks or kernel))"},
+        Refusal{
+            "UnknownTopLevelKey", R"({"famly": "9x"})",
+            R"(board: famly: unknown key (expected family, port_access, disk_access, pci, isa, smbus, disks or kernel))"},
         Refusal{"UnknownPciKey", R"({"pci": {"host_vendr": 1}})",
                 "board: pci.host_vendr: unknown key (expected host_vendor, lpc_device, smbus_command, smbus_hostcfg, "
                 "smbus_bar or enable_bits_stick)"},
@@ -214,7 +222,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "board: smbus[1].adress: unknown key (expected address, model, vendor, chip_id, registers or banks)"},
         Refusal{"UnknownDiskKey", R"({"disks": [{"model": "A"}, {"temprature": 40}]})",
                 "board: disks[1].temprature: unknown key (expected drive, model, serial, firmware, temperature, "
-                "attribute_entry or smart)"},
+                "attribute_entry, smart, airflow_temperature or sct_temperature)"},
         Refusal{
             "UnknownKeyThatIsNoNameIsQuotedAndEscaped", R"({"fam\nily": "9x"})",
             R"(board: "fam\nily": unknown key (expected family, port_access, disk_access, pci, isa, smbus, disks or kernel))"},

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <initializer_list>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
 #include <limits>
 #include <set>
@@ -219,6 +219,8 @@ constexpr auto kDiskKeys = std::to_array<std::string_view>({
     "temperature",
     "attribute_entry",
     "smart",
+    "airflow_temperature",
+    "sct_temperature",
 });
 
 // No object of the format nests this deep; deeper parts are dropped while parsing and refused.
@@ -765,6 +767,16 @@ private:
                 }
                 disk.smart = *flag;
             }
+            for (auto [key, target] : {std::pair{"airflow_temperature", &disk.airflowTemperature},
+                                       std::pair{"sct_temperature", &disk.sctTemperature}}) {
+                if (auto it = entry.find(key); it != entry.end()) {
+                    auto value = Number(*it, path + "." + key, -128, 255, "temperature");
+                    if (!value) {
+                        return false;
+                    }
+                    *target = static_cast<int>(*value);
+                }
+            }
             disks.push_back(std::move(disk));
         }
         return true;
@@ -855,15 +867,14 @@ private:
 
     bool ParseKernelDevice(const Json& entry, const std::string& path, KernelDeviceDescription& device)
     {
-        if (!ExpectObject(entry, path) ||
-            !KnownKeys(entry, path, {kKernelDeviceKeys}) ||
+        if (!ExpectObject(entry, path) || !KnownKeys(entry, path, {kKernelDeviceKeys}) ||
             !OptionalText(entry, "name", path, device.name) || !OptionalText(entry, "bus_path", path, device.busPath)) {
             return false;
         }
         if (auto it = entry.find("inputs"); it != entry.end()) {
             if (!it->is_array() || it->size() > kMaxBoardKernelInputs) {
-                return Refuse(path + ".inputs", "expected an array of at most " + std::to_string(kMaxBoardKernelInputs) +
-                                                    " inputs");
+                return Refuse(path + ".inputs",
+                              "expected an array of at most " + std::to_string(kMaxBoardKernelInputs) + " inputs");
             }
             for (size_t i = 0; i < it->size(); ++i) {
                 KernelInputDescription input;
@@ -875,8 +886,8 @@ private:
         }
         if (auto it = entry.find("pwm"); it != entry.end()) {
             if (!it->is_array() || it->size() > kMaxBoardKernelInputs) {
-                return Refuse(path + ".pwm", "expected an array of at most " + std::to_string(kMaxBoardKernelInputs) +
-                                                 " outputs");
+                return Refuse(path + ".pwm",
+                              "expected an array of at most " + std::to_string(kMaxBoardKernelInputs) + " outputs");
             }
             for (size_t i = 0; i < it->size(); ++i) {
                 KernelPwmDescription pwm;
@@ -886,7 +897,8 @@ private:
                 device.pwms.push_back(pwm);
             }
         }
-        for (auto [key, target] : {std::pair{"ata_drive", &device.ataDrive}, {"nvme_controller", &device.nvmeController}}) {
+        for (auto [key, target] :
+             {std::pair{"ata_drive", &device.ataDrive}, {"nvme_controller", &device.nvmeController}}) {
             if (auto it = entry.find(key); it != entry.end()) {
                 auto number = Number(*it, path + "." + key, 0, 255, "drive number");
                 if (!number) {

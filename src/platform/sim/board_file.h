@@ -81,6 +81,11 @@ struct DiskDescription
     int temperature = 0;    // raw low byte of attribute 194 as written (-128..255; the byte is value & 0xFF)
     int attributeEntry = 0; // index of the attribute-194 entry in the 42-entry table, -1 for none
     bool smart = true;      // false: the drive fails the S.M.A.R.T. commands
+    // Attribute 190's raw low byte. Without it a drive with attribute 194 lists 190 at 33 (a
+    // decoy the 194 search must pass over) and a drive without 194 has no 190 either.
+    std::optional<int> airflowTemperature;
+    // The SCT status page's current temperature; none: the drive has no SCT commands.
+    std::optional<int> sctTemperature;
 };
 
 // One input of a kernel hwmon device; `value` none makes every read of it fail (EIO).

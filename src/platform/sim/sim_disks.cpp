@@ -13,6 +13,12 @@ constexpr uint8_t kSmartCommand = 0xB0;
 constexpr uint8_t kIdentifyCommand = 0xEC;
 constexpr uint8_t kEnableFeature = 0xD8;
 constexpr uint8_t kReadDataFeature = 0xD0;
+constexpr uint8_t kReadLogFeature = 0xD5;
+constexpr uint8_t kSctStatusLog = 0xE0;
+constexpr size_t kSctTemperatureByte = 200;
+constexpr uint16_t kSctStatusVersion = 3;
+constexpr uint8_t kAirflowAttribute = 190;
+constexpr uint8_t kDecoyAirflowRaw = 33;
 constexpr uint8_t kTemperatureAttribute = 194;
 constexpr size_t kAttributeTable = 2;
 constexpr size_t kAttributeEntrySize = 12;
@@ -23,13 +29,18 @@ constexpr std::string_view kDriverFileName = "smartvsd.vxd";
 // the monitor must not take for attribute 194.
 constexpr std::array<uint8_t, 14> kOtherAttributes = {1, 3, 4, 5, 7, 9, 10, 12, 190, 192, 193, 196, 197, 199};
 
-enum class CommandKind { Enable, Identify, ReadData, Unknown };
+enum class CommandKind { Enable, Identify, ReadData, ReadSctStatus, Unknown };
 
 CommandKind Classify(const platform::SmartCommand& c, int drive)
 {
     const auto& r = c.registers;
     const uint8_t driveHead = static_cast<uint8_t>(0xA0 | ((drive & 1) << 4));
-    if (c.driveNumber != drive || r.sectorCount != 1 || r.sectorNumber != 1 || r.driveHead != driveHead) {
+    if (c.driveNumber != drive || r.sectorCount != 1 || r.driveHead != driveHead) {
+        return CommandKind::Unknown;
+    }
+    // READ LOG carries the log address in the sector number; every other command 1.
+    const bool readsSctLog = r.features == kReadLogFeature && r.sectorNumber == kSctStatusLog;
+    if (r.sectorNumber != 1 && !readsSctLog) {
         return CommandKind::Unknown;
     }
     const bool smartSignature = r.cylinderLow == 0x4F && r.cylinderHigh == 0xC2;
@@ -47,6 +58,9 @@ CommandKind Classify(const platform::SmartCommand& c, int drive)
     }
     if (r.command == kSmartCommand && r.features == kReadDataFeature && smartSignature) {
         return CommandKind::ReadData;
+    }
+    if (r.command == kSmartCommand && readsSctLog && smartSignature) {
+        return CommandKind::ReadSctStatus;
     }
     return CommandKind::Unknown;
 }
@@ -125,6 +139,12 @@ struct SimDisks::State
                 return false;
             }
             data = SimDisks::SmartDataPage(*disk);
+            return true;
+        case CommandKind::ReadSctStatus:
+            if (!disk->smart || !disk->sctTemperature) {
+                return false;
+            }
+            data = SimDisks::SctStatusPage(*disk);
             return true;
         case CommandKind::Unknown:
             break;
@@ -294,6 +314,9 @@ platform::SmartDataPage SimDisks::IdentifyPage(const DiskDescription& disk)
     PutAtaString(page, 54, 40, disk.model);
     PutWord(page, 82, 0x0001); // S.M.A.R.T. supported
     PutWord(page, 85, 0x0001); // and enabled
+    if (disk.sctTemperature) {
+        PutWord(page, 206, 0x0021); // SCT command transport, data tables
+    }
     return page;
 }
 
@@ -313,11 +336,19 @@ platform::SmartDataPage SimDisks::SmartDataPage(const DiskDescription& disk)
             e[7] = 20; // lowest seen
             e[9] = 55; // highest seen
         } else if (other < kOtherAttributes.size()) {
+            if (kOtherAttributes[other] == kAirflowAttribute && !disk.airflowTemperature && disk.attributeEntry < 0) {
+                ++other; // the decoy 190 only beside a 194
+            }
+            if (other == kOtherAttributes.size()) {
+                continue;
+            }
             e[0] = kOtherAttributes[other++];
             e[1] = 0x0B;
             e[3] = 100;
             e[4] = 100;
-            e[5] = e[0] == 190 ? 33 : 0;
+            if (e[0] == kAirflowAttribute) {
+                e[5] = static_cast<uint8_t>(disk.airflowTemperature.value_or(kDecoyAirflowRaw) & 0xFF);
+            }
         }
     }
     uint8_t sum = 0;
@@ -325,6 +356,15 @@ platform::SmartDataPage SimDisks::SmartDataPage(const DiskDescription& disk)
         sum = static_cast<uint8_t>(sum + page[i]);
     }
     page.back() = static_cast<uint8_t>(0x100 - sum); // the page sums to zero
+    return page;
+}
+
+platform::SmartDataPage SimDisks::SctStatusPage(const DiskDescription& disk)
+{
+    platform::SmartDataPage page{};
+    PutWord(page, 0, kSctStatusVersion);
+    PutWord(page, 1, 1); // SCT version
+    page[kSctTemperatureByte] = static_cast<uint8_t>(disk.sctTemperature.value_or(0x80) & 0xFF);
     return page;
 }
 

@@ -34,10 +34,10 @@ struct SimDiskCounts
     uint64_t refusedForRights = 0;
 };
 
-// The board's disks as S.M.A.R.T. devices. A drive answers exactly the three commands the
-// monitor sends (enable, identify, read data) with their register values and fails every
-// other command; "smart": false fails the S.M.A.R.T. ones. On the 9x family the
-// S.M.A.R.T. driver is loaded from the start; elsewhere only after SetSmartVsdLoaded or a
+// The board's disks as S.M.A.R.T. devices. A drive answers exactly the commands the
+// monitor sends (enable, identify, read data, and read log of the SCT status when it has
+// an SCT temperature) with their register values and fails every other command; "smart": false fails the S.M.A.R.T.
+// ones. On the 9x family the S.M.A.R.T. driver is loaded from the start; elsewhere only after SetSmartVsdLoaded or a
 // copy of the driver file. With disk_access "no_rawio" a user opens the drives but every
 // command is refused for lack of rights. Devices handed out may outlive this object. Only
 // the last kKeptCommands commands are kept, so that a machine that runs for ever (the disk
@@ -80,6 +80,7 @@ public:
     // The pages a board disk answers with.
     static platform::SmartDataPage IdentifyPage(const DiskDescription& disk);
     static platform::SmartDataPage SmartDataPage(const DiskDescription& disk);
+    static platform::SmartDataPage SctStatusPage(const DiskDescription& disk);
 
     struct State;
 
