@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "disks/nvme_commands.h"
 #include "disks/smart_commands.h"
 
 namespace calventa::disks {
@@ -26,6 +27,7 @@ bool DiskReader::ScanDisks(core::DiskTable& table)
     table.Source.fill(core::DiskTemperatureSource::Unknown);
     m_sctStatus.fill(false);
     m_rightsMissing = false;
+    m_nvmeAccessDenied = false;
     if (m_smartVsd) {
         for (uint8_t drive = 0; drive < platform::kMaxPhysicalDrives; ++drive) {
             if (ProbeDrive(*m_smartVsd, drive, table)) {
@@ -46,7 +48,62 @@ bool DiskReader::ScanDisks(core::DiskTable& table)
             m_drives[drive] = std::move(opened.device);
         }
     }
+    ScanNvmeControllers(table);
     return table.DiskCount > 0;
+}
+
+void DiskReader::ScanNvmeControllers(core::DiskTable& table)
+{
+    for (uint8_t controller = 0; controller < platform::kMaxNvmeControllers && table.DiskCount < core::kMaxDisks;
+         ++controller) {
+        platform::NvmeOpenResult opened = m_devices.OpenNvmeController(controller);
+        if (!opened.device) {
+            m_nvmeAccessDenied = m_nvmeAccessDenied || opened.error == platform::DriveOpenError::AccessDenied;
+            continue;
+        }
+        if (ProbeNvmeController(*opened.device, controller, table)) {
+            m_nvme[controller] = std::move(opened.device);
+        }
+    }
+}
+
+bool DiskReader::ProbeNvmeController(platform::NvmeDevice& device, uint8_t controller, core::DiskTable& table)
+{
+    const size_t entry = table.DiskCount;
+    platform::NvmeDataPage page{};
+    const platform::SmartCommandResult identified = device.SendAdminCommand(IdentifyControllerCommand(), page);
+    m_rightsMissing = m_rightsMissing || identified.status == platform::SmartCommandStatus::RightsMissing;
+    if (!identified) {
+        return false;
+    }
+    IdentityStrings identity = ReadNvmeIdentity(page);
+    table.Model[entry] = std::move(identity.model);
+    table.Serial[entry] = std::move(identity.serial);
+    table.Firmware[entry] = std::move(identity.firmware);
+    if (!ReadNvmeTemperature(device, table)) {
+        return false;
+    }
+    table.DriveNumbers[table.DriveCount] = static_cast<uint8_t>(core::kNvmeDriveFlag | controller);
+    ++table.DriveCount;
+    ++table.DiskCount;
+    return true;
+}
+
+bool DiskReader::ReadNvmeTemperature(platform::NvmeDevice& device, core::DiskTable& table)
+{
+    platform::NvmeDataPage page{};
+    const platform::SmartCommandResult result = device.SendAdminCommand(SmartHealthLogCommand(), page);
+    m_rightsMissing = m_rightsMissing || result.status == platform::SmartCommandStatus::RightsMissing;
+    if (!result) {
+        return false;
+    }
+    const std::optional<int32_t> celsius = NvmeCompositeTemperature(page);
+    if (!celsius) {
+        return false;
+    }
+    table.Temperature[table.DiskCount] = *celsius;
+    table.Source[table.DiskCount] = core::DiskTemperatureSource::NvmeComposite;
+    return true;
 }
 
 bool DiskReader::Send(platform::SmartDevice& device, const platform::SmartCommand& command,
@@ -116,6 +173,14 @@ ReadEntries DiskReader::ReadDiskTemperatures(core::DiskTable& table)
     for (uint8_t entry = 0; entry < count; ++entry) {
         table.DiskCount = entry;
         const uint8_t drive = table.DriveNumbers[entry];
+        if ((drive & core::kNvmeDriveFlag) != 0) {
+            const size_t controller = drive & ~core::kNvmeDriveFlag;
+            if (!m_smartVsd && controller < m_nvme.size() && m_nvme[controller] &&
+                ReadNvmeTemperature(*m_nvme[controller], table)) {
+                read[entry] = true;
+            }
+            continue;
+        }
         platform::SmartDevice* device = DeviceFor(drive);
         if (device != nullptr && ReadTemperature(*device, drive, table)) {
             read[entry] = true;
@@ -133,6 +198,12 @@ platform::SmartDevice* DiskReader::DeviceFor(uint8_t drive)
     return m_smartVsd ? m_smartVsd.get() : m_drives[drive].get();
 }
 
+bool DiskReader::NvmeControllerOpen(int controller) const
+{
+    return controller >= 0 && controller < platform::kMaxNvmeControllers &&
+           m_nvme[static_cast<size_t>(controller)] != nullptr;
+}
+
 bool DiskReader::DriveOpen(int drive) const
 {
     return drive >= 0 && drive < platform::kMaxPhysicalDrives && m_drives[static_cast<size_t>(drive)] != nullptr;
@@ -142,6 +213,9 @@ void DiskReader::CloseDrives()
 {
     for (auto& drive : m_drives) {
         drive.reset();
+    }
+    for (auto& controller : m_nvme) {
+        controller.reset();
     }
 }
 

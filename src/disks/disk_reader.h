@@ -28,10 +28,11 @@ public:
     bool UsesSmartVsd() const { return m_smartVsd != nullptr; }
 
     // Lists the disks that answer enable, identify and read data and report a temperature
-    // (attribute 194, else 190, else the SCT status),
-    // from drive 0 up. Directly every such drive is listed and its handle kept (handles of
-    // an earlier scan are closed first); through the 9x driver only the first one. True when
-    // a disk was listed.
+    // (attribute 194, else 190, else the SCT status), from drive 0 up. Directly every such
+    // drive is listed and its handle kept (handles of an earlier scan are closed first),
+    // then the NVMe controllers from 0 up that answer Identify Controller and report a
+    // composite temperature, while the table has room; through the 9x driver only the first
+    // ATA drive. True when a disk was listed.
     bool ScanDisks(core::DiskTable& table);
 
     // Reads the temperature of every listed drive into its entry, from the source found by
@@ -49,11 +50,18 @@ public:
 
     // Whether the handle of physical drive n is open and kept.
     bool DriveOpen(int drive) const;
+    bool NvmeControllerOpen(int controller) const;
+
+    // Whether the last scan found an NVMe controller it was not allowed to open.
+    bool NvmeAccessDenied() const { return m_nvmeAccessDenied; }
 
 private:
     bool Send(platform::SmartDevice& device, const platform::SmartCommand& command, platform::SmartDataPage& page);
     bool ProbeDrive(platform::SmartDevice& device, uint8_t drive, core::DiskTable& table);
     bool ReadTemperature(platform::SmartDevice& device, uint8_t drive, core::DiskTable& table);
+    void ScanNvmeControllers(core::DiskTable& table);
+    bool ProbeNvmeController(platform::NvmeDevice& device, uint8_t controller, core::DiskTable& table);
+    bool ReadNvmeTemperature(platform::NvmeDevice& device, core::DiskTable& table);
     platform::SmartDevice* DeviceFor(uint8_t drive);
     void CloseDrives();
 
@@ -61,7 +69,9 @@ private:
     std::unique_ptr<platform::SmartDevice> m_smartVsd;
     std::array<std::unique_ptr<platform::SmartDevice>, platform::kMaxPhysicalDrives> m_drives;
     std::array<bool, platform::kMaxPhysicalDrives> m_sctStatus{}; // the drive's IDENTIFY offers SCT
+    std::array<std::unique_ptr<platform::NvmeDevice>, platform::kMaxNvmeControllers> m_nvme;
     bool m_rightsMissing = false;
+    bool m_nvmeAccessDenied = false;
 };
 
 } // namespace calventa::disks

@@ -86,11 +86,48 @@ struct DriveOpenResult
     DriveOpenError error = DriveOpenError::None;
 };
 
+inline constexpr int kMaxNvmeControllers = 8;
+inline constexpr size_t kNvmeDataSize = 4096; // the largest page the program reads (Identify)
+
+// One NVMe admin command: what the program sets of the submission entry. Every other field
+// (flags, metadata, command dwords 2, 3, 12..15) is zero.
+struct NvmeAdminCommand
+{
+    uint8_t opcode = 0;
+    uint32_t namespaceId = 0;
+    uint32_t cdw10 = 0;
+    uint32_t cdw11 = 0;
+    uint32_t dataLength = 0; // bytes the controller returns, at most kNvmeDataSize
+
+    bool operator==(const NvmeAdminCommand&) const = default;
+};
+
+using NvmeDataPage = std::array<uint8_t, kNvmeDataSize>;
+
+// An opened NVMe controller (/dev/nvme0 …). Closed when destroyed.
+class NvmeDevice
+{
+public:
+    virtual ~NvmeDevice() = default;
+    // Done when the controller completed the command with success status; the first
+    // dataLength bytes of the page are then the returned data, the rest zero. RightsMissing
+    // when the system lets this process send no admin command.
+    virtual SmartCommandResult SendAdminCommand(const NvmeAdminCommand& command, NvmeDataPage& data) = 0;
+};
+
+struct NvmeOpenResult
+{
+    std::unique_ptr<NvmeDevice> device; // nullptr on failure
+    DriveOpenError error = DriveOpenError::None;
+};
+
 // The machine's disks as S.M.A.R.T. devices.
 class SmartDevices
 {
 public:
     virtual ~SmartDevices() = default;
+    // NVMe controller n (0..7). A machine or back end without NVMe has none.
+    virtual NvmeOpenResult OpenNvmeController(int /*controller*/) { return {nullptr, DriveOpenError::NotFound}; }
     // Physical drive n (0..7) for reading and writing, shared with other openers.
     virtual DriveOpenResult OpenPhysicalDrive(int drive) = 0;
     // Windows 9x: the S.M.A.R.T. driver's device; nullptr while the driver is not loaded.

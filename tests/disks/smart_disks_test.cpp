@@ -152,6 +152,137 @@ TEST(TemperatureSources, AnSctStatusWithoutAReadingKeepsThePreviousValue)
     EXPECT_EQ(bench.state.Disks.Temperature[2], 44);
 }
 
+// ---- NVMe controllers ----
+
+constexpr const char* kTwoAtaAndNvme = R"({"disks": [
+    {"drive": 0, "model": "SIM DISK 1", "temperature": 40},
+    {"drive": 1, "model": "SIM DISK 2", "attribute_entry": -1, "airflow_temperature": 31},
+    {"kind": "nvme", "drive": 0, "model": "SIM NVME SSD", "serial": "NVME0001", "firmware": "3B2QGXA7",
+     "temperature": 38}]})";
+
+TEST(NvmeControllers, AnNvmeDriveFollowsTheAtaDrives)
+{
+    DiskBench bench(kTwoAtaAndNvme);
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    ASSERT_TRUE(bench.smart.ScanDisks());
+    const core::DiskTable& table = bench.state.Disks;
+    ASSERT_EQ(table.DriveCount, 3);
+    EXPECT_EQ(table.DiskCount, 3);
+    EXPECT_EQ(table.Model[2], "SIM NVME SSD");
+    EXPECT_EQ(table.Serial[2], "NVME0001");
+    EXPECT_EQ(table.Firmware[2], "3B2QGXA7");
+    EXPECT_EQ(table.Temperature[2], 38);
+    EXPECT_EQ(table.Source[2], core::DiskTemperatureSource::NvmeComposite);
+    EXPECT_TRUE(table.IsNvme(2));
+    EXPECT_TRUE(table.ListsNvmeController(0));
+    EXPECT_TRUE(table.ListsDrive(0)); // the ATA drive 0 is a different disk
+    EXPECT_TRUE(bench.smart.Reader().NvmeControllerOpen(0));
+
+    bench.drives.ClearCommands();
+    bench.drives.NvmeDisk(0)->temperature = 41;
+    bench.state.Settings.Slots[core::kSlotHd0 + 2].Correction = 1.5f;
+    ASSERT_TRUE(bench.smart.ReadDiskTemperatures());
+    EXPECT_EQ(table.Temperature[2], 43);
+    ASSERT_EQ(bench.drives.NvmeCommands().size(), 1u); // the log page alone, no second Identify
+    EXPECT_EQ(bench.drives.NvmeCommands()[0].command.opcode, 0x02);
+
+    bench.smart.StopSmart();
+    EXPECT_EQ(bench.drives.OpenHandles(), 0);
+}
+
+TEST(NvmeControllers, AControllerThatStopsAnsweringKeepsItsLastValue)
+{
+    DiskBench bench(kTwoAtaAndNvme);
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    ASSERT_TRUE(bench.smart.ScanDisks());
+    bench.drives.NvmeDisk(0)->smart = false;
+    bench.drives.Disk(0)->temperature = 42;
+    EXPECT_TRUE(bench.smart.ReadDiskTemperatures());
+    EXPECT_EQ(bench.state.Disks.Temperature[0], 42);
+    EXPECT_EQ(bench.state.Disks.Temperature[2], 38);
+}
+
+TEST(NvmeControllers, NoReadingMeansNotListed)
+{
+    DiskBench bench(R"({"disks": [{"kind": "nvme", "drive": 0, "temperature": -273}]})");
+    ASSERT_TRUE(bench.smart.StartSmart("/prog")); // Kelvin 0: the controller has no reading
+    EXPECT_FALSE(bench.smart.ScanDisks());
+    EXPECT_EQ(bench.drives.OpenHandles(), 0);
+}
+
+TEST(NvmeControllers, AMachineWithNvmeDrivesOnlyReadsThemDirectly)
+{
+    DiskBench bench(R"({"disks": [{"kind": "nvme", "drive": 0, "model": "ONLY NVME", "temperature": 45},
+                                  {"kind": "nvme", "drive": 2, "model": "SECOND", "temperature": 50}]})");
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    EXPECT_EQ(bench.smart.AccessMode(), DiskAccessMode::Direct);
+    EXPECT_EQ(bench.LogMessages(), Strings{"Direct access allowed"});
+    ASSERT_TRUE(bench.smart.ScanDisks());
+    EXPECT_EQ(bench.state.Disks.DriveCount, 2);
+    EXPECT_EQ(bench.state.Disks.DriveNumbers[1], core::kNvmeDriveFlag | 2);
+    EXPECT_EQ(bench.state.Disks.Temperature[1], 50);
+}
+
+TEST(NvmeControllers, TheTableEndsAtEightEntries)
+{
+    std::string board = R"({"disks": [)";
+    for (int i = 0; i < 8; ++i) {
+        board += std::string(i ? "," : "") + R"({"drive": )" + std::to_string(i) + R"(, "temperature": 30})";
+    }
+    board += "]}";
+    DiskBench bench(board);
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    ASSERT_TRUE(bench.smart.ScanDisks());
+    EXPECT_EQ(bench.state.Disks.DriveCount, 8);
+    EXPECT_TRUE(bench.drives.NvmeCommands().empty()); // no room: no controller is asked
+}
+
+// The ATA drives open, the NVMe controllers are root's alone.
+class NvmeDeniedDevices : public platform::SmartDevices
+{
+public:
+    explicit NvmeDeniedDevices(sim::SimDisks& disks) : m_disks(disks) {}
+    platform::DriveOpenResult OpenPhysicalDrive(int drive) override { return m_disks.OpenPhysicalDrive(drive); }
+    platform::NvmeOpenResult OpenNvmeController(int) override
+    {
+        return {nullptr, platform::DriveOpenError::AccessDenied};
+    }
+    std::unique_ptr<platform::SmartDevice> OpenSmartVsd() override { return nullptr; }
+    std::string SystemDirectory() override { return {}; }
+    bool CopyFile(const std::string&, const std::string&) override { return false; }
+
+private:
+    sim::SimDisks& m_disks;
+};
+
+TEST(NvmeControllers, RefusedControllersAreLeftToTheRunningService)
+{
+    DiskBench bench(kTwoAtaAndNvme);
+    NvmeDeniedDevices devices(bench.drives);
+    platform::DiskPlatform disks{devices, bench.services};
+    SmartDisks smart(bench.state, disks, bench.notices, bench.messages);
+    ASSERT_TRUE(smart.StartSmart("/prog"));
+    EXPECT_TRUE(smart.ScanDisks());
+    EXPECT_EQ(smart.AccessMode(), DiskAccessMode::DiskService);
+    EXPECT_EQ(bench.services.Controls, (std::vector<uint32_t>{platform::kDiskScanControl}));
+    EXPECT_EQ(bench.drives.OpenHandles(), 0);
+    EXPECT_EQ(bench.notices.AdminNotices, 0);
+}
+
+TEST(NvmeControllers, WithoutTheServiceTheAtaDrivesReadDirectlyStayListed)
+{
+    DiskBench bench(kTwoAtaAndNvme);
+    bench.services.Installed = false;
+    NvmeDeniedDevices devices(bench.drives);
+    platform::DiskPlatform disks{devices, bench.services};
+    SmartDisks smart(bench.state, disks, bench.notices, bench.messages);
+    ASSERT_TRUE(smart.StartSmart("/prog"));
+    EXPECT_TRUE(smart.ScanDisks());
+    EXPECT_EQ(smart.AccessMode(), DiskAccessMode::Direct);
+    EXPECT_EQ(bench.state.Disks.DriveCount, 2);
+    EXPECT_EQ(bench.notices.AdminNotices, 0);
+}
+
 TEST(DirectAccess, RescanClosesTheEarlierHandlesFirst)
 {
     DiskBench bench(kTwoDisksAt0And2);

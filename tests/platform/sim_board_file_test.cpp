@@ -77,6 +77,20 @@ TEST(SimBoardFile, ReadsEveryKeyOfAFullBoard)
     EXPECT_EQ(board.disks[1].sctTemperature, -3);
 }
 
+TEST(SimBoardFile, NvmeDisksAreNumberedApartFromAtaDrives)
+{
+    BoardDescription board = MustParse(R"({"disks": [
+        {"drive": 0, "model": "ATA"},
+        {"kind": "nvme", "drive": 0, "model": "NVME", "temperature": 65262},
+        {"kind": "ata", "drive": 1}]})");
+    ASSERT_EQ(board.disks.size(), 3u);
+    EXPECT_EQ(board.disks[0].kind, DiskKind::Ata);
+    EXPECT_EQ(board.disks[1].kind, DiskKind::Nvme);
+    EXPECT_EQ(board.disks[1].drive, 0);
+    EXPECT_EQ(board.disks[1].temperature, 65262); // Kelvin 0xFFFF: a controller without a reading
+    EXPECT_EQ(board.disks[2].kind, DiskKind::Ata);
+}
+
 TEST(SimBoardFile, EmptyBoardTakesTheDefaults)
 {
     BoardDescription board = MustParse("{}");
@@ -221,8 +235,14 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"UnknownSmbusKeyBeforeMissingAddress", R"({"smbus": [{"address": 1}, {"adress": 72}]})",
                 "board: smbus[1].adress: unknown key (expected address, model, vendor, chip_id, registers or banks)"},
         Refusal{"UnknownDiskKey", R"({"disks": [{"model": "A"}, {"temprature": 40}]})",
-                "board: disks[1].temprature: unknown key (expected drive, model, serial, firmware, temperature, "
-                "attribute_entry, smart, airflow_temperature or sct_temperature)"},
+                "board: disks[1].temprature: unknown key (expected kind, drive, model, serial, firmware, "
+                "temperature, attribute_entry, smart, airflow_temperature or sct_temperature)"},
+        Refusal{"UnknownDiskKind", R"({"disks": [{"kind": "scsi"}]})",
+                R"(board: disks[0].kind: unknown disk kind "scsi" (expected ata or nvme))"},
+        Refusal{"AtaKeyOnAnNvmeDisk", R"({"disks": [{"kind": "nvme", "attribute_entry": 2}]})",
+                "board: disks[0].attribute_entry: not a key of an nvme disk"},
+        Refusal{"NvmeControllerTwice", R"({"disks": [{"kind": "nvme", "drive": 1}, {"kind": "nvme", "drive": 1}]})",
+                "board: disks[1].drive: drive 1 listed twice"},
         Refusal{
             "UnknownKeyThatIsNoNameIsQuotedAndEscaped", R"({"fam\nily": "9x"})",
             R"(board: "fam\nily": unknown key (expected family, port_access, disk_access, pci, isa, smbus, disks or kernel))"},

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/linux/file_io.h"
+#include "platform/linux/linux_nvme_device.h"
 
 namespace calventa::platform::linux_backend {
 
@@ -192,9 +193,17 @@ std::string DrivePath(const std::string& prefix, int drive)
     return prefix + static_cast<char>('a' + drive);
 }
 
-LinuxSmartDevices::LinuxSmartDevices(std::string drivePrefix, uint32_t commandTimeoutMs)
-    : m_drivePrefix(std::move(drivePrefix)), m_commandTimeoutMs(commandTimeoutMs)
+LinuxSmartDevices::LinuxSmartDevices(std::string drivePrefix, uint32_t commandTimeoutMs, std::string nvmePrefix)
+    : m_drivePrefix(std::move(drivePrefix)), m_commandTimeoutMs(commandTimeoutMs), m_nvmePrefix(std::move(nvmePrefix))
 {
+}
+
+NvmeOpenResult LinuxSmartDevices::OpenNvmeController(int controller)
+{
+    if (controller < 0 || controller >= kMaxNvmeControllers) {
+        return {nullptr, DriveOpenError::NotFound};
+    }
+    return OpenLinuxNvmeController(NvmeControllerPath(m_nvmePrefix, controller), m_commandTimeoutMs);
 }
 
 DriveOpenResult LinuxSmartDevices::OpenPhysicalDrive(int drive)

@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 
+#include "platform/linux/linux_nvme_device.h"
 #include "platform/smart_device.h"
 
 namespace calventa::platform::linux_backend {
@@ -43,15 +44,18 @@ DriveOpenError DriveOpenErrorOf(int errnoValue);
 // The device path of physical drive n: /dev/sda … /dev/sdh.
 std::string DrivePath(const std::string& prefix, int drive);
 
-// Physical drives as /dev/sd[a-h], S.M.A.R.T. commands sent with SG_IO. Linux has no
+// Physical drives as /dev/sd[a-h], S.M.A.R.T. commands sent with SG_IO; NVMe controllers. Linux has no
 // Windows 9x driver: OpenSmartVsd always fails.
 class LinuxSmartDevices final : public SmartDevices
 {
 public:
     explicit LinuxSmartDevices(std::string drivePrefix = kDefaultDrivePrefix,
-                               uint32_t commandTimeoutMs = kDefaultSmartTimeoutMs);
+                               uint32_t commandTimeoutMs = kDefaultSmartTimeoutMs,
+                               std::string nvmePrefix = kDefaultNvmePrefix);
 
     DriveOpenResult OpenPhysicalDrive(int drive) override;
+    // /dev/nvme0 … /dev/nvme7, admin commands sent with NVME_IOCTL_ADMIN_CMD.
+    NvmeOpenResult OpenNvmeController(int controller) override;
     std::unique_ptr<SmartDevice> OpenSmartVsd() override;
     std::string SystemDirectory() override;
     bool CopyFile(const std::string& source, const std::string& destination) override;
@@ -59,6 +63,7 @@ public:
 private:
     std::string m_drivePrefix;
     uint32_t m_commandTimeoutMs;
+    std::string m_nvmePrefix;
 };
 
 } // namespace calventa::platform::linux_backend

@@ -212,6 +212,7 @@ constexpr auto kSmbusEntryKeys = std::to_array<std::string_view>({
     "address", // and the keys of a chip
 });
 constexpr auto kDiskKeys = std::to_array<std::string_view>({
+    "kind",
     "drive",
     "model",
     "serial",
@@ -731,6 +732,22 @@ private:
             }
             DiskDescription disk;
             disk.drive = static_cast<int>(i);
+            if (auto it = entry.find("kind"); it != entry.end()) {
+                auto word = String(*it, path + ".kind");
+                if (!word) {
+                    return false;
+                }
+                if (*word == "nvme") {
+                    disk.kind = DiskKind::Nvme;
+                } else if (*word != "ata") {
+                    return Refuse(path + ".kind", "unknown disk kind " + Quoted(*word) + " (expected ata or nvme)");
+                }
+                for (const char* ataOnly : {"attribute_entry", "airflow_temperature", "sct_temperature"}) {
+                    if (disk.kind == DiskKind::Nvme && entry.contains(ataOnly)) {
+                        return Refuse(path + "." + ataOnly, "not a key of an nvme disk");
+                    }
+                }
+            }
             if (auto it = entry.find("drive"); it != entry.end()) {
                 auto drive = Number(*it, path + ".drive", 0, 7, "drive");
                 if (!drive) {
@@ -738,7 +755,9 @@ private:
                 }
                 disk.drive = static_cast<int>(*drive);
             }
-            if (!seen.insert(disk.drive).second) {
+            // ATA drives and NVMe controllers are numbered apart.
+            const int numbering = disk.kind == DiskKind::Nvme ? disk.drive + 100 : disk.drive;
+            if (!seen.insert(numbering).second) {
                 return Refuse(path + ".drive", "drive " + std::to_string(disk.drive) + " listed twice");
             }
             if (!BoundedString(entry, "model", path, kDiskModelLength, disk.model) ||
@@ -747,7 +766,11 @@ private:
                 return false;
             }
             if (auto it = entry.find("temperature"); it != entry.end()) {
-                auto temperature = Number(*it, path + ".temperature", -128, 255, "temperature");
+                // An NVMe disk's may be any Kelvin value the log page can hold (0 and 0xFFFF
+                // included, which mean "no reading").
+                const bool nvme = disk.kind == DiskKind::Nvme;
+                auto temperature =
+                    Number(*it, path + ".temperature", nvme ? -273 : -128, nvme ? 65262 : 255, "temperature");
                 if (!temperature) {
                     return false;
                 }

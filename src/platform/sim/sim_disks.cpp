@@ -19,6 +19,11 @@ constexpr size_t kSctTemperatureByte = 200;
 constexpr uint16_t kSctStatusVersion = 3;
 constexpr uint8_t kAirflowAttribute = 190;
 constexpr uint8_t kDecoyAirflowRaw = 33;
+constexpr uint8_t kNvmeIdentify = 0x06;
+constexpr uint8_t kNvmeGetLogPage = 0x02;
+constexpr uint32_t kNvmeIdentifySize = 4096;
+constexpr uint32_t kNvmeHealthLogSize = 512;
+constexpr int kKelvinAtZeroCelsius = 273;
 constexpr uint8_t kTemperatureAttribute = 194;
 constexpr size_t kAttributeTable = 2;
 constexpr size_t kAttributeEntrySize = 12;
@@ -98,16 +103,48 @@ struct SimDisks::State
     std::string systemDirectory = "/windows/system";
     std::vector<std::pair<std::string, std::string>> copies;
     std::deque<SimDiskCommand> commands;
+    std::deque<SimNvmeCommand> nvmeCommands;
     SimDiskCounts counts;
     int nextHandle = 1;
     int openHandles = 0;
     int driveOpens = 0;
 
-    DiskDescription* Find(int drive)
+    DiskDescription* Find(int drive, DiskKind kind = DiskKind::Ata)
     {
         auto it = std::find_if(board.disks.begin(), board.disks.end(),
-                               [drive](const DiskDescription& d) { return d.drive == drive; });
+                               [drive, kind](const DiskDescription& d) { return d.drive == drive && d.kind == kind; });
         return it == board.disks.end() ? nullptr : &*it;
+    }
+
+    void RecordNvme(const SimNvmeCommand& command)
+    {
+        ++counts.sent;
+        counts.succeeded += command.succeeded ? 1 : 0;
+        if (nvmeCommands.size() >= kKeptCommands) {
+            nvmeCommands.pop_front();
+        }
+        nvmeCommands.push_back(command);
+    }
+
+    // One admin command to controller n: Identify Controller and the SMART / Health log,
+    // with exactly the values the monitor sends; nothing else.
+    bool AnswerNvme(int controller, const platform::NvmeAdminCommand& command, platform::NvmeDataPage& data)
+    {
+        const DiskDescription* disk = Find(controller, DiskKind::Nvme);
+        if (disk == nullptr || !disk->smart) {
+            return false;
+        }
+        if (command.opcode == kNvmeIdentify && command.namespaceId == 0 && command.cdw10 == 1 && command.cdw11 == 0 &&
+            command.dataLength == kNvmeIdentifySize) {
+            data = SimDisks::NvmeIdentifyPage(*disk);
+            return true;
+        }
+        if (command.opcode == kNvmeGetLogPage && command.namespaceId == 0xFFFFFFFF && command.cdw10 == 0x007F0002 &&
+            command.cdw11 == 0 && command.dataLength == kNvmeHealthLogSize) {
+            data = SimDisks::NvmeHealthLogPage(*disk);
+            return true;
+        }
+        return false;
     }
 
     void Record(const SimDiskCommand& command, platform::SmartCommandStatus status)
@@ -188,6 +225,42 @@ private:
     int m_handle;
 };
 
+class SimNvmeDevice final : public platform::NvmeDevice
+{
+public:
+    SimNvmeDevice(std::shared_ptr<SimDisks::State> state, int controller)
+        : m_state(std::move(state)), m_controller(controller), m_handle(m_state->nextHandle++)
+    {
+        ++m_state->openHandles;
+    }
+    ~SimNvmeDevice() override { --m_state->openHandles; }
+
+    platform::SmartCommandResult SendAdminCommand(const platform::NvmeAdminCommand& command,
+                                                  platform::NvmeDataPage& data) override
+    {
+        platform::NvmeDataPage page{};
+        const bool done = m_state->AnswerNvme(m_controller, command, page);
+        if (done) {
+            data = page;
+        }
+        m_state->RecordNvme({m_handle, m_controller, command, done});
+        return done;
+    }
+
+private:
+    std::shared_ptr<SimDisks::State> m_state;
+    int m_controller;
+    int m_handle;
+};
+
+// NVMe text: ASCII, blank padded, in byte order.
+void PutNvmeString(platform::NvmeDataPage& page, size_t offset, size_t length, const std::string& text)
+{
+    for (size_t i = 0; i < length; ++i) {
+        page[offset + i] = static_cast<uint8_t>(i < text.size() ? text[i] : ' ');
+    }
+}
+
 } // namespace
 
 SimDisks::SimDisks(const BoardDescription& board, DiskRights rights) : m_state(std::make_shared<State>())
@@ -218,6 +291,24 @@ platform::DriveOpenResult SimDisks::OpenPhysicalDrive(int drive)
     }
     ++m_state->driveOpens;
     result.device = std::make_unique<SimSmartDevice>(m_state, drive);
+    return result;
+}
+
+platform::NvmeOpenResult SimDisks::OpenNvmeController(int controller)
+{
+    platform::NvmeOpenResult result;
+    // A user who may not open the drives may not open the controllers either; nor may a
+    // member of group disk, the controllers' device files being root's alone.
+    if (m_state->rights == DiskRights::User &&
+        (m_state->board.diskAccess == DiskAccess::Denied || m_state->board.diskAccess == DiskAccess::NoRawIo)) {
+        result.error = platform::DriveOpenError::AccessDenied;
+        return result;
+    }
+    if (m_state->Find(controller, DiskKind::Nvme) == nullptr) {
+        result.error = platform::DriveOpenError::NotFound;
+        return result;
+    }
+    result.device = std::make_unique<SimNvmeDevice>(m_state, controller);
     return result;
 }
 
@@ -252,6 +343,16 @@ bool SimDisks::CopyFile(const std::string& source, const std::string& destinatio
 DiskDescription* SimDisks::Disk(int drive)
 {
     return m_state->Find(drive);
+}
+
+DiskDescription* SimDisks::NvmeDisk(int controller)
+{
+    return m_state->Find(controller, DiskKind::Nvme);
+}
+
+const std::deque<SimNvmeCommand>& SimDisks::NvmeCommands() const
+{
+    return m_state->nvmeCommands;
 }
 
 void SimDisks::SetSmartVsdLoaded(bool loaded)
@@ -292,6 +393,7 @@ const SimDiskCounts& SimDisks::Counts() const
 void SimDisks::ClearCommands()
 {
     m_state->commands.clear();
+    m_state->nvmeCommands.clear();
     m_state->counts = {};
 }
 
@@ -356,6 +458,28 @@ platform::SmartDataPage SimDisks::SmartDataPage(const DiskDescription& disk)
         sum = static_cast<uint8_t>(sum + page[i]);
     }
     page.back() = static_cast<uint8_t>(0x100 - sum); // the page sums to zero
+    return page;
+}
+
+platform::NvmeDataPage SimDisks::NvmeIdentifyPage(const DiskDescription& disk)
+{
+    platform::NvmeDataPage page{};
+    page[0] = 0x86; // PCI vendor 0x8086
+    page[1] = 0x80;
+    PutNvmeString(page, 4, 20, disk.serial);
+    PutNvmeString(page, 24, 40, disk.model);
+    PutNvmeString(page, 64, 8, disk.firmware);
+    return page;
+}
+
+platform::NvmeDataPage SimDisks::NvmeHealthLogPage(const DiskDescription& disk)
+{
+    platform::NvmeDataPage page{};
+    const auto kelvin = static_cast<uint16_t>(disk.temperature + kKelvinAtZeroCelsius);
+    page[1] = static_cast<uint8_t>(kelvin);
+    page[2] = static_cast<uint8_t>(kelvin >> 8);
+    page[3] = 100; // available spare, percent
+    page[4] = 10;  // its threshold
     return page;
 }
 
