@@ -41,6 +41,13 @@ enum class DiskTemperatureSource : uint8_t {
     NvmeComposite, // an NVMe controller's composite temperature
 };
 
+// Whether an entry's temperature is from the last pass. Run-time only, like the source.
+enum class DiskReadState : uint8_t {
+    Current,          // read in the last pass (or the last pass failed as a read always could)
+    Asleep,           // the drive was in standby: not read, the value is the last one read
+    PowerModeUnknown, // the drive's power mode could not be told: not read, lest it spin up
+};
+
 // The listed disks with their latest temperatures. Entry i of every array describes the
 // same disk; the disk slots HD0..HD7 belong to entries 0..7.
 struct DiskTable
@@ -54,6 +61,13 @@ struct DiskTable
     std::array<uint8_t, kMaxDisks> DriveNumbers{}; // physical drive number, or kNvmeDriveFlag | controller
     // Run-time only, never encoded: the source of each entry's temperature.
     std::array<DiskTemperatureSource, kMaxDisks> Source{};
+    std::array<DiskReadState, kMaxDisks> ReadState{};
+
+    // Whether entry n's temperature was read in the last pass (entries outside: true).
+    bool Current(int n) const
+    {
+        return n < 0 || n >= kMaxDisks || ReadState[static_cast<size_t>(n)] == DiskReadState::Current;
+    }
 
     // Temperature of entry n; 0 outside the table.
     int32_t TemperatureOf(int n) const { return n >= 0 && n < kMaxDisks ? Temperature[static_cast<size_t>(n)] : 0; }

@@ -1,6 +1,7 @@
 #include "disks/disk_reader.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "disks/nvme_commands.h"
 #include "disks/smart_commands.h"
@@ -25,7 +26,9 @@ bool DiskReader::ScanDisks(core::DiskTable& table)
     table.DriveCount = 0;
     table.DiskCount = 0;
     table.Source.fill(core::DiskTemperatureSource::Unknown);
+    table.ReadState.fill(core::DiskReadState::Current);
     m_sctStatus.fill(false);
+    m_reportsPowerMode.fill(false);
     m_rightsMissing = false;
     m_nvmeAccessDenied = false;
     if (m_smartVsd) {
@@ -121,6 +124,11 @@ bool DiskReader::ProbeDrive(platform::SmartDevice& device, uint8_t drive, core::
         return false;
     }
     platform::SmartDataPage page{};
+    if (m_powerCheck) {
+        // A drive (or a bridge) that cannot say its power mode is read in every pass as before.
+        const platform::SmartCommandResult answer = device.SendSmartCommand(CheckPowerModeCommand(drive), page);
+        m_reportsPowerMode[drive] = answer && PowerModeOf(answer.sectorCount) != PowerMode::Unknown;
+    }
     if (!Send(device, EnableSmartCommand(drive), page) || !Send(device, IdentifyDeviceCommand(drive), page)) {
         return false;
     }
@@ -182,12 +190,56 @@ ReadEntries DiskReader::ReadDiskTemperatures(core::DiskTable& table)
             continue;
         }
         platform::SmartDevice* device = DeviceFor(drive);
-        if (device != nullptr && ReadTemperature(*device, drive, table)) {
+        if (device == nullptr || !AwakeForReading(*device, drive, entry, table)) {
+            continue;
+        }
+        if (ReadTemperature(*device, drive, table)) {
             read[entry] = true;
+            if (table.ReadState[entry] != core::DiskReadState::Current) {
+                m_notes.push_back("Disk HD" + std::to_string(entry) + " awake: read again");
+            }
+            table.ReadState[entry] = core::DiskReadState::Current;
         }
     }
     table.DiskCount = count;
     return read;
+}
+
+bool DiskReader::AwakeForReading(platform::SmartDevice& device, uint8_t drive, size_t entry, core::DiskTable& table)
+{
+    if (!m_powerCheck || !m_reportsPowerMode[drive]) {
+        return true;
+    }
+    platform::SmartDataPage unused{};
+    const platform::SmartCommandResult answer = device.SendSmartCommand(CheckPowerModeCommand(drive), unused);
+    const PowerMode mode = answer ? PowerModeOf(answer.sectorCount) : PowerMode::Unknown;
+    if (mode == PowerMode::Active) {
+        return true;
+    }
+    const core::DiskReadState state =
+        mode == PowerMode::Standby ? core::DiskReadState::Asleep : core::DiskReadState::PowerModeUnknown;
+    if (table.ReadState[entry] != state) {
+        const std::string disk = "Disk HD" + std::to_string(entry);
+        if (state == core::DiskReadState::Asleep) {
+            m_notes.push_back(disk + " asleep (standby): not read, last value kept");
+        } else if (!answer || !answer.sectorCount) {
+            m_notes.push_back(disk + " did not answer the power-mode check: not read, last value kept");
+        } else {
+            char code[8];
+            std::snprintf(code, sizeof code, "0x%02X", *answer.sectorCount);
+            m_notes.push_back(disk + " answered power mode " + code +
+                              ", neither active nor standby: not read, last value kept");
+        }
+    }
+    table.ReadState[entry] = state;
+    return false;
+}
+
+std::vector<std::string> DiskReader::TakeNotes()
+{
+    std::vector<std::string> notes;
+    notes.swap(m_notes);
+    return notes;
 }
 
 platform::SmartDevice* DiskReader::DeviceFor(uint8_t drive)

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "core/disk_table.h"
 #include "platform/smart_device.h"
@@ -44,6 +46,15 @@ public:
     // Closes every handle, the 9x driver's included.
     void Close();
 
+    // On (the default): an ATA drive that told its power mode at the scan is asked it before
+    // each read and is not read while in standby (or when it cannot tell), so that the
+    // monitor never spins it up; its entry keeps the last value, marked in ReadState. Off:
+    // every listed drive is read in every pass.
+    void SetPowerCheck(bool on) { m_powerCheck = on; }
+    // Log lines since the last call: a disk that went to sleep, woke up, or answered the
+    // power-mode question with something else; each change once.
+    std::vector<std::string> TakeNotes();
+
     // Whether a command of the last scan was refused because the system lets this process
     // open the drives but send them no raw command.
     bool RightsMissing() const { return m_rightsMissing; }
@@ -59,6 +70,8 @@ private:
     bool Send(platform::SmartDevice& device, const platform::SmartCommand& command, platform::SmartDataPage& page);
     bool ProbeDrive(platform::SmartDevice& device, uint8_t drive, core::DiskTable& table);
     bool ReadTemperature(platform::SmartDevice& device, uint8_t drive, core::DiskTable& table);
+    // False when the drive must not be read now; the entry's state and a note say why.
+    bool AwakeForReading(platform::SmartDevice& device, uint8_t drive, size_t entry, core::DiskTable& table);
     void ScanNvmeControllers(core::DiskTable& table);
     bool ProbeNvmeController(platform::NvmeDevice& device, uint8_t controller, core::DiskTable& table);
     bool ReadNvmeTemperature(platform::NvmeDevice& device, core::DiskTable& table);
@@ -70,8 +83,11 @@ private:
     std::array<std::unique_ptr<platform::SmartDevice>, platform::kMaxPhysicalDrives> m_drives;
     std::array<bool, platform::kMaxPhysicalDrives> m_sctStatus{}; // the drive's IDENTIFY offers SCT
     std::array<std::unique_ptr<platform::NvmeDevice>, platform::kMaxNvmeControllers> m_nvme;
+    std::array<bool, platform::kMaxPhysicalDrives> m_reportsPowerMode{}; // answered CHECK POWER MODE at the scan
     bool m_rightsMissing = false;
     bool m_nvmeAccessDenied = false;
+    bool m_powerCheck = true;
+    std::vector<std::string> m_notes;
 };
 
 } // namespace calventa::disks

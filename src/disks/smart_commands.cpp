@@ -55,6 +55,40 @@ platform::SmartCommand ReadSctStatusCommand(uint8_t driveNumber)
     return command;
 }
 
+platform::SmartCommand CheckPowerModeCommand(uint8_t driveNumber)
+{
+    platform::SmartCommand command;
+    command.controlCode = platform::kSmartSendDriveCommand;
+    command.registers.driveHead = DriveHeadFor(driveNumber);
+    command.registers.command = kAtaCheckPowerMode;
+    command.driveNumber = driveNumber;
+    command.outputLength = platform::kSmartStatusOutputLength;
+    command.returnsRegisters = true;
+    return command;
+}
+
+PowerMode PowerModeOf(std::optional<uint8_t> sectorCount)
+{
+    if (!sectorCount) {
+        return PowerMode::Unknown;
+    }
+    switch (*sectorCount) {
+    case 0x00:
+    case 0x01:
+    case 0x40:
+        return PowerMode::Standby;
+    case 0x41:
+    case 0x80:
+    case 0x81:
+    case 0x82:
+    case 0x83:
+    case 0xFF:
+        return PowerMode::Active;
+    default:
+        return PowerMode::Unknown;
+    }
+}
+
 std::string AtaString(const platform::SmartDataPage& page, size_t offset, size_t length)
 {
     std::string text;

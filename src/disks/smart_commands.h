@@ -13,6 +13,7 @@ namespace calventa::disks {
 // ATA command register values.
 inline constexpr uint8_t kAtaSmart = 0xB0;              // S.M.A.R.T. feature set
 inline constexpr uint8_t kAtaIdentifyDevice = 0xEC;     //
+inline constexpr uint8_t kAtaCheckPowerMode = 0xE5;     // answers in the sector count register
 inline constexpr uint8_t kSmartEnableOperations = 0xD8; // features of "enable"
 inline constexpr uint8_t kSmartReadData = 0xD0;         // features of "read data"
 inline constexpr uint8_t kSmartReadLog = 0xD5;     // features of "read log"; the log address goes in the sector number
@@ -52,6 +53,16 @@ platform::SmartCommand IdentifyDeviceCommand(uint8_t driveNumber);
 platform::SmartCommand ReadSmartDataCommand(uint8_t driveNumber);
 // S.M.A.R.T. READ LOG of the SCT command/status log: one page, the SCT status.
 platform::SmartCommand ReadSctStatusCommand(uint8_t driveNumber);
+// CHECK POWER MODE: no data; the drive answers in its sector count register and does not
+// spin up for it.
+platform::SmartCommand CheckPowerModeCommand(uint8_t driveNumber);
+
+enum class PowerMode { Active, Standby, Unknown };
+
+// CHECK POWER MODE's sector count: 0x00 and 0x01 standby, 0x40 NV cache with the platters
+// spun down (standby too), 0x41 NV cache spun up, 0x80..0x83 idle and 0xFF active or idle
+// (awake); any other value is neither. No count at all is Unknown.
+PowerMode PowerModeOf(std::optional<uint8_t> sectorCount);
 
 struct IdentityStrings
 {

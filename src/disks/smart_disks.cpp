@@ -1,6 +1,7 @@
 #include "disks/smart_disks.h"
 
 #include "core/numeric.h"
+#include "core/program_store_access.h"
 
 namespace calventa::disks {
 
@@ -20,6 +21,7 @@ bool SmartDisks::StartSmart(const std::string& programDirectory)
 {
     StopSmart();
     m_programDirectory = programDirectory;
+    m_reader.SetPowerCheck(!core::WakeDisks(m_state.Platform().store));
     if (m_state.Platform().facts.Family() == platform::PlatformFamily::Windows9x) {
         return StartSmartVsd();
     }
@@ -168,6 +170,9 @@ bool SmartDisks::ReadDiskTemperatures()
     case DiskAccessMode::Direct:
     case DiskAccessMode::SmartVsd: {
         const ReadEntries read = m_reader.ReadDiskTemperatures(table);
+        for (const std::string& note : m_reader.TakeNotes()) {
+            m_state.Log().WriteLog(note);
+        }
         bool any = false;
         for (size_t entry = 0; entry < read.size(); ++entry) {
             if (read[entry]) {

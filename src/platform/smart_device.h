@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace calventa::platform {
@@ -39,6 +40,9 @@ struct SmartCommand
     IdeRegisters registers;
     uint8_t driveNumber = 0;   // physical drive 0..7
     uint32_t outputLength = 0; // 16 or 528
+    // The command answers in its registers (CHECK POWER MODE's sector count): the back end
+    // asks the drive to return them and hands over the count.
+    bool returnsRegisters = false;
 
     bool ReturnsData() const { return outputLength == kSmartDataOutputLength; }
     bool operator==(const SmartCommand&) const = default;
@@ -56,6 +60,9 @@ enum class SmartCommandStatus {
 struct SmartCommandResult
 {
     SmartCommandStatus status = SmartCommandStatus::Failed;
+    // The sector count register the drive returned, for a command that returns registers;
+    // none when the back end could not get it.
+    std::optional<uint8_t> sectorCount;
 
     SmartCommandResult(SmartCommandStatus s = SmartCommandStatus::Failed) : status(s) {}
     SmartCommandResult(bool done) : status(done ? SmartCommandStatus::Done : SmartCommandStatus::Failed) {}

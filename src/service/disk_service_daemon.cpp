@@ -160,6 +160,8 @@ ControlAnswer DiskServiceDaemon::HandleControl(uint32_t code)
 void DiskServiceDaemon::Scan()
 {
     m_table = core::DiskTable{};
+    // The same choice as the monitor's: the service must not spin up the disks either.
+    m_reader.SetPowerCheck(!core::WakeDisks(m_store));
     m_reader.ScanDisks(m_table);
     m_scanned = true;
 }

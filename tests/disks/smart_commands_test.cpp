@@ -55,7 +55,13 @@ INSTANTIATE_TEST_SUITE_P(
                       CommandCase{"ReadSctStatusDrive0", ReadSctStatusCommand, 0,
                                   Expected(0x7C088, 512, {0xD5, 1, 0xE0, 0x4F, 0xC2, 0xA0, 0xB0}, 0, 528)},
                       CommandCase{"ReadSctStatusDrive3", ReadSctStatusCommand, 3,
-                                  Expected(0x7C088, 512, {0xD5, 1, 0xE0, 0x4F, 0xC2, 0xB0, 0xB0}, 3, 528)}),
+                                  Expected(0x7C088, 512, {0xD5, 1, 0xE0, 0x4F, 0xC2, 0xB0, 0xB0}, 3, 528)},
+                      // CHECK POWER MODE: every register zero but device and command; it answers
+                      // in its registers.
+                      CommandCase{"CheckPowerModeDrive0", CheckPowerModeCommand, 0,
+                                  SmartCommand{0x7C084, 0, {0, 0, 0, 0, 0, 0xA0, 0xE5}, 0, 16, true}},
+                      CommandCase{"CheckPowerModeDrive5", CheckPowerModeCommand, 5,
+                                  SmartCommand{0x7C084, 0, {0, 0, 0, 0, 0, 0xB0, 0xE5}, 5, 16, true}}),
     [](const ::testing::TestParamInfo<CommandCase>& param) { return std::string(param.param.name); });
 
 // Writes an ATA text field the way a drive does: byte-swapped words, blank padded.
@@ -222,6 +228,33 @@ INSTANTIATE_TEST_SUITE_P(Pages, SctStatusPage,
                                            SctCase{"ZeroedPage", 0, 36, std::nullopt},
                                            SctCase{"UnknownVersion", 0x0101, 36, std::nullopt}),
                          [](const ::testing::TestParamInfo<SctCase>& param) { return std::string(param.param.name); });
+
+struct PowerCase
+{
+    const char* name;
+    std::optional<uint8_t> count;
+    PowerMode expected;
+};
+
+class PowerModeAnswer : public ::testing::TestWithParam<PowerCase>
+{
+};
+
+TEST_P(PowerModeAnswer, OnlyActiveOrIdleDrivesAreAwake)
+{
+    EXPECT_EQ(PowerModeOf(GetParam().count), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Counts, PowerModeAnswer,
+    ::testing::Values(PowerCase{"Standby", 0x00, PowerMode::Standby}, PowerCase{"StandbyY", 0x01, PowerMode::Standby},
+                      PowerCase{"NvCacheSpunDown", 0x40, PowerMode::Standby},
+                      PowerCase{"NvCacheSpunUp", 0x41, PowerMode::Active}, PowerCase{"Idle", 0x80, PowerMode::Active},
+                      PowerCase{"IdleC", 0x83, PowerMode::Active}, PowerCase{"ActiveOrIdle", 0xFF, PowerMode::Active},
+                      PowerCase{"Reserved02", 0x02, PowerMode::Unknown},
+                      PowerCase{"Reserved84", 0x84, PowerMode::Unknown},
+                      PowerCase{"NoAnswer", std::nullopt, PowerMode::Unknown}),
+    [](const ::testing::TestParamInfo<PowerCase>& param) { return std::string(param.param.name); });
 
 TEST(SmartPages, RandomPagesParseWithoutStrayReads)
 {

@@ -53,13 +53,15 @@ TEST(DirectAccess, DrivesZeroAndTwoBecomeEntriesZeroAndOne)
     bench.drives.Disk(2)->temperature = 37;
     ASSERT_TRUE(bench.smart.ReadDiskTemperatures());
     EXPECT_EQ(table.Temperature[1], 37);
-    ASSERT_EQ(bench.drives.Commands().size(), 2u);
+    // Each drive is asked its power mode, then read.
+    ASSERT_EQ(bench.drives.Commands().size(), 4u);
     for (const sim::SimDiskCommand& c : bench.drives.Commands()) {
         EXPECT_EQ(c.handle, handleOfDrive[c.drive]);
-        EXPECT_EQ(c.command.registers.features, 0xD0);
     }
-    EXPECT_EQ(bench.drives.Commands()[0].drive, 0);
-    EXPECT_EQ(bench.drives.Commands()[1].drive, 2);
+    EXPECT_EQ(bench.drives.Commands()[0].command.registers.command, 0xE5);
+    EXPECT_EQ(bench.drives.Commands()[1].command.registers.features, 0xD0);
+    EXPECT_EQ(bench.drives.Commands()[1].drive, 0);
+    EXPECT_EQ(bench.drives.Commands()[3].drive, 2);
     EXPECT_EQ(table.DiskCount, 2);
 
     bench.smart.StopSmart();
@@ -134,7 +136,9 @@ TEST(TemperatureSources, ADriveWithOneNinetyFourIsSentOnlyTheCommandsItAlwaysWas
     ASSERT_TRUE(bench.smart.ReadDiskTemperatures());
     std::map<int, std::vector<uint8_t>> features;
     for (const sim::SimDiskCommand& c : bench.drives.Commands()) {
-        features[c.drive].push_back(c.command.registers.features);
+        if (c.command.registers.command == 0xB0) { // the power-mode checks aside
+            features[c.drive].push_back(c.command.registers.features);
+        }
     }
     EXPECT_EQ(features[0], (std::vector<uint8_t>{0xD0}));       // 194: read data alone, SCT unused
     EXPECT_EQ(features[1], (std::vector<uint8_t>{0xD0}));       // 190 comes with the same page
@@ -281,6 +285,105 @@ TEST(NvmeControllers, WithoutTheServiceTheAtaDrivesReadDirectlyStayListed)
     EXPECT_EQ(smart.AccessMode(), DiskAccessMode::Direct);
     EXPECT_EQ(bench.state.Disks.DriveCount, 2);
     EXPECT_EQ(bench.notices.AdminNotices, 0);
+}
+
+// ---- sleeping disks ----
+
+constexpr const char* kAwakeAndSleepingDisks = R"({"disks": [
+    {"drive": 0, "model": "AWAKE", "temperature": 40},
+    {"drive": 1, "model": "SLEEPER", "temperature": 35, "power": "standby"}]})";
+
+uint64_t ReadDataSent(const sim::SimDisks& drives, int drive)
+{
+    uint64_t count = 0;
+    for (const sim::SimDiskCommand& c : drives.Commands()) {
+        count += c.drive == drive && c.command.registers.command == 0xB0 && c.command.registers.features == 0xD0;
+    }
+    return count;
+}
+
+TEST(SleepingDisks, AStandbyDriveIsNeverSentReadDataAndIsReadAgainOnceAwake)
+{
+    DiskBench bench(kAwakeAndSleepingDisks);
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    // The scan lists it (its one read there wakes it, as at any start-up); then it sleeps.
+    ASSERT_TRUE(bench.smart.ScanDisks());
+    ASSERT_EQ(bench.state.Disks.DriveCount, 2);
+    bench.drives.Disk(1)->powerMode = 0x00;
+    bench.drives.Disk(1)->temperature = 30;
+    bench.drives.ClearCommands();
+    bench.state.Settings.Slots[core::kSlotHd0 + 1].Correction = 2.0f;
+    for (int pass = 0; pass < 3; ++pass) {
+        EXPECT_TRUE(bench.smart.ReadDiskTemperatures());
+    }
+    EXPECT_EQ(ReadDataSent(bench.drives, 1), 0u);
+    EXPECT_EQ(ReadDataSent(bench.drives, 0), 3u);
+    EXPECT_EQ(bench.drives.Disk(1)->powerMode, 0x00); // still asleep
+    const core::DiskTable& table = bench.state.Disks;
+    EXPECT_EQ(table.Temperature[1], 35); // the scan's value, not corrected again
+    EXPECT_EQ(table.ReadState[1], core::DiskReadState::Asleep);
+    EXPECT_EQ(table.ReadState[0], core::DiskReadState::Current);
+
+    bench.drives.Disk(1)->powerMode = 0xFF;
+    EXPECT_TRUE(bench.smart.ReadDiskTemperatures());
+    EXPECT_EQ(ReadDataSent(bench.drives, 1), 1u);
+    EXPECT_EQ(table.Temperature[1], 32);
+    EXPECT_EQ(table.ReadState[1], core::DiskReadState::Current);
+    const Strings log = bench.LogMessages();
+    EXPECT_EQ(std::count(log.begin(), log.end(), "Disk HD1 asleep (standby): not read, last value kept"), 1);
+    EXPECT_EQ(std::count(log.begin(), log.end(), "Disk HD1 awake: read again"), 1);
+}
+
+TEST(SleepingDisks, WakeDisksInTheProgramStoreReadsThemAsBefore)
+{
+    DiskBench bench(kAwakeAndSleepingDisks);
+    bench.machine.Store.Keys[platform::StoreKeyId::Program].Values[core::kWakeDisksValue] = uint32_t{1};
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    ASSERT_TRUE(bench.smart.ScanDisks());
+    bench.drives.Disk(1)->powerMode = 0x00;
+    bench.drives.ClearCommands();
+    EXPECT_TRUE(bench.smart.ReadDiskTemperatures());
+    EXPECT_EQ(ReadDataSent(bench.drives, 1), 1u);
+    EXPECT_EQ(bench.drives.Disk(1)->powerMode, 0xFF); // spun up by the read
+    EXPECT_EQ(bench.drives.Commands().size(), 2u);    // no power-mode check at all
+    EXPECT_EQ(bench.state.Disks.ReadState[1], core::DiskReadState::Current);
+}
+
+TEST(SleepingDisks, AnAnswerThatIsNeitherActiveNorStandbyKeepsTheValueMarked)
+{
+    DiskBench bench(kAwakeAndSleepingDisks);
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    ASSERT_TRUE(bench.smart.ScanDisks());
+    bench.drives.Disk(1)->powerMode = 0x42;
+    bench.drives.ClearCommands();
+    bench.smart.ReadDiskTemperatures();
+    EXPECT_EQ(ReadDataSent(bench.drives, 1), 0u);
+    EXPECT_EQ(bench.state.Disks.ReadState[1], core::DiskReadState::PowerModeUnknown);
+    // A drive gone between passes answers nothing at all.
+    bench.drives.Disk(0)->powerMode = std::nullopt;
+    bench.drives.Disk(0)->smart = false;
+    bench.smart.ReadDiskTemperatures();
+    EXPECT_EQ(bench.state.Disks.ReadState[0], core::DiskReadState::PowerModeUnknown);
+    EXPECT_EQ(bench.state.Disks.Temperature[0], 40);
+    const Strings log = bench.LogMessages();
+    EXPECT_NE(std::find(log.begin(), log.end(),
+                        "Disk HD1 answered power mode 0x42, neither active nor standby: not read, last value kept"),
+              log.end());
+    EXPECT_NE(
+        std::find(log.begin(), log.end(), "Disk HD0 did not answer the power-mode check: not read, last value kept"),
+        log.end());
+}
+
+TEST(SleepingDisks, ADriveThatCannotTellItsPowerModeAtTheScanIsReadAsBefore)
+{
+    DiskBench bench(R"({"disks": [{"drive": 0, "temperature": 40, "power": "unanswered"}]})");
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    ASSERT_TRUE(bench.smart.ScanDisks());
+    bench.drives.ClearCommands();
+    bench.drives.Disk(0)->temperature = 41;
+    EXPECT_TRUE(bench.smart.ReadDiskTemperatures());
+    EXPECT_EQ(bench.state.Disks.Temperature[0], 41);
+    EXPECT_EQ(bench.drives.Commands().size(), 1u);
 }
 
 TEST(DirectAccess, RescanClosesTheEarlierHandlesFirst)

@@ -30,7 +30,8 @@ TEST(SimBoardFile, ReadsEveryKeyOfAFullBoard)
                  { "address": 45, "model": "AS99127F-rev1" } ],
       "disks": [ { "drive": 3, "model": "SIM DISK 1", "serial": "SN0001", "firmware": "1.0",
                    "temperature": -5, "attribute_entry": -1, "smart": false },
-                 { "model": "SIM DISK 2", "airflow_temperature": "0x1F", "sct_temperature": -3 } ]
+                 { "model": "SIM DISK 2", "airflow_temperature": "0x1F", "sct_temperature": -3,
+                   "power": "standby" } ]
     })");
     EXPECT_EQ(board.family, platform::PlatformFamily::Windows9x);
     EXPECT_FALSE(board.portAccess);
@@ -75,6 +76,8 @@ TEST(SimBoardFile, ReadsEveryKeyOfAFullBoard)
     EXPECT_FALSE(board.disks[0].sctTemperature);
     EXPECT_EQ(board.disks[1].airflowTemperature, 31);
     EXPECT_EQ(board.disks[1].sctTemperature, -3);
+    EXPECT_EQ(board.disks[0].powerMode, 0xFF); // active unless told
+    EXPECT_EQ(board.disks[1].powerMode, 0x00);
 }
 
 TEST(SimBoardFile, NvmeDisksAreNumberedApartFromAtaDrives)
@@ -236,7 +239,10 @@ INSTANTIATE_TEST_SUITE_P(
                 "board: smbus[1].adress: unknown key (expected address, model, vendor, chip_id, registers or banks)"},
         Refusal{"UnknownDiskKey", R"({"disks": [{"model": "A"}, {"temprature": 40}]})",
                 "board: disks[1].temprature: unknown key (expected kind, drive, model, serial, firmware, "
-                "temperature, attribute_entry, smart, airflow_temperature or sct_temperature)"},
+                "temperature, attribute_entry, smart, airflow_temperature, sct_temperature or power)"},
+        Refusal{
+            "UnknownPowerWord", R"({"disks": [{"power": "sleep"}]})",
+            R"(board: disks[0].power: unknown power state "sleep" (expected active, standby, unanswered or a number))"},
         Refusal{"UnknownDiskKind", R"({"disks": [{"kind": "scsi"}]})",
                 R"(board: disks[0].kind: unknown disk kind "scsi" (expected ata or nvme))"},
         Refusal{"AtaKeyOnAnNvmeDisk", R"({"disks": [{"kind": "nvme", "attribute_entry": 2}]})",

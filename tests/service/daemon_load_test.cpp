@@ -293,7 +293,7 @@ TEST(DaemonCoalescing, RequestsWithinASecondOfTheLastOfTheirKindDoNotReachTheDri
     bench.now += std::chrono::milliseconds(100); // 1000 ms after the first read
     const ControlAnswer later = daemon.HandleControl(platform::kDiskTemperatureControl);
     EXPECT_TRUE(later.fresh);
-    EXPECT_EQ(bench.drives.Counts().sent, commands + 2);
+    EXPECT_EQ(bench.drives.Counts().sent, commands + 4); // per drive: power mode, then read data
     EXPECT_EQ(bench.store.writes, writes + 1);
     core::DiskTable table;
     core::DecodeDiskTable(later.image, table);
@@ -354,7 +354,8 @@ TEST(DaemonMemory, SeventyFiveThousandRequestsKeepTheDriveRecordAndTheDaemonBoun
         bench.now += std::chrono::milliseconds(1);
         ASSERT_EQ(daemon.HandleControl(platform::kDiskTemperatureControl).status, 0u);
     }
-    EXPECT_EQ(bench.drives.Counts().sent, 6u + 75000u * 2u);
+    // The scan: power mode, enable, identify, read data per drive; each read: power mode, read data.
+    EXPECT_EQ(bench.drives.Counts().sent, 8u + 75000u * 4u);
     EXPECT_EQ(bench.drives.Commands().size(), sim::SimDisks::kKeptCommands);
     EXPECT_EQ(bench.drives.Commands().back().drive, 2); // the newest are kept
     EXPECT_EQ(daemon.Connections(), 0u);

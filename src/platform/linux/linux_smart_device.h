@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -34,6 +35,11 @@ struct SgIoOutcome
 // Whether the drive completed the ATA command: good SCSI status, or the "ATA pass-through
 // information available" report whose returned ATA status shows neither error nor fault.
 bool AtaPassThroughSucceeded(const SgIoOutcome& outcome);
+
+// The sector count register the drive returned, from the ATA status return descriptor
+// (descriptor sense) or the INFORMATION field (fixed sense) that CK_COND asks for; nullopt
+// when the sense data carries neither.
+std::optional<uint8_t> ReturnedSectorCount(std::span<const uint8_t> sense);
 
 // How a failed SG_IO ioctl is reported: a missing right is told from a failed command.
 SmartCommandStatus SmartCommandStatusOfIoctlError(int errnoValue);

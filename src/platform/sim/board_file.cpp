@@ -222,6 +222,7 @@ constexpr auto kDiskKeys = std::to_array<std::string_view>({
     "smart",
     "airflow_temperature",
     "sct_temperature",
+    "power",
 });
 
 // No object of the format nests this deep; deeper parts are dropped while parsing and refused.
@@ -715,6 +716,31 @@ private:
         return true;
     }
 
+    // "active", "standby", "unanswered" or the raw CHECK POWER MODE answer 0..255.
+    bool ParseDiskPower(const Json& value, const std::string& path, DiskDescription& disk)
+    {
+        if (value.is_string() && value.get<std::string>().rfind("0x", 0) != 0) {
+            const std::string word = value.get<std::string>();
+            if (word == "active") {
+                disk.powerMode = 0xFF;
+            } else if (word == "standby") {
+                disk.powerMode = 0x00;
+            } else if (word == "unanswered") {
+                disk.powerMode = std::nullopt;
+            } else {
+                return Refuse(path, "unknown power state " + Quoted(word) +
+                                        " (expected active, standby, unanswered or a number)");
+            }
+            return true;
+        }
+        auto number = Number(value, path, 0, 255, "power mode");
+        if (!number) {
+            return false;
+        }
+        disk.powerMode = static_cast<uint8_t>(*number);
+        return true;
+    }
+
     bool ParseDisks(const Json& list, std::vector<DiskDescription>& disks)
     {
         if (!list.is_array()) {
@@ -789,6 +815,9 @@ private:
                     return false;
                 }
                 disk.smart = *flag;
+            }
+            if (auto it = entry.find("power"); it != entry.end() && !ParseDiskPower(*it, path + ".power", disk)) {
+                return false;
             }
             for (auto [key, target] : {std::pair{"airflow_temperature", &disk.airflowTemperature},
                                        std::pair{"sct_temperature", &disk.sctTemperature}}) {

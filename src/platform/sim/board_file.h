@@ -91,6 +91,10 @@ struct DiskDescription
     std::optional<int> airflowTemperature;
     // The SCT status page's current temperature; none: the drive has no SCT commands.
     std::optional<int> sctTemperature;
+    // What CHECK POWER MODE answers in the sector count: 0xFF active (the default), 0x00
+    // standby, any other byte as given; none: the drive fails the command. A drive in standby
+    // wakes (0xFF) when it is sent READ DATA or READ LOG.
+    std::optional<uint8_t> powerMode = 0xFF;
 };
 
 // One input of a kernel hwmon device; `value` none makes every read of it fail (EIO).

@@ -34,12 +34,20 @@ constexpr std::string_view kDriverFileName = "smartvsd.vxd";
 // the monitor must not take for attribute 194.
 constexpr std::array<uint8_t, 14> kOtherAttributes = {1, 3, 4, 5, 7, 9, 10, 12, 190, 192, 193, 196, 197, 199};
 
-enum class CommandKind { Enable, Identify, ReadData, ReadSctStatus, Unknown };
+enum class CommandKind { Enable, Identify, ReadData, ReadSctStatus, CheckPowerMode, Unknown };
+
+constexpr uint8_t kCheckPowerModeCommand = 0xE5;
 
 CommandKind Classify(const platform::SmartCommand& c, int drive)
 {
     const auto& r = c.registers;
     const uint8_t driveHead = static_cast<uint8_t>(0xA0 | ((drive & 1) << 4));
+    if (c.driveNumber == drive && r.driveHead == driveHead && r.command == kCheckPowerModeCommand &&
+        c.controlCode == platform::kSmartSendDriveCommand && c.bufferSize == 0 &&
+        c.outputLength == platform::kSmartStatusOutputLength && c.returnsRegisters && r.features == 0 &&
+        r.sectorCount == 0 && r.sectorNumber == 0 && r.cylinderLow == 0 && r.cylinderHigh == 0) {
+        return CommandKind::CheckPowerMode;
+    }
     if (c.driveNumber != drive || r.sectorCount != 1 || r.driveHead != driveHead) {
         return CommandKind::Unknown;
     }
@@ -159,13 +167,23 @@ struct SimDisks::State
     }
 
     // One command to one drive; the page is filled only on success.
-    bool Answer(int drive, const platform::SmartCommand& command, platform::SmartDataPage& data)
+    bool Answer(int drive, const platform::SmartCommand& command, platform::SmartDataPage& data,
+                std::optional<uint8_t>& sectorCount)
     {
-        const DiskDescription* disk = Find(drive);
+        DiskDescription* disk = Find(drive);
         if (disk == nullptr) {
             return false;
         }
-        switch (Classify(command, drive)) {
+        const CommandKind kind = Classify(command, drive);
+        if (kind == CommandKind::CheckPowerMode) {
+            sectorCount = disk->powerMode;
+            return disk->powerMode.has_value();
+        }
+        if ((kind == CommandKind::ReadData || kind == CommandKind::ReadSctStatus) && disk->smart &&
+            disk->powerMode == 0x00) {
+            disk->powerMode = 0xFF; // reading the media spins the drive up
+        }
+        switch (kind) {
         case CommandKind::Enable:
             return disk->smart;
         case CommandKind::Identify:
@@ -183,6 +201,7 @@ struct SimDisks::State
             }
             data = SimDisks::SctStatusPage(*disk);
             return true;
+        case CommandKind::CheckPowerMode:
         case CommandKind::Unknown:
             break;
         }
@@ -210,13 +229,18 @@ public:
         // The 9x driver stops answering once it is unloaded.
         const int drive = smartVsd ? command.driveNumber : m_drive;
         platform::SmartCommandStatus status = platform::SmartCommandStatus::Failed;
+        std::optional<uint8_t> sectorCount;
         if (!smartVsd && m_state->rights == DiskRights::User && m_state->board.diskAccess == DiskAccess::NoRawIo) {
             status = platform::SmartCommandStatus::RightsMissing;
-        } else if ((!smartVsd || m_state->smartVsdLoaded) && m_state->Answer(drive, command, data)) {
+        } else if ((!smartVsd || m_state->smartVsdLoaded) && m_state->Answer(drive, command, data, sectorCount)) {
             status = platform::SmartCommandStatus::Done;
         }
         m_state->Record({m_handle, drive, smartVsd, command, status == platform::SmartCommandStatus::Done}, status);
-        return status;
+        platform::SmartCommandResult result(status);
+        if (status == platform::SmartCommandStatus::Done && command.returnsRegisters) {
+            result.sectorCount = sectorCount;
+        }
+        return result;
     }
 
 private:
