@@ -196,7 +196,7 @@ ReadEntries DiskReader::ReadDiskTemperatures(core::DiskTable& table)
         if (ReadTemperature(*device, drive, table)) {
             read[entry] = true;
             if (table.ReadState[entry] != core::DiskReadState::Current) {
-                m_notes.push_back("Disk HD" + std::to_string(entry) + " awake: read again");
+                Note("Disk HD" + std::to_string(entry) + " awake: read again");
             }
             table.ReadState[entry] = core::DiskReadState::Current;
         }
@@ -221,18 +221,25 @@ bool DiskReader::AwakeForReading(platform::SmartDevice& device, uint8_t drive, s
     if (table.ReadState[entry] != state) {
         const std::string disk = "Disk HD" + std::to_string(entry);
         if (state == core::DiskReadState::Asleep) {
-            m_notes.push_back(disk + " asleep (standby): not read, last value kept");
+            Note(disk + " asleep (standby): not read, last value kept");
         } else if (!answer || !answer.sectorCount) {
-            m_notes.push_back(disk + " did not answer the power-mode check: not read, last value kept");
+            Note(disk + " did not answer the power-mode check: not read, last value kept");
         } else {
             char code[8];
             std::snprintf(code, sizeof code, "0x%02X", *answer.sectorCount);
-            m_notes.push_back(disk + " answered power mode " + code +
-                              ", neither active nor standby: not read, last value kept");
+            Note(disk + " answered power mode " + code + ", neither active nor standby: not read, last value kept");
         }
     }
     table.ReadState[entry] = state;
     return false;
+}
+
+void DiskReader::Note(std::string text)
+{
+    if (m_notes.size() >= kMaxNotes) {
+        m_notes.erase(m_notes.begin());
+    }
+    m_notes.push_back(std::move(text));
 }
 
 std::vector<std::string> DiskReader::TakeNotes()

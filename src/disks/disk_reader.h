@@ -20,6 +20,8 @@ using ReadEntries = std::array<bool, core::kMaxDisks>;
 class DiskReader
 {
 public:
+    static constexpr size_t kMaxNotes = 32;
+
     explicit DiskReader(platform::SmartDevices& devices);
     ~DiskReader();
     DiskReader(const DiskReader&) = delete;
@@ -52,7 +54,8 @@ public:
     // every listed drive is read in every pass.
     void SetPowerCheck(bool on) { m_powerCheck = on; }
     // Log lines since the last call: a disk that went to sleep, woke up, or answered the
-    // power-mode question with something else; each change once.
+    // power-mode question with something else; each change once. Only the last kMaxNotes
+    // are kept for a caller that seldom asks.
     std::vector<std::string> TakeNotes();
 
     // Whether a command of the last scan was refused because the system lets this process
@@ -72,6 +75,7 @@ private:
     bool ReadTemperature(platform::SmartDevice& device, uint8_t drive, core::DiskTable& table);
     // False when the drive must not be read now; the entry's state and a note say why.
     bool AwakeForReading(platform::SmartDevice& device, uint8_t drive, size_t entry, core::DiskTable& table);
+    void Note(std::string text);
     void ScanNvmeControllers(core::DiskTable& table);
     bool ProbeNvmeController(platform::NvmeDevice& device, uint8_t controller, core::DiskTable& table);
     bool ReadNvmeTemperature(platform::NvmeDevice& device, core::DiskTable& table);

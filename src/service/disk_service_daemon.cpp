@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 
@@ -146,6 +147,10 @@ ControlAnswer DiskServiceDaemon::HandleControl(uint32_t code)
             Scan();
         } else {
             m_reader.ReadDiskTemperatures(m_table);
+        }
+        // The journal keeps what the monitor's log would say: a disk fell asleep or woke.
+        for (const std::string& note : m_reader.TakeNotes()) {
+            std::fprintf(stderr, "calventasvc: %s\n", note.c_str());
         }
         answer.image = core::EncodeDiskTable(m_table, core::kDiskTemperatureImageSize);
     }

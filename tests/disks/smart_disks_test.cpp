@@ -374,6 +374,23 @@ TEST(SleepingDisks, AnAnswerThatIsNeitherActiveNorStandbyKeepsTheValueMarked)
         log.end());
 }
 
+TEST(SleepingDisks, AReaderWhoseNotesAreNeverTakenKeepsOnlyTheLatest)
+{
+    // The disk service reads for ever; a drive that sleeps and wakes must not grow it.
+    sim::SimDisks drives(testing::Board(kAwakeAndSleepingDisks), sim::DiskRights::Service);
+    DiskReader reader(drives);
+    core::DiskTable table;
+    ASSERT_TRUE(reader.ScanDisks(table));
+    for (int pass = 0; pass < 100; ++pass) {
+        drives.Disk(1)->powerMode = pass % 2 == 0 ? 0x00 : 0xFF;
+        reader.ReadDiskTemperatures(table);
+    }
+    const std::vector<std::string> notes = reader.TakeNotes();
+    ASSERT_EQ(notes.size(), DiskReader::kMaxNotes);
+    EXPECT_EQ(notes.back(), "Disk HD1 awake: read again");
+    EXPECT_TRUE(reader.TakeNotes().empty());
+}
+
 TEST(SleepingDisks, ADriveThatCannotTellItsPowerModeAtTheScanIsReadAsBefore)
 {
     DiskBench bench(R"({"disks": [{"drive": 0, "temperature": 40, "power": "unanswered"}]})");
