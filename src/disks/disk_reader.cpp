@@ -79,6 +79,14 @@ bool DiskReader::ProbeNvmeController(platform::NvmeDevice& device, uint8_t contr
     if (!identified) {
         return false;
     }
+    m_nvmeNonOperational[controller] = NonOperationalPowerStates(page);
+    m_nvmeReportsPowerState[controller] = false;
+    if (m_powerCheck) {
+        // A controller that cannot say its power state is read in every pass.
+        platform::NvmeDataPage unused{};
+        const platform::SmartCommandResult answer = device.SendAdminCommand(PowerStateCommand(), unused);
+        m_nvmeReportsPowerState[controller] = answer && answer.completion.has_value();
+    }
     IdentityStrings identity = ReadNvmeIdentity(page);
     table.Model[entry] = std::move(identity.model);
     table.Serial[entry] = std::move(identity.serial);
@@ -183,9 +191,16 @@ ReadEntries DiskReader::ReadDiskTemperatures(core::DiskTable& table)
         const uint8_t drive = table.DriveNumbers[entry];
         if ((drive & core::kNvmeDriveFlag) != 0) {
             const size_t controller = drive & ~core::kNvmeDriveFlag;
-            if (!m_smartVsd && controller < m_nvme.size() && m_nvme[controller] &&
-                ReadNvmeTemperature(*m_nvme[controller], table)) {
+            if (m_smartVsd || controller >= m_nvme.size() || !m_nvme[controller] ||
+                !NvmeAwakeForReading(*m_nvme[controller], controller, entry, table)) {
+                continue;
+            }
+            if (ReadNvmeTemperature(*m_nvme[controller], table)) {
                 read[entry] = true;
+                if (table.ReadState[entry] != core::DiskReadState::Current) {
+                    Note("Disk HD" + std::to_string(entry) + " awake: read again");
+                }
+                table.ReadState[entry] = core::DiskReadState::Current;
             }
             continue;
         }
@@ -231,6 +246,33 @@ bool DiskReader::AwakeForReading(platform::SmartDevice& device, uint8_t drive, s
         }
     }
     table.ReadState[entry] = state;
+    return false;
+}
+
+bool DiskReader::NvmeAwakeForReading(platform::NvmeDevice& device, size_t controller, size_t entry,
+                                     core::DiskTable& table)
+{
+    if (!m_powerCheck || !m_nvmeReportsPowerState[controller]) {
+        return true;
+    }
+    platform::NvmeDataPage unused{};
+    const platform::SmartCommandResult answer = device.SendAdminCommand(PowerStateCommand(), unused);
+    const std::string disk = "Disk HD" + std::to_string(entry);
+    if (!answer || !answer.completion) {
+        if (table.ReadState[entry] != core::DiskReadState::PowerModeUnknown) {
+            Note(disk + " did not answer the power-state question: not read, last value kept");
+        }
+        table.ReadState[entry] = core::DiskReadState::PowerModeUnknown;
+        return false;
+    }
+    const uint8_t state = PowerStateOf(*answer.completion);
+    if (!m_nvmeNonOperational[controller][state]) {
+        return true;
+    }
+    if (table.ReadState[entry] != core::DiskReadState::Asleep) {
+        Note(disk + " asleep (non-operational power state " + std::to_string(state) + "): not read, last value kept");
+    }
+    table.ReadState[entry] = core::DiskReadState::Asleep;
     return false;
 }
 

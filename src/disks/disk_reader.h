@@ -50,8 +50,9 @@ public:
 
     // On (the default): an ATA drive that told its power mode at the scan is asked it before
     // each read and is not read while in standby (or when it cannot tell), so that the
-    // monitor never spins it up; its entry keeps the last value, marked in ReadState. Off:
-    // every listed drive is read in every pass.
+    // monitor never spins it up; likewise an NVMe controller in a non-operational power
+    // state. Its entry keeps the last value, marked in ReadState. Off: every listed drive is
+    // read in every pass.
     void SetPowerCheck(bool on) { m_powerCheck = on; }
     // Log lines since the last call: a disk that went to sleep, woke up, or answered the
     // power-mode question with something else; each change once. Only the last kMaxNotes
@@ -75,6 +76,7 @@ private:
     bool ReadTemperature(platform::SmartDevice& device, uint8_t drive, core::DiskTable& table);
     // False when the drive must not be read now; the entry's state and a note say why.
     bool AwakeForReading(platform::SmartDevice& device, uint8_t drive, size_t entry, core::DiskTable& table);
+    bool NvmeAwakeForReading(platform::NvmeDevice& device, size_t controller, size_t entry, core::DiskTable& table);
     void Note(std::string text);
     void ScanNvmeControllers(core::DiskTable& table);
     bool ProbeNvmeController(platform::NvmeDevice& device, uint8_t controller, core::DiskTable& table);
@@ -87,6 +89,10 @@ private:
     std::array<std::unique_ptr<platform::SmartDevice>, platform::kMaxPhysicalDrives> m_drives;
     std::array<bool, platform::kMaxPhysicalDrives> m_sctStatus{}; // the drive's IDENTIFY offers SCT
     std::array<std::unique_ptr<platform::NvmeDevice>, platform::kMaxNvmeControllers> m_nvme;
+    // Per controller, from the scan: which power states are non-operational, and whether
+    // it answered Get Features of its power state.
+    std::array<std::array<bool, 32>, platform::kMaxNvmeControllers> m_nvmeNonOperational{};
+    std::array<bool, platform::kMaxNvmeControllers> m_nvmeReportsPowerState{};
     std::array<bool, platform::kMaxPhysicalDrives> m_reportsPowerMode{}; // answered CHECK POWER MODE at the scan
     bool m_rightsMissing = false;
     bool m_nvmeAccessDenied = false;

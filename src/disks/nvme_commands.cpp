@@ -1,5 +1,7 @@
 #include "disks/nvme_commands.h"
 
+#include <algorithm>
+
 namespace calventa::disks {
 
 platform::NvmeAdminCommand IdentifyControllerCommand()
@@ -22,6 +24,30 @@ platform::NvmeAdminCommand SmartHealthLogCommand()
     command.cdw10 = kNvmeSmartHealthLog | (dwordsLessOne << 16);
     command.dataLength = kNvmeSmartHealthLogSize;
     return command;
+}
+
+platform::NvmeAdminCommand PowerStateCommand()
+{
+    platform::NvmeAdminCommand command;
+    command.opcode = kNvmeGetFeatures;
+    command.cdw10 = kNvmePowerManagement; // SEL 0: the current value
+    return command;
+}
+
+uint8_t PowerStateOf(uint32_t completion)
+{
+    return static_cast<uint8_t>(completion & 0x1F);
+}
+
+std::array<bool, kNvmePowerStates> NonOperationalPowerStates(const platform::NvmeDataPage& identify)
+{
+    std::array<bool, kNvmePowerStates> nonOperational{};
+    const size_t count = std::min<size_t>(identify[kNvmeNpssOffset] + size_t{1}, kNvmePowerStates);
+    for (size_t state = 0; state < count; ++state) {
+        const size_t flags = kNvmePowerStateDescriptors + state * kNvmePowerStateDescriptorSize + 3;
+        nonOperational[state] = (identify[flags] & kNvmeNonOperationalBit) != 0;
+    }
+    return nonOperational;
 }
 
 std::string NvmeString(const platform::NvmeDataPage& page, size_t offset, size_t length)

@@ -63,6 +63,8 @@ struct SmartCommandResult
     // The sector count register the drive returned, for a command that returns registers;
     // none when the back end could not get it.
     std::optional<uint8_t> sectorCount;
+    // An NVMe admin command's completion dword 0 (Get Features' answer), when it was done.
+    std::optional<uint32_t> completion;
 
     SmartCommandResult(SmartCommandStatus s = SmartCommandStatus::Failed) : status(s) {}
     SmartCommandResult(bool done) : status(done ? SmartCommandStatus::Done : SmartCommandStatus::Failed) {}

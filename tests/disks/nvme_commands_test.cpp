@@ -34,7 +34,9 @@ INSTANTIATE_TEST_SUITE_P(
         // Identify, CNS 1 (the controller), no namespace, one 4096-byte page.
         NvmeCommandCase{"IdentifyController", IdentifyControllerCommand, {0x06, 0, 0x00000001, 0, 4096}},
         // Get Log Page of log 2 for every namespace, 128 dwords (NUMDL 127 in bits 16..31).
-        NvmeCommandCase{"SmartHealthLog", SmartHealthLogCommand, {0x02, 0xFFFFFFFF, 0x007F0002, 0, 512}}),
+        NvmeCommandCase{"SmartHealthLog", SmartHealthLogCommand, {0x02, 0xFFFFFFFF, 0x007F0002, 0, 512}},
+        // Get Features, feature 2 (power management), current value, no data.
+        NvmeCommandCase{"PowerState", PowerStateCommand, {0x0A, 0, 0x00000002, 0, 0}}),
     [](const ::testing::TestParamInfo<NvmeCommandCase>& param) { return std::string(param.param.name); });
 
 void PutText(NvmeDataPage& page, size_t offset, size_t length, const std::string& text)
@@ -110,6 +112,31 @@ INSTANTIATE_TEST_SUITE_P(
                       CompositeCase{"HighByteMatters", 0x0136, 37}),
     [](const ::testing::TestParamInfo<CompositeCase>& param) { return std::string(param.param.name); });
 
+TEST(NvmePowerStates, DescriptorsMarkTheNonOperationalStatesUpToTheCount)
+{
+    NvmeDataPage page{};
+    page[263] = 4; // five states
+    page[2048 + 32 * 3 + 3] = 0x02;
+    page[2048 + 32 * 4 + 3] = 0x03; // bit 0 (max power scale) beside it changes nothing
+    page[2048 + 32 * 2 + 3] = 0x01;
+    page[2048 + 32 * 6 + 3] = 0x02; // beyond the count: no such state
+    const auto nonOperational = NonOperationalPowerStates(page);
+    const std::array<bool, 8> expected = {false, false, false, true, true, false, false, false};
+    for (size_t state = 0; state < expected.size(); ++state) {
+        EXPECT_EQ(nonOperational[state], expected[state]) << "state " << state;
+    }
+    EXPECT_EQ(PowerStateOf(0x00000004), 4);
+    EXPECT_EQ(PowerStateOf(0xFFFFFFE3), 3); // workload hint and reserved bits above bit 4
+}
+
+TEST(NvmePowerStates, ACountAboveThirtyTwoStopsAtTheLastDescriptor)
+{
+    NvmeDataPage page;
+    page.fill(0xFF);
+    const auto nonOperational = NonOperationalPowerStates(page);
+    EXPECT_TRUE(nonOperational[31]);
+}
+
 TEST(NvmePages, RandomPagesParseWithoutStrayReads)
 {
     std::mt19937 random(4096);
@@ -127,6 +154,7 @@ TEST(NvmePages, RandomPagesParseWithoutStrayReads)
             ASSERT_GE(c, 0x20);
             ASSERT_LE(c, 0x7E);
         }
+        (void)NonOperationalPowerStates(page);
         if (const auto celsius = NvmeCompositeTemperature(page)) {
             ASSERT_GE(*celsius, -60);
             ASSERT_LE(*celsius, 200);

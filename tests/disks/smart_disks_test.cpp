@@ -187,8 +187,10 @@ TEST(NvmeControllers, AnNvmeDriveFollowsTheAtaDrives)
     bench.state.Settings.Slots[core::kSlotHd0 + 2].Correction = 1.5f;
     ASSERT_TRUE(bench.smart.ReadDiskTemperatures());
     EXPECT_EQ(table.Temperature[2], 43);
-    ASSERT_EQ(bench.drives.NvmeCommands().size(), 1u); // the log page alone, no second Identify
-    EXPECT_EQ(bench.drives.NvmeCommands()[0].command.opcode, 0x02);
+    // Its power state, then the log page; no second Identify.
+    ASSERT_EQ(bench.drives.NvmeCommands().size(), 2u);
+    EXPECT_EQ(bench.drives.NvmeCommands()[0].command.opcode, 0x0A);
+    EXPECT_EQ(bench.drives.NvmeCommands()[1].command.opcode, 0x02);
 
     bench.smart.StopSmart();
     EXPECT_EQ(bench.drives.OpenHandles(), 0);
@@ -372,6 +374,55 @@ TEST(SleepingDisks, AnAnswerThatIsNeitherActiveNorStandbyKeepsTheValueMarked)
     EXPECT_NE(
         std::find(log.begin(), log.end(), "Disk HD0 did not answer the power-mode check: not read, last value kept"),
         log.end());
+}
+
+uint64_t LogPagesSent(const sim::SimDisks& drives)
+{
+    return static_cast<uint64_t>(std::count_if(drives.NvmeCommands().begin(), drives.NvmeCommands().end(),
+                                               [](const sim::SimNvmeCommand& c) { return c.command.opcode == 0x02; }));
+}
+
+TEST(SleepingDisks, AnNvmeControllerInANonOperationalStateIsNotAskedForItsLog)
+{
+    DiskBench bench(kTwoAtaAndNvme);
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    ASSERT_TRUE(bench.smart.ScanDisks());
+    bench.drives.ClearCommands();
+    bench.drives.NvmeDisk(0)->nvmePowerState = 4; // non-operational in its Identify data
+    bench.drives.NvmeDisk(0)->temperature = 30;
+    bench.smart.ReadDiskTemperatures();
+    bench.smart.ReadDiskTemperatures();
+    EXPECT_EQ(LogPagesSent(bench.drives), 0u);
+    EXPECT_EQ(bench.state.Disks.Temperature[2], 38);
+    EXPECT_EQ(bench.state.Disks.ReadState[2], core::DiskReadState::Asleep);
+
+    bench.drives.NvmeDisk(0)->nvmePowerState = 2; // low power, but operational
+    bench.smart.ReadDiskTemperatures();
+    EXPECT_EQ(LogPagesSent(bench.drives), 1u);
+    EXPECT_EQ(bench.state.Disks.Temperature[2], 30);
+    EXPECT_EQ(bench.state.Disks.ReadState[2], core::DiskReadState::Current);
+    const Strings log = bench.LogMessages();
+    EXPECT_NE(
+        std::find(log.begin(), log.end(), "Disk HD2 asleep (non-operational power state 4): not read, last value kept"),
+        log.end());
+
+    bench.drives.NvmeDisk(0)->nvmePowerState = std::nullopt; // Get Features fails from now on
+    bench.smart.ReadDiskTemperatures();
+    EXPECT_EQ(LogPagesSent(bench.drives), 1u);
+    EXPECT_EQ(bench.state.Disks.ReadState[2], core::DiskReadState::PowerModeUnknown);
+}
+
+TEST(SleepingDisks, WakeDisksAlsoReadsNvmeControllersWithoutAskingTheirPowerState)
+{
+    DiskBench bench(kTwoAtaAndNvme);
+    bench.machine.Store.Keys[platform::StoreKeyId::Program].Values[core::kWakeDisksValue] = uint32_t{1};
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    ASSERT_TRUE(bench.smart.ScanDisks());
+    bench.drives.NvmeDisk(0)->nvmePowerState = 4;
+    bench.drives.ClearCommands();
+    bench.smart.ReadDiskTemperatures();
+    ASSERT_EQ(bench.drives.NvmeCommands().size(), 1u);
+    EXPECT_EQ(bench.drives.NvmeCommands()[0].command.opcode, 0x02);
 }
 
 TEST(SleepingDisks, AReaderWhoseNotesAreNeverTakenKeepsOnlyTheLatest)

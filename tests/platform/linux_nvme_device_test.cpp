@@ -72,7 +72,8 @@ INSTANTIATE_TEST_SUITE_P(
     Commands, NvmeAdminBlock,
     ::testing::Values(AdminBlockCase{"IdentifyController", {0x06, 0, 1, 0, 4096}, 0x00007FFF12345000ULL, 10000},
                       AdminBlockCase{"SmartHealthLog", {0x02, 0xFFFFFFFF, 0x007F0002, 0, 512}, 0x1000, 2500},
-                      AdminBlockCase{"NoDataHasNoAddress", {0x0A, 0, 0x02, 0, 0}, 0xDEADBEEF, 1}),
+                      // Get Features of the power state: no data, so no address.
+                      AdminBlockCase{"PowerStateHasNoAddress", {0x0A, 0, 0x02, 0, 0}, 0xDEADBEEF, 1}),
     [](const ::testing::TestParamInfo<AdminBlockCase>& param) { return std::string(param.param.name); });
 
 TEST(NvmeAdminBlock, SpotValuesOfTheIdentifyBlock)

@@ -84,13 +84,15 @@ TEST(SimBoardFile, NvmeDisksAreNumberedApartFromAtaDrives)
 {
     BoardDescription board = MustParse(R"({"disks": [
         {"drive": 0, "model": "ATA"},
-        {"kind": "nvme", "drive": 0, "model": "NVME", "temperature": 65262},
+        {"kind": "nvme", "drive": 0, "model": "NVME", "temperature": 65262, "power": "standby"},
         {"kind": "ata", "drive": 1}]})");
     ASSERT_EQ(board.disks.size(), 3u);
     EXPECT_EQ(board.disks[0].kind, DiskKind::Ata);
     EXPECT_EQ(board.disks[1].kind, DiskKind::Nvme);
     EXPECT_EQ(board.disks[1].drive, 0);
     EXPECT_EQ(board.disks[1].temperature, 65262); // Kelvin 0xFFFF: a controller without a reading
+    EXPECT_EQ(board.disks[1].nvmePowerState, 4);  // non-operational
+    EXPECT_EQ(board.disks[0].nvmePowerState, 0);
     EXPECT_EQ(board.disks[2].kind, DiskKind::Ata);
 }
 
@@ -240,6 +242,8 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"UnknownDiskKey", R"({"disks": [{"model": "A"}, {"temprature": 40}]})",
                 "board: disks[1].temprature: unknown key (expected kind, drive, model, serial, firmware, "
                 "temperature, attribute_entry, smart, airflow_temperature, sct_temperature or power)"},
+        Refusal{"NvmePowerStateAbove31", R"({"disks": [{"kind": "nvme", "power": 32}]})",
+                "board: disks[0].power: power state out of range 0..0x1F"},
         Refusal{
             "UnknownPowerWord", R"({"disks": [{"power": "sleep"}]})",
             R"(board: disks[0].power: unknown power state "sleep" (expected active, standby, unanswered or a number))"},

@@ -28,11 +28,12 @@ public:
         NvmeDataPage buffer{};
         nvme_admin_cmd block = BuildNvmeAdminCommand(command, reinterpret_cast<uintptr_t>(buffer.data()), m_timeoutMs);
         const int result = ioctl(m_fd, NVME_IOCTL_ADMIN_CMD, &block);
-        const SmartCommandStatus status = NvmeCommandStatusOf(result, errno);
-        if (status == SmartCommandStatus::Done) {
+        SmartCommandResult outcome(NvmeCommandStatusOf(result, errno));
+        if (outcome) {
             data = buffer;
+            outcome.completion = block.result;
         }
-        return status;
+        return outcome;
     }
 
 private:

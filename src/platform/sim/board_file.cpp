@@ -716,28 +716,34 @@ private:
         return true;
     }
 
-    // "active", "standby", "unanswered" or the raw CHECK POWER MODE answer 0..255.
+    // "active", "standby", "unanswered" or the raw CHECK POWER MODE answer 0..255; of an
+    // NVMe disk, its power state 0..31 (standby: 4, non-operational).
     bool ParseDiskPower(const Json& value, const std::string& path, DiskDescription& disk)
     {
+        const bool nvme = disk.kind == DiskKind::Nvme;
         if (value.is_string() && value.get<std::string>().rfind("0x", 0) != 0) {
             const std::string word = value.get<std::string>();
             if (word == "active") {
                 disk.powerMode = 0xFF;
+                disk.nvmePowerState = 0;
             } else if (word == "standby") {
                 disk.powerMode = 0x00;
+                disk.nvmePowerState = 4;
             } else if (word == "unanswered") {
                 disk.powerMode = std::nullopt;
+                disk.nvmePowerState = std::nullopt;
             } else {
                 return Refuse(path, "unknown power state " + Quoted(word) +
                                         " (expected active, standby, unanswered or a number)");
             }
             return true;
         }
-        auto number = Number(value, path, 0, 255, "power mode");
+        auto number = Number(value, path, 0, nvme ? 31 : 255, nvme ? "power state" : "power mode");
         if (!number) {
             return false;
         }
         disk.powerMode = static_cast<uint8_t>(*number);
+        disk.nvmePowerState = static_cast<int>(*number);
         return true;
     }
 

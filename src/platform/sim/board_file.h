@@ -95,6 +95,9 @@ struct DiskDescription
     // standby, any other byte as given; none: the drive fails the command. A drive in standby
     // wakes (0xFF) when it is sent READ DATA or READ LOG.
     std::optional<uint8_t> powerMode = 0xFF;
+    // An NVMe disk's current power state (Get Features answers it); states 3 and 4 are
+    // non-operational. none: Get Features fails.
+    std::optional<int> nvmePowerState = 0;
 };
 
 // One input of a kernel hwmon device; `value` none makes every read of it fail (EIO).

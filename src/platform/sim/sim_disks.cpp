@@ -21,6 +21,9 @@ constexpr uint8_t kAirflowAttribute = 190;
 constexpr uint8_t kDecoyAirflowRaw = 33;
 constexpr uint8_t kNvmeIdentify = 0x06;
 constexpr uint8_t kNvmeGetLogPage = 0x02;
+constexpr uint8_t kNvmeGetFeatures = 0x0A;
+constexpr size_t kNvmePowerStatesLessOne = 4;       // states 0..4
+constexpr size_t kNvmeFirstNonOperationalState = 3; // 3 and 4, as on many client drives
 constexpr uint32_t kNvmeIdentifySize = 4096;
 constexpr uint32_t kNvmeHealthLogSize = 512;
 constexpr int kKelvinAtZeroCelsius = 273;
@@ -136,11 +139,20 @@ struct SimDisks::State
 
     // One admin command to controller n: Identify Controller and the SMART / Health log,
     // with exactly the values the monitor sends; nothing else.
-    bool AnswerNvme(int controller, const platform::NvmeAdminCommand& command, platform::NvmeDataPage& data)
+    bool AnswerNvme(int controller, const platform::NvmeAdminCommand& command, platform::NvmeDataPage& data,
+                    std::optional<uint32_t>& completion)
     {
         const DiskDescription* disk = Find(controller, DiskKind::Nvme);
         if (disk == nullptr || !disk->smart) {
             return false;
+        }
+        if (command.opcode == kNvmeGetFeatures && command.namespaceId == 0 && command.cdw10 == 2 &&
+            command.cdw11 == 0 && command.dataLength == 0) {
+            if (!disk->nvmePowerState) {
+                return false;
+            }
+            completion = static_cast<uint32_t>(*disk->nvmePowerState);
+            return true;
         }
         if (command.opcode == kNvmeIdentify && command.namespaceId == 0 && command.cdw10 == 1 && command.cdw11 == 0 &&
             command.dataLength == kNvmeIdentifySize) {
@@ -263,12 +275,15 @@ public:
                                                   platform::NvmeDataPage& data) override
     {
         platform::NvmeDataPage page{};
-        const bool done = m_state->AnswerNvme(m_controller, command, page);
+        std::optional<uint32_t> completion;
+        const bool done = m_state->AnswerNvme(m_controller, command, page, completion);
+        platform::SmartCommandResult result(done);
         if (done) {
             data = page;
+            result.completion = completion.value_or(0);
         }
         m_state->RecordNvme({m_handle, m_controller, command, done});
-        return done;
+        return result;
     }
 
 private:
@@ -493,6 +508,10 @@ platform::NvmeDataPage SimDisks::NvmeIdentifyPage(const DiskDescription& disk)
     PutNvmeString(page, 4, 20, disk.serial);
     PutNvmeString(page, 24, 40, disk.model);
     PutNvmeString(page, 64, 8, disk.firmware);
+    page[263] = kNvmePowerStatesLessOne;
+    for (size_t state = kNvmeFirstNonOperationalState; state <= kNvmePowerStatesLessOne; ++state) {
+        page[2048 + 32 * state + 3] = 0x02; // non-operational
+    }
     return page;
 }
 
