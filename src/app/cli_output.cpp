@@ -95,16 +95,40 @@ ordered_json ChipJson(const core::ChipRecord& chip)
             {"fans", fans}};
 }
 
+// Where a temperature came from; null when this process did not read it (the disk service did).
+ordered_json SourceJson(core::DiskTemperatureSource source)
+{
+    switch (source) {
+    case core::DiskTemperatureSource::Attribute194:
+        return "attribute194";
+    case core::DiskTemperatureSource::Attribute190:
+        return "attribute190";
+    case core::DiskTemperatureSource::SctStatus:
+        return "sct_status";
+    case core::DiskTemperatureSource::NvmeComposite:
+        return "nvme_composite";
+    case core::DiskTemperatureSource::Unknown:
+        break;
+    }
+    return nullptr;
+}
+
 ordered_json DisksJson(const core::DiskTable& disks)
 {
     ordered_json list = ordered_json::array();
     for (int i = 0; i < core::kMaxDisks && disks.Listed(i); ++i) {
         const auto n = static_cast<size_t>(i);
-        list.push_back({{"drive", disks.DriveNumbers[n]},
+        const bool nvme = disks.IsNvme(i);
+        // An NVMe entry's drive is its controller number; "kind" tells the two apart.
+        const int drive = nvme ? disks.DriveNumbers[n] & ~core::kNvmeDriveFlag : disks.DriveNumbers[n];
+        list.push_back({{"drive", drive},
                         {"model", disks.Model[n]},
                         {"serial", disks.Serial[n]},
                         {"firmware", disks.Firmware[n]},
-                        {"temperature", disks.Temperature[n]}});
+                        {"temperature", disks.Temperature[n]},
+                        {"kind", nvme ? "nvme" : "ata"},
+                        {"source", SourceJson(disks.Source[n])},
+                        {"asleep", disks.ReadState[n] == core::DiskReadState::Asleep}});
     }
     return list;
 }

@@ -27,6 +27,27 @@ inline constexpr size_t kDiskRecordSize = 612;           // the whole record
 inline constexpr size_t kDiskScanImageSize = 610;        // after a scan: up to the sixth drive number
 inline constexpr size_t kDiskTemperatureImageSize = 601; // after a temperature read: no drive list
 
+// A DriveNumbers byte with this bit set names NVMe controller (byte & 0x7F) instead of a
+// physical drive: the image keeps its layout and still tells the two kinds apart.
+inline constexpr uint8_t kNvmeDriveFlag = 0x80;
+
+// Where an entry's temperature comes from. Known only to the process that read the drive:
+// it is no part of the image.
+enum class DiskTemperatureSource : uint8_t {
+    Unknown,       // not read by this process (the disk service's table) or not listed
+    Attribute194,  // S.M.A.R.T. attribute 194, the drive's temperature
+    Attribute190,  // attribute 190, the airflow temperature, on drives without 194
+    SctStatus,     // the SCT status page's current temperature, on drives with neither
+    NvmeComposite, // an NVMe controller's composite temperature
+};
+
+// Whether an entry's temperature is from the last pass. Run-time only, like the source.
+enum class DiskReadState : uint8_t {
+    Current,          // read in the last pass (or the last pass failed as a read always could)
+    Asleep,           // the drive was in standby: not read, the value is the last one read
+    PowerModeUnknown, // the drive's power mode could not be told: not read, lest it spin up
+};
+
 // The listed disks with their latest temperatures. Entry i of every array describes the
 // same disk; the disk slots HD0..HD7 belong to entries 0..7.
 struct DiskTable
@@ -37,24 +58,46 @@ struct DiskTable
     std::array<std::string, kMaxDisks> Serial;
     std::array<std::string, kMaxDisks> Firmware;
     uint8_t DriveCount = 0;
-    std::array<uint8_t, kMaxDisks> DriveNumbers{}; // physical drive number of each entry
+    std::array<uint8_t, kMaxDisks> DriveNumbers{}; // physical drive number, or kNvmeDriveFlag | controller
+    // Run-time only, never encoded: the source of each entry's temperature.
+    std::array<DiskTemperatureSource, kMaxDisks> Source{};
+    std::array<DiskReadState, kMaxDisks> ReadState{};
+
+    // Whether entry n's temperature was read in the last pass (entries outside: true).
+    bool Current(int n) const
+    {
+        return n < 0 || n >= kMaxDisks || ReadState[static_cast<size_t>(n)] == DiskReadState::Current;
+    }
 
     // Temperature of entry n; 0 outside the table.
     int32_t TemperatureOf(int n) const { return n >= 0 && n < kMaxDisks ? Temperature[static_cast<size_t>(n)] : 0; }
     // Whether entry n is listed (n below DiskCount, within the table).
     bool Listed(int n) const { return n >= 0 && n < kMaxDisks && n < DiskCount; }
     // Whether a listed entry reads physical drive `drive`.
-    bool ListsDrive(int drive) const
+    bool ListsDrive(int drive) const { return drive >= 0 && drive < kNvmeDriveFlag && ListsDriveByte(drive); }
+    // Whether a listed entry reads NVMe controller `controller`.
+    bool ListsNvmeController(int controller) const
+    {
+        return controller >= 0 && controller < kNvmeDriveFlag && ListsDriveByte(kNvmeDriveFlag | controller);
+    }
+    // Whether entry n is an NVMe controller.
+    bool IsNvme(int n) const
+    {
+        return n >= 0 && n < kMaxDisks && (DriveNumbers[static_cast<size_t>(n)] & kNvmeDriveFlag) != 0;
+    }
+
+    bool operator==(const DiskTable&) const = default;
+
+private:
+    bool ListsDriveByte(int value) const
     {
         for (int n = 0; Listed(n); ++n) {
-            if (DriveNumbers[static_cast<size_t>(n)] == drive) {
+            if (DriveNumbers[static_cast<size_t>(n)] == value) {
                 return true;
             }
         }
         return false;
     }
-
-    bool operator==(const DiskTable&) const = default;
 };
 
 // The first `length` bytes (at most the whole record) of the table's image, little-endian.

@@ -126,9 +126,19 @@ bool MainWindowPresenter::RefreshMainWindow(MonitorState& state, AlarmFlags& ala
             break;
         }
         case SlotKind::Disk: {
-            const int32_t t = state.Disks.TemperatureOf(slot - kSlotHd0);
-            value.Red = EvaluateAlarm(s, alarms, t);
+            const int disk = slot - kSlotHd0;
+            const int32_t t = state.Disks.TemperatureOf(disk);
             value.Text = GetFahrString(t);
+            if (!state.Disks.Current(disk)) {
+                // The last value read, not a reading: it neither raises nor clears an alarm.
+                value.Stale = true;
+                value.Note = state.Disks.ReadState[static_cast<size_t>(disk)] == DiskReadState::Asleep
+                                 ? kDiskAsleepNote
+                                 : kDiskPowerModeUnknownNote;
+                value.Red = s.Enabled != 0 && s.AlarmEnabled != 0 && s.AlarmActive != 0;
+                break;
+            }
+            value.Red = EvaluateAlarm(s, alarms, t);
             break;
         }
         case SlotKind::Fan: {

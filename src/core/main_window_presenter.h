@@ -32,12 +32,18 @@ struct MainWindowRow
 };
 
 // What a shown slot's value label holds after a refresh.
+inline constexpr const char* kDiskAsleepNote = "The disk is asleep: last value read";
+inline constexpr const char* kDiskPowerModeUnknownNote = "The disk's power mode is unknown: last value read";
+
 struct MainWindowValue
 {
     bool Shown = false;
     std::string Text;  // without the power line
     std::string Power; // "Power = 70%" on fan rows under fan control, else empty
     bool Red = false;  // out of range: red and bold
+    // Not read in the last pass (a sleeping disk): shown greyed, with Note saying why.
+    bool Stale = false;
+    std::string Note;
 };
 
 struct MainWindowLayout

@@ -370,7 +370,7 @@ void OptionsPresenter::FillRegisterList(const ChipRecord* chip)
     for (int reg = 1; reg <= chip->PwmCount; ++reg) {
         const size_t output = static_cast<size_t>(reg - 1);
         m_sensor.RegisterList.Entries.push_back(output < chip->PwmLabels.size() ? chip->PwmLabels[output]
-                                                                                 : "Reg " + Decimal(reg));
+                                                                                : "Reg " + Decimal(reg));
     }
     m_sensor.FanProblem.clear();
     const FanControlRecord* record = FanRecord();

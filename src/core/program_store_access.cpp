@@ -38,6 +38,13 @@ std::string ReadProgramPath(platform::ProgramStore& store, const platform::Syste
     return WithoutTrailingSeparator(std::move(path));
 }
 
+bool WakeDisks(platform::ProgramStore& store)
+{
+    auto key = store.OpenKey(platform::StoreKeyId::Program, platform::kKeyRead, false);
+    const std::optional<uint32_t> value = key ? key->ReadDword(kWakeDisksValue) : std::nullopt;
+    return value.value_or(0) != 0;
+}
+
 bool AutorunEnabled(platform::ProgramStore& store)
 {
     auto key = store.OpenKey(platform::StoreKeyId::Autorun, platform::kKeyRead, false);

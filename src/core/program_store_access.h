@@ -10,12 +10,17 @@ namespace calventa::core {
 inline constexpr const char* kPathValue = "PATH";
 inline constexpr const char* kSvcValue = "Svc";
 inline constexpr const char* kSysdataValue = "sysdata";
+inline constexpr const char* kWakeDisksValue = "WakeDisks";
 inline constexpr const char* kAutorunValue = "Calventa";
 inline constexpr const char* kAutorunProbeValue = "Temp";
 
 // "PATH" of the program key without trailing line ends; when it is missing, empty or not a
 // string, the platform's default program directory.
 std::string ReadProgramPath(platform::ProgramStore& store, const platform::SystemFacts& facts);
+
+// "WakeDisks" of the program key (a DWORD): not 0 makes the disk pass read sleeping disks as
+// it used to, spinning them up; missing, 0 or of another type leaves them asleep.
+bool WakeDisks(platform::ProgramStore& store);
 
 // True when the autorun entry exists.
 bool AutorunEnabled(platform::ProgramStore& store);

@@ -18,7 +18,7 @@ TrayContent ShowTray(const MonitorState& state)
         if (s.Chip != kNoChip) {
             content.Tip += labels[slot] +
                            (HasCurrentReading(state, slot) ? GetFahrString(state.Chips.Temp(s.Chip, s.Channel))
-                                                            : std::string(kNoReadingText)) +
+                                                           : std::string(kNoReadingText)) +
                            separator;
         }
     }

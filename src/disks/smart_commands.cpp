@@ -47,6 +47,48 @@ platform::SmartCommand ReadSmartDataCommand(uint8_t driveNumber)
                        driveNumber);
 }
 
+platform::SmartCommand ReadSctStatusCommand(uint8_t driveNumber)
+{
+    platform::SmartCommand command = MakeCommand(platform::kSmartRcvDriveData, kSmartReadLog, kSmartCylinderLow,
+                                                 kSmartCylinderHigh, kAtaSmart, driveNumber);
+    command.registers.sectorNumber = kSctStatusLog;
+    return command;
+}
+
+platform::SmartCommand CheckPowerModeCommand(uint8_t driveNumber)
+{
+    platform::SmartCommand command;
+    command.controlCode = platform::kSmartSendDriveCommand;
+    command.registers.driveHead = DriveHeadFor(driveNumber);
+    command.registers.command = kAtaCheckPowerMode;
+    command.driveNumber = driveNumber;
+    command.outputLength = platform::kSmartStatusOutputLength;
+    command.returnsRegisters = true;
+    return command;
+}
+
+PowerMode PowerModeOf(std::optional<uint8_t> sectorCount)
+{
+    if (!sectorCount) {
+        return PowerMode::Unknown;
+    }
+    switch (*sectorCount) {
+    case 0x00:
+    case 0x01:
+    case 0x40:
+        return PowerMode::Standby;
+    case 0x41:
+    case 0x80:
+    case 0x81:
+    case 0x82:
+    case 0x83:
+    case 0xFF:
+        return PowerMode::Active;
+    default:
+        return PowerMode::Unknown;
+    }
+}
+
 std::string AtaString(const platform::SmartDataPage& page, size_t offset, size_t length)
 {
     std::string text;
@@ -65,15 +107,56 @@ IdentityStrings ReadIdentityStrings(const platform::SmartDataPage& identify)
             AtaString(identify, kIdentifyFirmwareOffset, kIdentifyFirmwareLength)};
 }
 
-std::optional<int32_t> FindTemperatureAttribute(const platform::SmartDataPage& smartData)
+namespace {
+
+std::optional<int32_t> FindAttributeRawLowByte(const platform::SmartDataPage& smartData, uint8_t attribute)
 {
     for (size_t entry = 0; entry < kAttributeEntries; ++entry) {
         const size_t offset = kAttributeTableOffset + entry * kAttributeEntrySize;
-        if (smartData[offset] == kTemperatureAttribute) {
+        if (smartData[offset] == attribute) {
             return static_cast<int8_t>(smartData[offset + kAttributeRawLowByte]);
         }
     }
     return std::nullopt;
+}
+
+} // namespace
+
+std::optional<int32_t> FindTemperatureAttribute(const platform::SmartDataPage& smartData)
+{
+    return FindAttributeRawLowByte(smartData, kTemperatureAttribute);
+}
+
+std::optional<AtaTemperature> FindAtaTemperature(const platform::SmartDataPage& smartData)
+{
+    if (const auto celsius = FindAttributeRawLowByte(smartData, kTemperatureAttribute)) {
+        return AtaTemperature{*celsius, core::DiskTemperatureSource::Attribute194};
+    }
+    if (const auto celsius = FindAttributeRawLowByte(smartData, kAirflowTemperatureAttribute)) {
+        return AtaTemperature{*celsius, core::DiskTemperatureSource::Attribute190};
+    }
+    return std::nullopt;
+}
+
+bool SupportsSctStatus(const platform::SmartDataPage& identify)
+{
+    const uint16_t word =
+        static_cast<uint16_t>(identify[kIdentifySctWordOffset] | (identify[kIdentifySctWordOffset + 1] << 8));
+    // 0xFFFF is what a word the drive does not implement reads as.
+    return word != 0xFFFF && (word & 0x0001) != 0;
+}
+
+std::optional<int32_t> SctStatusTemperature(const platform::SmartDataPage& sctStatus)
+{
+    const uint16_t version = static_cast<uint16_t>(sctStatus[0] | (sctStatus[1] << 8));
+    if (version != 2 && version != 3) {
+        return std::nullopt;
+    }
+    const uint8_t raw = sctStatus[kSctCurrentTemperatureOffset];
+    if (raw == kSctNoTemperature) {
+        return std::nullopt;
+    }
+    return static_cast<int8_t>(raw);
 }
 
 } // namespace calventa::disks

@@ -1,6 +1,7 @@
 #include "disks/smart_disks.h"
 
 #include "core/numeric.h"
+#include "core/program_store_access.h"
 
 namespace calventa::disks {
 
@@ -20,6 +21,7 @@ bool SmartDisks::StartSmart(const std::string& programDirectory)
 {
     StopSmart();
     m_programDirectory = programDirectory;
+    m_reader.SetPowerCheck(!core::WakeDisks(m_state.Platform().store));
     if (m_state.Platform().facts.Family() == platform::PlatformFamily::Windows9x) {
         return StartSmartVsd();
     }
@@ -35,10 +37,21 @@ bool SmartDisks::StartNtFamily()
         m_mode = DiskAccessMode::Direct;
         return true;
     }
+    platform::DriveOpenError refusal = drive0.error;
+    if (refusal == platform::DriveOpenError::NotFound) {
+        // A machine with NVMe drives only: the first controller decides instead.
+        platform::NvmeOpenResult controller0 = m_disks.drives.OpenNvmeController(0);
+        if (controller0.device) {
+            m_state.Log().WriteLog("Direct access allowed");
+            m_mode = DiskAccessMode::Direct;
+            return true;
+        }
+        refusal = controller0.error == platform::DriveOpenError::AccessDenied ? controller0.error : refusal;
+    }
     m_state.Log().WriteLog("No direct access to disk");
     // Only a user without the right to open drives is helped by the service; a machine
-    // without drive 0 has no disk temperatures at all.
-    if (drive0.error != platform::DriveOpenError::AccessDenied) {
+    // without drive 0 (and without NVMe controller 0) has no disk temperatures at all.
+    if (refusal != platform::DriveOpenError::AccessDenied) {
         return false;
     }
     return UseService();
@@ -90,18 +103,25 @@ bool SmartDisks::ScanDisks()
     core::DiskTable& table = m_state.Disks;
     table.DriveCount = 0;
     table.DiskCount = 0;
+    table.Source.fill(core::DiskTemperatureSource::Unknown);
     switch (m_mode) {
-    case DiskAccessMode::Direct:
-        if (m_reader.ScanDisks(table) || !m_reader.RightsMissing()) {
-            return table.DiskCount > 0;
+    case DiskAccessMode::Direct: {
+        const bool listed = m_reader.ScanDisks(table);
+        if (!listed && m_reader.RightsMissing()) {
+            // A member of group disk opens the drives, but the system passes raw commands
+            // only to a process with the right to send them (CAP_SYS_RAWIO on Linux): such a
+            // user is helped by the service like one who may not open the drives.
+            m_state.Log().WriteLog(
+                "Direct disk commands refused (no right to send raw commands): using the disk service");
+            m_reader.Close();
+            m_mode = DiskAccessMode::None;
+            return UseService() && ScanThroughService();
         }
-        // A member of group disk opens the drives, but the system passes raw commands only
-        // to a process with the right to send them (CAP_SYS_RAWIO on Linux): such a user is
-        // helped by the service like one who may not open the drives.
-        m_state.Log().WriteLog("Direct disk commands refused (no right to send raw commands): using the disk service");
-        m_reader.Close();
-        m_mode = DiskAccessMode::None;
-        return UseService() && ScanThroughService();
+        if (m_reader.NvmeAccessDenied() && SwitchToServiceForNvme()) {
+            return ScanThroughService();
+        }
+        return listed;
+    }
     case DiskAccessMode::SmartVsd:
         return m_reader.ScanDisks(table);
     case DiskAccessMode::DiskService:
@@ -110,6 +130,24 @@ bool SmartDisks::ScanDisks()
         break;
     }
     return false;
+}
+
+bool SmartDisks::SwitchToServiceForNvme()
+{
+    // The ATA drives open, but the NVMe controllers are root's alone (their device files
+    // usually are): the service, when it runs, lists all of them. Without it the drives
+    // read directly stay listed, and no notice is shown.
+    m_state.Log().WriteLog("NVMe controllers refused (access denied): asking the disk service");
+    if (m_service.Detect() != ServiceDetection::Detected) {
+        return false;
+    }
+    m_reader.Close();
+    m_mode = DiskAccessMode::DiskService;
+    core::DiskTable& table = m_state.Disks;
+    table.DriveCount = 0;
+    table.DiskCount = 0;
+    table.Source.fill(core::DiskTemperatureSource::Unknown);
+    return true;
 }
 
 bool SmartDisks::ScanThroughService()
@@ -132,6 +170,9 @@ bool SmartDisks::ReadDiskTemperatures()
     case DiskAccessMode::Direct:
     case DiskAccessMode::SmartVsd: {
         const ReadEntries read = m_reader.ReadDiskTemperatures(table);
+        for (const std::string& note : m_reader.TakeNotes()) {
+            m_state.Log().WriteLog(note);
+        }
         bool any = false;
         for (size_t entry = 0; entry < read.size(); ++entry) {
             if (read[entry]) {

@@ -36,7 +36,8 @@ public:
     bool StartSmart(const std::string& programDirectory);
     // True when a disk was listed; in service mode, when the scan request was delivered.
     // Direct commands refused for lack of rights switch to the service, as for a user who
-    // may not open the drives.
+    // may not open the drives; so do NVMe controllers refused while ATA drives open, when
+    // the service runs.
     bool ScanDisks();
     // True when a temperature was read in this pass; in service mode, when the request was
     // delivered. Slot corrections of HD0..HD7 are added, rounded up.
@@ -52,6 +53,7 @@ private:
     bool StartSmartVsd();
     // Looks for the disk service and selects it when it runs; otherwise shows the notice.
     bool UseService();
+    bool SwitchToServiceForNvme();
     bool ScanThroughService();
     bool ReadThroughService();
     void AddCorrection(size_t entry);

@@ -259,6 +259,11 @@ bool HardwareEngine::SearchKernelChips()
                 std::to_string(*device.AtaDrive));
             continue;
         }
+        if (device.NvmeController && m_state.Disks.ListsNvmeController(*device.NvmeController)) {
+            Log("Kernel device " + DeviceText(device) + " left out: the disk pass reads NVMe controller " +
+                std::to_string(*device.NvmeController));
+            continue;
+        }
         if (!AddKernelChip(index, device)) {
             Log("Chip table full: kernel device " + DeviceText(device) + " and later ones left out");
             break;

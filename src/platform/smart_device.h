@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace calventa::platform {
@@ -39,6 +40,9 @@ struct SmartCommand
     IdeRegisters registers;
     uint8_t driveNumber = 0;   // physical drive 0..7
     uint32_t outputLength = 0; // 16 or 528
+    // The command answers in its registers (CHECK POWER MODE's sector count): the back end
+    // asks the drive to return them and hands over the count.
+    bool returnsRegisters = false;
 
     bool ReturnsData() const { return outputLength == kSmartDataOutputLength; }
     bool operator==(const SmartCommand&) const = default;
@@ -56,6 +60,11 @@ enum class SmartCommandStatus {
 struct SmartCommandResult
 {
     SmartCommandStatus status = SmartCommandStatus::Failed;
+    // The sector count register the drive returned, for a command that returns registers;
+    // none when the back end could not get it.
+    std::optional<uint8_t> sectorCount;
+    // An NVMe admin command's completion dword 0 (Get Features' answer), when it was done.
+    std::optional<uint32_t> completion;
 
     SmartCommandResult(SmartCommandStatus s = SmartCommandStatus::Failed) : status(s) {}
     SmartCommandResult(bool done) : status(done ? SmartCommandStatus::Done : SmartCommandStatus::Failed) {}
@@ -86,11 +95,48 @@ struct DriveOpenResult
     DriveOpenError error = DriveOpenError::None;
 };
 
+inline constexpr int kMaxNvmeControllers = 8;
+inline constexpr size_t kNvmeDataSize = 4096; // the largest page the program reads (Identify)
+
+// One NVMe admin command: what the program sets of the submission entry. Every other field
+// (flags, metadata, command dwords 2, 3, 12..15) is zero.
+struct NvmeAdminCommand
+{
+    uint8_t opcode = 0;
+    uint32_t namespaceId = 0;
+    uint32_t cdw10 = 0;
+    uint32_t cdw11 = 0;
+    uint32_t dataLength = 0; // bytes the controller returns, at most kNvmeDataSize
+
+    bool operator==(const NvmeAdminCommand&) const = default;
+};
+
+using NvmeDataPage = std::array<uint8_t, kNvmeDataSize>;
+
+// An opened NVMe controller (/dev/nvme0 …). Closed when destroyed.
+class NvmeDevice
+{
+public:
+    virtual ~NvmeDevice() = default;
+    // Done when the controller completed the command with success status; the first
+    // dataLength bytes of the page are then the returned data, the rest zero. RightsMissing
+    // when the system lets this process send no admin command.
+    virtual SmartCommandResult SendAdminCommand(const NvmeAdminCommand& command, NvmeDataPage& data) = 0;
+};
+
+struct NvmeOpenResult
+{
+    std::unique_ptr<NvmeDevice> device; // nullptr on failure
+    DriveOpenError error = DriveOpenError::None;
+};
+
 // The machine's disks as S.M.A.R.T. devices.
 class SmartDevices
 {
 public:
     virtual ~SmartDevices() = default;
+    // NVMe controller n (0..7). A machine or back end without NVMe has none.
+    virtual NvmeOpenResult OpenNvmeController(int /*controller*/) { return {nullptr, DriveOpenError::NotFound}; }
     // Physical drive n (0..7) for reading and writing, shared with other openers.
     virtual DriveOpenResult OpenPhysicalDrive(int drive) = 0;
     // Windows 9x: the S.M.A.R.T. driver's device; nullptr while the driver is not loaded.

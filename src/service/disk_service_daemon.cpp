@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 
@@ -147,6 +148,10 @@ ControlAnswer DiskServiceDaemon::HandleControl(uint32_t code)
         } else {
             m_reader.ReadDiskTemperatures(m_table);
         }
+        // The journal keeps what the monitor's log would say: a disk fell asleep or woke.
+        for (const std::string& note : m_reader.TakeNotes()) {
+            std::fprintf(stderr, "calventasvc: %s\n", note.c_str());
+        }
         answer.image = core::EncodeDiskTable(m_table, core::kDiskTemperatureImageSize);
     }
     answer.fresh = true;
@@ -160,6 +165,8 @@ ControlAnswer DiskServiceDaemon::HandleControl(uint32_t code)
 void DiskServiceDaemon::Scan()
 {
     m_table = core::DiskTable{};
+    // The same choice as the monitor's: the service must not spin up the disks either.
+    m_reader.SetPowerCheck(!core::WakeDisks(m_store));
     m_reader.ScanDisks(m_table);
     m_scanned = true;
 }

@@ -159,8 +159,11 @@ void MainWindow::WriteValue(Row& row, const core::MainWindowValue& value, bool p
         text += QLatin1Char('\n') + QString::fromStdString(value.Power);
     }
     QPalette palette = row.Value->palette();
-    palette.setColor(QPalette::WindowText, value.Red ? FromColorValue(255) : FromColorValue(0));
+    // A sleeping disk's last value is greyed (red stays red: its alarm still stands).
+    const QColor plain = value.Stale ? QColor(Qt::gray) : FromColorValue(0);
+    palette.setColor(QPalette::WindowText, value.Red ? FromColorValue(255) : plain);
     row.Value->setPalette(palette);
+    row.Value->setToolTip(QString::fromStdString(value.Note));
     QFont font = row.Value->font();
     font.setBold(value.Red);
     row.Value->setFont(font);

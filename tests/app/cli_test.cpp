@@ -120,6 +120,43 @@ TEST_F(CliTest, DemoBoardJsonHasTheChipsAndTheirDefaultAssignments)
     EXPECT_FALSE(std::filesystem::exists(dir + "/settings.dat")); // never written
 }
 
+TEST_F(CliTest, DrivesBoardListsTheNvmeDriveAsHd2WithKindAndSourceAndLeavesItsKernelDeviceOut)
+{
+    const CliRun run = RunCli(Env(Board("drives.json")), "--json --dir " + dir);
+    ASSERT_EQ(run.exitCode, 0) << run.out;
+    const auto json = nlohmann::ordered_json::parse(run.out);
+    ASSERT_EQ(json["disks"].size(), 3u);
+    EXPECT_EQ(json["disks"][0]["temperature"], 41);
+    EXPECT_EQ(json["disks"][1]["model"], "SIM SATA SSD AIRFLOW");
+    EXPECT_EQ(json["disks"][1]["temperature"], 33);
+    EXPECT_EQ(json["disks"][2]["model"], "SIM NVME SSD 1TB");
+    EXPECT_EQ(json["disks"][2]["temperature"], 38);
+    // Kind, source and power state per disk; an NVMe drive's number is its controller's.
+    const std::vector<std::string> kinds = {"ata", "ata", "nvme"};
+    const std::vector<std::string> sources = {"attribute194", "attribute190", "nvme_composite"};
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(json["disks"][i]["kind"], kinds[i]);
+        EXPECT_EQ(json["disks"][i]["source"], sources[i]);
+        EXPECT_EQ(json["disks"][i]["asleep"], false);
+    }
+    EXPECT_EQ(json["disks"][2]["drive"], 0);
+    const std::vector<std::string> keys = {"drive",       "model", "serial", "firmware",
+                                           "temperature", "kind",  "source", "asleep"};
+    std::vector<std::string> order;
+    for (const auto& [key, value] : json["disks"][0].items()) {
+        order.push_back(key);
+    }
+    EXPECT_EQ(order, keys); // the new keys after the old ones, which keep their order
+    // The disk pass reads controller 0 itself: its hwmon device is no chip of its own.
+    ASSERT_EQ(json["chips"].size(), 1u);
+    EXPECT_EQ(json["chips"][0]["name"], "coretemp");
+    bool hd2Shown = false;
+    for (const auto& row : json["rows"]) {
+        hd2Shown = hd2Shown || (row["slot"] == "HD2" && row["value"].get<std::string>().find("38") == 0);
+    }
+    EXPECT_TRUE(hd2Shown) << json["rows"].dump();
+}
+
 TEST_F(CliTest, RegisterDumpListsEveryChipWrite)
 {
     const CliRun run = RunCli(Env(Board("demo.json")), "--json --dump-registers --passes 2 --dir " + dir);

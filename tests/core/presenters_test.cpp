@@ -90,6 +90,44 @@ TEST_F(PresenterTest, DiskRowsNeedTheirDiskListed)
     EXPECT_FALSE(window.Value(kSlotHd0 + 2).Shown);
 }
 
+TEST_F(PresenterTest, ASleepingDisksLastValueIsGreyedAndNeitherRaisesNorClearsItsAlarm)
+{
+    alarms.AlarmWindowReady = true;
+    for (int k = 0; k < 2; ++k) {
+        Slot(kSlotHd0 + k).Enabled = 1;
+        Slot(kSlotHd0 + k).AlarmEnabled = 1;
+        Slot(kSlotHd0 + k).MinLimit = 0;
+        Slot(kSlotHd0 + k).MaxLimit = 50;
+    }
+    state.Disks.DiskCount = 2;
+    state.Disks.Temperature = {61, 62};
+    state.Disks.ReadState[0] = DiskReadState::Asleep;
+    state.Disks.ReadState[1] = DiskReadState::PowerModeUnknown;
+    window.BuildMainWindow(state, alarms);
+    EXPECT_FALSE(alarms.NewAlarm); // above the limit, but not a reading of this pass
+    EXPECT_EQ(Slot(kSlotHd0).AlarmActive, 0);
+    const MainWindowValue& asleep = window.Value(kSlotHd0);
+    EXPECT_EQ(asleep.Text, "61 " + kDeg + "C / 142 " + kDeg + "F");
+    EXPECT_TRUE(asleep.Stale);
+    EXPECT_FALSE(asleep.Red);
+    EXPECT_EQ(asleep.Note, kDiskAsleepNote);
+    EXPECT_EQ(window.Value(kSlotHd0 + 1).Note, kDiskPowerModeUnknownNote);
+
+    // Awake and hot: the alarm is raised; asleep again, it stays raised, however cool it is.
+    state.Disks.ReadState[0] = DiskReadState::Current;
+    window.RefreshMainWindow(state, alarms);
+    EXPECT_TRUE(alarms.NewAlarm);
+    EXPECT_EQ(Slot(kSlotHd0).AlarmActive, 1);
+    EXPECT_FALSE(window.Value(kSlotHd0).Stale);
+    EXPECT_TRUE(window.Value(kSlotHd0).Note.empty());
+    state.Disks.ReadState[0] = DiskReadState::Asleep;
+    state.Disks.Temperature[0] = 20;
+    window.RefreshMainWindow(state, alarms);
+    EXPECT_EQ(Slot(kSlotHd0).AlarmActive, 1);
+    EXPECT_TRUE(window.Value(kSlotHd0).Red);
+    EXPECT_TRUE(window.Value(kSlotHd0).Stale);
+}
+
 TEST_F(PresenterTest, SaturatedTemperaturesReadOutOfRangeInEveryText)
 {
     // A correction of 1e9 saturates the corrected reading at the int32 limit.

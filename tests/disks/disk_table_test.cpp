@@ -135,6 +135,30 @@ TEST(DiskTableImage, LengthBytesAndCountsAboveTheirFieldAreClamped)
 
 // Random images of random lengths over random tables: the result always fits its fields,
 // and an image of the whole record re-encodes to itself wherever the layout is defined.
+TEST(DiskTableKinds, NvmeEntriesAreToldApartFromDrivesOfTheSameNumber)
+{
+    DiskTable table;
+    table.DiskCount = 2;
+    table.DriveCount = 2;
+    table.DriveNumbers = {1, kNvmeDriveFlag | 1, kNvmeDriveFlag | 3};
+    EXPECT_TRUE(table.ListsDrive(1));
+    EXPECT_FALSE(table.ListsNvmeController(0));
+    EXPECT_TRUE(table.ListsNvmeController(1));
+    EXPECT_FALSE(table.ListsNvmeController(3)); // entry 2 is not listed
+    EXPECT_FALSE(table.ListsDrive(kNvmeDriveFlag | 1));
+    EXPECT_FALSE(table.IsNvme(0));
+    EXPECT_TRUE(table.IsNvme(1));
+    EXPECT_FALSE(table.IsNvme(8));
+
+    // The marker travels in the image's drive list; the run-time source does not.
+    table.Source[1] = DiskTemperatureSource::NvmeComposite;
+    DiskTable decoded;
+    DecodeDiskTable(EncodeDiskTable(table), decoded);
+    EXPECT_TRUE(decoded.ListsNvmeController(1));
+    EXPECT_EQ(decoded.Source[1], DiskTemperatureSource::Unknown);
+    EXPECT_EQ(EncodeDiskTable(table).size(), kDiskScanImageSize);
+}
+
 TEST(DiskTableImage, RandomImagesStayInsideTheirFields)
 {
     std::mt19937 random(20041208);

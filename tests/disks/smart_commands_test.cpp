@@ -50,7 +50,18 @@ INSTANTIATE_TEST_SUITE_P(
                       CommandCase{"ReadDataDrive6", ReadSmartDataCommand, 6,
                                   Expected(0x7C088, 512, {0xD0, 1, 1, 0x4F, 0xC2, 0xA0, 0xB0}, 6, 528)},
                       CommandCase{"ReadDataDrive7", ReadSmartDataCommand, 7,
-                                  Expected(0x7C088, 512, {0xD0, 1, 1, 0x4F, 0xC2, 0xB0, 0xB0}, 7, 528)}),
+                                  Expected(0x7C088, 512, {0xD0, 1, 1, 0x4F, 0xC2, 0xB0, 0xB0}, 7, 528)},
+                      // READ LOG: the log address 0xE0 (SCT command/status) in the sector number.
+                      CommandCase{"ReadSctStatusDrive0", ReadSctStatusCommand, 0,
+                                  Expected(0x7C088, 512, {0xD5, 1, 0xE0, 0x4F, 0xC2, 0xA0, 0xB0}, 0, 528)},
+                      CommandCase{"ReadSctStatusDrive3", ReadSctStatusCommand, 3,
+                                  Expected(0x7C088, 512, {0xD5, 1, 0xE0, 0x4F, 0xC2, 0xB0, 0xB0}, 3, 528)},
+                      // CHECK POWER MODE: every register zero but device and command; it answers
+                      // in its registers.
+                      CommandCase{"CheckPowerModeDrive0", CheckPowerModeCommand, 0,
+                                  SmartCommand{0x7C084, 0, {0, 0, 0, 0, 0, 0xA0, 0xE5}, 0, 16, true}},
+                      CommandCase{"CheckPowerModeDrive5", CheckPowerModeCommand, 5,
+                                  SmartCommand{0x7C084, 0, {0, 0, 0, 0, 0, 0xB0, 0xE5}, 5, 16, true}}),
     [](const ::testing::TestParamInfo<CommandCase>& param) { return std::string(param.param.name); });
 
 // Writes an ATA text field the way a drive does: byte-swapped words, blank padded.
@@ -141,6 +152,110 @@ TEST(TemperatureAttributeSearch, TheFirstEntryWins)
     EXPECT_EQ(FindTemperatureAttribute(page), 30);
 }
 
+// ---- the other temperature sources ----
+
+using core::DiskTemperatureSource;
+
+TEST(AtaTemperatureOrder, AttributeOneNinetyFourWinsWhereverOneNinetyStands)
+{
+    SmartDataPage page = WithAttribute(20, 194, 41);
+    page[2 + 1 * 12] = 190; // earlier in the table
+    page[2 + 1 * 12 + 5] = 29;
+    const auto found = FindAtaTemperature(page);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->celsius, 41);
+    EXPECT_EQ(found->source, DiskTemperatureSource::Attribute194);
+}
+
+TEST(AtaTemperatureOrder, WithoutOneNinetyFourTheAirflowTemperatureIsTaken)
+{
+    const auto found = FindAtaTemperature(WithAttribute(7, 190, 0x1F)); // QEMU's disk: 31 °C
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->celsius, 31);
+    EXPECT_EQ(found->source, DiskTemperatureSource::Attribute190);
+    EXPECT_EQ(FindAtaTemperature(WithAttribute(3, 190, 0xFB))->celsius, -5);
+}
+
+TEST(AtaTemperatureOrder, NeitherAttributeInTheFortyTwoEntriesGivesNothing)
+{
+    EXPECT_FALSE(FindAtaTemperature(WithAttribute(42, 190, 40)));
+    EXPECT_FALSE(FindAtaTemperature(WithAttribute(4, 191, 40)));
+}
+
+SmartDataPage WithWord(size_t word, uint16_t value)
+{
+    SmartDataPage page{};
+    page[2 * word] = static_cast<uint8_t>(value);
+    page[2 * word + 1] = static_cast<uint8_t>(value >> 8);
+    return page;
+}
+
+TEST(SctSupport, IdentifyWordTwoHundredSixBitZero)
+{
+    EXPECT_TRUE(SupportsSctStatus(WithWord(206, 0x0001)));
+    EXPECT_TRUE(SupportsSctStatus(WithWord(206, 0x003D)));
+    EXPECT_FALSE(SupportsSctStatus(WithWord(206, 0x0000)));
+    EXPECT_FALSE(SupportsSctStatus(WithWord(206, 0x0020)));
+    EXPECT_FALSE(SupportsSctStatus(WithWord(206, 0xFFFF))); // a word the drive does not implement
+    EXPECT_FALSE(SupportsSctStatus(WithWord(205, 0x0001)));
+}
+
+struct SctCase
+{
+    const char* name;
+    uint16_t version;
+    uint8_t temperature;
+    std::optional<int32_t> expected;
+};
+
+class SctStatusPage : public ::testing::TestWithParam<SctCase>
+{
+};
+
+TEST_P(SctStatusPage, CurrentTemperatureOfAKnownFormat)
+{
+    const SctCase& c = GetParam();
+    SmartDataPage page = WithWord(0, c.version);
+    page[200] = c.temperature;
+    page[201] = 99; // reserved byte after it: never taken for the temperature
+    EXPECT_EQ(SctStatusTemperature(page), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Pages, SctStatusPage,
+                         ::testing::Values(SctCase{"VersionThree", 3, 36, 36}, SctCase{"VersionTwo", 2, 44, 44},
+                                           SctCase{"BelowZero", 3, 0xF6, -10},
+                                           SctCase{"NoReadingMarker", 3, 0x80, std::nullopt},
+                                           SctCase{"ZeroedPage", 0, 36, std::nullopt},
+                                           SctCase{"UnknownVersion", 0x0101, 36, std::nullopt}),
+                         [](const ::testing::TestParamInfo<SctCase>& param) { return std::string(param.param.name); });
+
+struct PowerCase
+{
+    const char* name;
+    std::optional<uint8_t> count;
+    PowerMode expected;
+};
+
+class PowerModeAnswer : public ::testing::TestWithParam<PowerCase>
+{
+};
+
+TEST_P(PowerModeAnswer, OnlyActiveOrIdleDrivesAreAwake)
+{
+    EXPECT_EQ(PowerModeOf(GetParam().count), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Counts, PowerModeAnswer,
+    ::testing::Values(PowerCase{"Standby", 0x00, PowerMode::Standby}, PowerCase{"StandbyY", 0x01, PowerMode::Standby},
+                      PowerCase{"NvCacheSpunDown", 0x40, PowerMode::Standby},
+                      PowerCase{"NvCacheSpunUp", 0x41, PowerMode::Active}, PowerCase{"Idle", 0x80, PowerMode::Active},
+                      PowerCase{"IdleC", 0x83, PowerMode::Active}, PowerCase{"ActiveOrIdle", 0xFF, PowerMode::Active},
+                      PowerCase{"Reserved02", 0x02, PowerMode::Unknown},
+                      PowerCase{"Reserved84", 0x84, PowerMode::Unknown},
+                      PowerCase{"NoAnswer", std::nullopt, PowerMode::Unknown}),
+    [](const ::testing::TestParamInfo<PowerCase>& param) { return std::string(param.param.name); });
+
 TEST(SmartPages, RandomPagesParseWithoutStrayReads)
 {
     std::mt19937 random(194);
@@ -158,6 +273,16 @@ TEST(SmartPages, RandomPagesParseWithoutStrayReads)
             ASSERT_GE(*t, -128);
             ASSERT_LE(*t, 127);
         }
+        if (const auto t = FindAtaTemperature(page)) {
+            ASSERT_NE(t->source, DiskTemperatureSource::Unknown);
+            ASSERT_GE(t->celsius, -128);
+            ASSERT_LE(t->celsius, 127);
+        }
+        if (const auto t = SctStatusTemperature(page)) {
+            ASSERT_NE(*t, -128);
+            ASSERT_LE(*t, 127);
+        }
+        (void)SupportsSctStatus(page);
     }
 }
 

@@ -53,13 +53,15 @@ TEST(DirectAccess, DrivesZeroAndTwoBecomeEntriesZeroAndOne)
     bench.drives.Disk(2)->temperature = 37;
     ASSERT_TRUE(bench.smart.ReadDiskTemperatures());
     EXPECT_EQ(table.Temperature[1], 37);
-    ASSERT_EQ(bench.drives.Commands().size(), 2u);
+    // Each drive is asked its power mode, then read.
+    ASSERT_EQ(bench.drives.Commands().size(), 4u);
     for (const sim::SimDiskCommand& c : bench.drives.Commands()) {
         EXPECT_EQ(c.handle, handleOfDrive[c.drive]);
-        EXPECT_EQ(c.command.registers.features, 0xD0);
     }
-    EXPECT_EQ(bench.drives.Commands()[0].drive, 0);
-    EXPECT_EQ(bench.drives.Commands()[1].drive, 2);
+    EXPECT_EQ(bench.drives.Commands()[0].command.registers.command, 0xE5);
+    EXPECT_EQ(bench.drives.Commands()[1].command.registers.features, 0xD0);
+    EXPECT_EQ(bench.drives.Commands()[1].drive, 0);
+    EXPECT_EQ(bench.drives.Commands()[3].drive, 2);
     EXPECT_EQ(table.DiskCount, 2);
 
     bench.smart.StopSmart();
@@ -91,6 +93,365 @@ TEST(DirectAccess, AFailedDiskLeavesItsStringsForTheNextListedDisk)
     EXPECT_EQ(bench.state.Disks.DiskCount, 1);
     EXPECT_EQ(bench.state.Disks.Model[1], "NO TEMPERATURE");
     EXPECT_EQ(bench.state.Disks.Serial[1], "SERIAL-OF-1");
+}
+
+// Drives that carry their temperature elsewhere than attribute 194.
+constexpr const char* kFourTemperatureSources = R"({"disks": [
+    {"drive": 0, "model": "WITH 194", "temperature": 40, "attribute_entry": 2, "sct_temperature": 50},
+    {"drive": 1, "model": "ONLY 190", "attribute_entry": -1, "airflow_temperature": 31},
+    {"drive": 2, "model": "ONLY SCT", "attribute_entry": -1, "sct_temperature": 44},
+    {"drive": 3, "model": "NO READING", "attribute_entry": -1}]})";
+
+TEST(TemperatureSources, AttributeOneNinetyThenSctStatusListDrivesWithoutOneNinetyFour)
+{
+    DiskBench bench(kFourTemperatureSources);
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    ASSERT_TRUE(bench.smart.ScanDisks());
+    const core::DiskTable& table = bench.state.Disks;
+    ASSERT_EQ(table.DriveCount, 3);
+    EXPECT_EQ(table.Model[0], "WITH 194");
+    EXPECT_EQ(table.Temperature[0], 40);
+    EXPECT_EQ(table.Source[0], core::DiskTemperatureSource::Attribute194);
+    EXPECT_EQ(table.Model[1], "ONLY 190");
+    EXPECT_EQ(table.Temperature[1], 31);
+    EXPECT_EQ(table.Source[1], core::DiskTemperatureSource::Attribute190);
+    EXPECT_EQ(table.Model[2], "ONLY SCT");
+    EXPECT_EQ(table.Temperature[2], 44);
+    EXPECT_EQ(table.Source[2], core::DiskTemperatureSource::SctStatus);
+
+    bench.drives.ClearCommands();
+    bench.drives.Disk(1)->airflowTemperature = 33;
+    bench.drives.Disk(2)->sctTemperature = 46;
+    ASSERT_TRUE(bench.smart.ReadDiskTemperatures());
+    EXPECT_EQ(table.Temperature[1], 33);
+    EXPECT_EQ(table.Temperature[2], 46);
+}
+
+TEST(TemperatureSources, ADriveWithOneNinetyFourIsSentOnlyTheCommandsItAlwaysWas)
+{
+    DiskBench bench(kFourTemperatureSources);
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    ASSERT_TRUE(bench.smart.ScanDisks());
+    bench.drives.ClearCommands();
+    ASSERT_TRUE(bench.smart.ReadDiskTemperatures());
+    std::map<int, std::vector<uint8_t>> features;
+    for (const sim::SimDiskCommand& c : bench.drives.Commands()) {
+        if (c.command.registers.command == 0xB0) { // the power-mode checks aside
+            features[c.drive].push_back(c.command.registers.features);
+        }
+    }
+    EXPECT_EQ(features[0], (std::vector<uint8_t>{0xD0}));       // 194: read data alone, SCT unused
+    EXPECT_EQ(features[1], (std::vector<uint8_t>{0xD0}));       // 190 comes with the same page
+    EXPECT_EQ(features[2], (std::vector<uint8_t>{0xD0, 0xD5})); // then the SCT status log
+    EXPECT_EQ(features.count(3), 0u);                           // not listed, not read
+}
+
+TEST(TemperatureSources, AnSctStatusWithoutAReadingKeepsThePreviousValue)
+{
+    DiskBench bench(kFourTemperatureSources);
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    ASSERT_TRUE(bench.smart.ScanDisks());
+    bench.drives.Disk(2)->sctTemperature = 0x80; // "no reading"
+    bench.smart.ReadDiskTemperatures();
+    EXPECT_EQ(bench.state.Disks.Temperature[2], 44);
+}
+
+// ---- NVMe controllers ----
+
+constexpr const char* kTwoAtaAndNvme = R"({"disks": [
+    {"drive": 0, "model": "SIM DISK 1", "temperature": 40},
+    {"drive": 1, "model": "SIM DISK 2", "attribute_entry": -1, "airflow_temperature": 31},
+    {"kind": "nvme", "drive": 0, "model": "SIM NVME SSD", "serial": "NVME0001", "firmware": "3B2QGXA7",
+     "temperature": 38}]})";
+
+TEST(NvmeControllers, AnNvmeDriveFollowsTheAtaDrives)
+{
+    DiskBench bench(kTwoAtaAndNvme);
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    ASSERT_TRUE(bench.smart.ScanDisks());
+    const core::DiskTable& table = bench.state.Disks;
+    ASSERT_EQ(table.DriveCount, 3);
+    EXPECT_EQ(table.DiskCount, 3);
+    EXPECT_EQ(table.Model[2], "SIM NVME SSD");
+    EXPECT_EQ(table.Serial[2], "NVME0001");
+    EXPECT_EQ(table.Firmware[2], "3B2QGXA7");
+    EXPECT_EQ(table.Temperature[2], 38);
+    EXPECT_EQ(table.Source[2], core::DiskTemperatureSource::NvmeComposite);
+    EXPECT_TRUE(table.IsNvme(2));
+    EXPECT_TRUE(table.ListsNvmeController(0));
+    EXPECT_TRUE(table.ListsDrive(0)); // the ATA drive 0 is a different disk
+    EXPECT_TRUE(bench.smart.Reader().NvmeControllerOpen(0));
+
+    bench.drives.ClearCommands();
+    bench.drives.NvmeDisk(0)->temperature = 41;
+    bench.state.Settings.Slots[core::kSlotHd0 + 2].Correction = 1.5f;
+    ASSERT_TRUE(bench.smart.ReadDiskTemperatures());
+    EXPECT_EQ(table.Temperature[2], 43);
+    // Its power state, then the log page; no second Identify.
+    ASSERT_EQ(bench.drives.NvmeCommands().size(), 2u);
+    EXPECT_EQ(bench.drives.NvmeCommands()[0].command.opcode, 0x0A);
+    EXPECT_EQ(bench.drives.NvmeCommands()[1].command.opcode, 0x02);
+
+    bench.smart.StopSmart();
+    EXPECT_EQ(bench.drives.OpenHandles(), 0);
+}
+
+TEST(NvmeControllers, AControllerThatStopsAnsweringKeepsItsLastValue)
+{
+    DiskBench bench(kTwoAtaAndNvme);
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    ASSERT_TRUE(bench.smart.ScanDisks());
+    bench.drives.NvmeDisk(0)->smart = false;
+    bench.drives.Disk(0)->temperature = 42;
+    EXPECT_TRUE(bench.smart.ReadDiskTemperatures());
+    EXPECT_EQ(bench.state.Disks.Temperature[0], 42);
+    EXPECT_EQ(bench.state.Disks.Temperature[2], 38);
+}
+
+TEST(NvmeControllers, NoReadingMeansNotListed)
+{
+    DiskBench bench(R"({"disks": [{"kind": "nvme", "drive": 0, "temperature": -273}]})");
+    ASSERT_TRUE(bench.smart.StartSmart("/prog")); // Kelvin 0: the controller has no reading
+    EXPECT_FALSE(bench.smart.ScanDisks());
+    EXPECT_EQ(bench.drives.OpenHandles(), 0);
+}
+
+TEST(NvmeControllers, AMachineWithNvmeDrivesOnlyReadsThemDirectly)
+{
+    DiskBench bench(R"({"disks": [{"kind": "nvme", "drive": 0, "model": "ONLY NVME", "temperature": 45},
+                                  {"kind": "nvme", "drive": 2, "model": "SECOND", "temperature": 50}]})");
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    EXPECT_EQ(bench.smart.AccessMode(), DiskAccessMode::Direct);
+    EXPECT_EQ(bench.LogMessages(), Strings{"Direct access allowed"});
+    ASSERT_TRUE(bench.smart.ScanDisks());
+    EXPECT_EQ(bench.state.Disks.DriveCount, 2);
+    EXPECT_EQ(bench.state.Disks.DriveNumbers[1], core::kNvmeDriveFlag | 2);
+    EXPECT_EQ(bench.state.Disks.Temperature[1], 50);
+}
+
+TEST(NvmeControllers, TheTableEndsAtEightEntries)
+{
+    std::string board = R"({"disks": [)";
+    for (int i = 0; i < 8; ++i) {
+        board += std::string(i ? "," : "") + R"({"drive": )" + std::to_string(i) + R"(, "temperature": 30})";
+    }
+    board += "]}";
+    DiskBench bench(board);
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    ASSERT_TRUE(bench.smart.ScanDisks());
+    EXPECT_EQ(bench.state.Disks.DriveCount, 8);
+    EXPECT_TRUE(bench.drives.NvmeCommands().empty()); // no room: no controller is asked
+}
+
+// The ATA drives open, the NVMe controllers are root's alone.
+class NvmeDeniedDevices : public platform::SmartDevices
+{
+public:
+    explicit NvmeDeniedDevices(sim::SimDisks& disks) : m_disks(disks) {}
+    platform::DriveOpenResult OpenPhysicalDrive(int drive) override { return m_disks.OpenPhysicalDrive(drive); }
+    platform::NvmeOpenResult OpenNvmeController(int) override
+    {
+        return {nullptr, platform::DriveOpenError::AccessDenied};
+    }
+    std::unique_ptr<platform::SmartDevice> OpenSmartVsd() override { return nullptr; }
+    std::string SystemDirectory() override { return {}; }
+    bool CopyFile(const std::string&, const std::string&) override { return false; }
+
+private:
+    sim::SimDisks& m_disks;
+};
+
+TEST(NvmeControllers, RefusedControllersAreLeftToTheRunningService)
+{
+    DiskBench bench(kTwoAtaAndNvme);
+    NvmeDeniedDevices devices(bench.drives);
+    platform::DiskPlatform disks{devices, bench.services};
+    SmartDisks smart(bench.state, disks, bench.notices, bench.messages);
+    ASSERT_TRUE(smart.StartSmart("/prog"));
+    EXPECT_TRUE(smart.ScanDisks());
+    EXPECT_EQ(smart.AccessMode(), DiskAccessMode::DiskService);
+    EXPECT_EQ(bench.services.Controls, (std::vector<uint32_t>{platform::kDiskScanControl}));
+    EXPECT_EQ(bench.drives.OpenHandles(), 0);
+    EXPECT_EQ(bench.notices.AdminNotices, 0);
+}
+
+TEST(NvmeControllers, WithoutTheServiceTheAtaDrivesReadDirectlyStayListed)
+{
+    DiskBench bench(kTwoAtaAndNvme);
+    bench.services.Installed = false;
+    NvmeDeniedDevices devices(bench.drives);
+    platform::DiskPlatform disks{devices, bench.services};
+    SmartDisks smart(bench.state, disks, bench.notices, bench.messages);
+    ASSERT_TRUE(smart.StartSmart("/prog"));
+    EXPECT_TRUE(smart.ScanDisks());
+    EXPECT_EQ(smart.AccessMode(), DiskAccessMode::Direct);
+    EXPECT_EQ(bench.state.Disks.DriveCount, 2);
+    EXPECT_EQ(bench.notices.AdminNotices, 0);
+}
+
+// ---- sleeping disks ----
+
+constexpr const char* kAwakeAndSleepingDisks = R"({"disks": [
+    {"drive": 0, "model": "AWAKE", "temperature": 40},
+    {"drive": 1, "model": "SLEEPER", "temperature": 35, "power": "standby"}]})";
+
+uint64_t ReadDataSent(const sim::SimDisks& drives, int drive)
+{
+    uint64_t count = 0;
+    for (const sim::SimDiskCommand& c : drives.Commands()) {
+        count += c.drive == drive && c.command.registers.command == 0xB0 && c.command.registers.features == 0xD0;
+    }
+    return count;
+}
+
+TEST(SleepingDisks, AStandbyDriveIsNeverSentReadDataAndIsReadAgainOnceAwake)
+{
+    DiskBench bench(kAwakeAndSleepingDisks);
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    // The scan lists it (its one read there wakes it, as at any start-up); then it sleeps.
+    ASSERT_TRUE(bench.smart.ScanDisks());
+    ASSERT_EQ(bench.state.Disks.DriveCount, 2);
+    bench.drives.Disk(1)->powerMode = 0x00;
+    bench.drives.Disk(1)->temperature = 30;
+    bench.drives.ClearCommands();
+    bench.state.Settings.Slots[core::kSlotHd0 + 1].Correction = 2.0f;
+    for (int pass = 0; pass < 3; ++pass) {
+        EXPECT_TRUE(bench.smart.ReadDiskTemperatures());
+    }
+    EXPECT_EQ(ReadDataSent(bench.drives, 1), 0u);
+    EXPECT_EQ(ReadDataSent(bench.drives, 0), 3u);
+    EXPECT_EQ(bench.drives.Disk(1)->powerMode, 0x00); // still asleep
+    const core::DiskTable& table = bench.state.Disks;
+    EXPECT_EQ(table.Temperature[1], 35); // the scan's value, not corrected again
+    EXPECT_EQ(table.ReadState[1], core::DiskReadState::Asleep);
+    EXPECT_EQ(table.ReadState[0], core::DiskReadState::Current);
+
+    bench.drives.Disk(1)->powerMode = 0xFF;
+    EXPECT_TRUE(bench.smart.ReadDiskTemperatures());
+    EXPECT_EQ(ReadDataSent(bench.drives, 1), 1u);
+    EXPECT_EQ(table.Temperature[1], 32);
+    EXPECT_EQ(table.ReadState[1], core::DiskReadState::Current);
+    const Strings log = bench.LogMessages();
+    EXPECT_EQ(std::count(log.begin(), log.end(), "Disk HD1 asleep (standby): not read, last value kept"), 1);
+    EXPECT_EQ(std::count(log.begin(), log.end(), "Disk HD1 awake: read again"), 1);
+}
+
+TEST(SleepingDisks, WakeDisksInTheProgramStoreReadsThemAsBefore)
+{
+    DiskBench bench(kAwakeAndSleepingDisks);
+    bench.machine.Store.Keys[platform::StoreKeyId::Program].Values[core::kWakeDisksValue] = uint32_t{1};
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    ASSERT_TRUE(bench.smart.ScanDisks());
+    bench.drives.Disk(1)->powerMode = 0x00;
+    bench.drives.ClearCommands();
+    EXPECT_TRUE(bench.smart.ReadDiskTemperatures());
+    EXPECT_EQ(ReadDataSent(bench.drives, 1), 1u);
+    EXPECT_EQ(bench.drives.Disk(1)->powerMode, 0xFF); // spun up by the read
+    EXPECT_EQ(bench.drives.Commands().size(), 2u);    // no power-mode check at all
+    EXPECT_EQ(bench.state.Disks.ReadState[1], core::DiskReadState::Current);
+}
+
+TEST(SleepingDisks, AnAnswerThatIsNeitherActiveNorStandbyKeepsTheValueMarked)
+{
+    DiskBench bench(kAwakeAndSleepingDisks);
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    ASSERT_TRUE(bench.smart.ScanDisks());
+    bench.drives.Disk(1)->powerMode = 0x42;
+    bench.drives.ClearCommands();
+    bench.smart.ReadDiskTemperatures();
+    EXPECT_EQ(ReadDataSent(bench.drives, 1), 0u);
+    EXPECT_EQ(bench.state.Disks.ReadState[1], core::DiskReadState::PowerModeUnknown);
+    // A drive gone between passes answers nothing at all.
+    bench.drives.Disk(0)->powerMode = std::nullopt;
+    bench.drives.Disk(0)->smart = false;
+    bench.smart.ReadDiskTemperatures();
+    EXPECT_EQ(bench.state.Disks.ReadState[0], core::DiskReadState::PowerModeUnknown);
+    EXPECT_EQ(bench.state.Disks.Temperature[0], 40);
+    const Strings log = bench.LogMessages();
+    EXPECT_NE(std::find(log.begin(), log.end(),
+                        "Disk HD1 answered power mode 0x42, neither active nor standby: not read, last value kept"),
+              log.end());
+    EXPECT_NE(
+        std::find(log.begin(), log.end(), "Disk HD0 did not answer the power-mode check: not read, last value kept"),
+        log.end());
+}
+
+uint64_t LogPagesSent(const sim::SimDisks& drives)
+{
+    return static_cast<uint64_t>(std::count_if(drives.NvmeCommands().begin(), drives.NvmeCommands().end(),
+                                               [](const sim::SimNvmeCommand& c) { return c.command.opcode == 0x02; }));
+}
+
+TEST(SleepingDisks, AnNvmeControllerInANonOperationalStateIsNotAskedForItsLog)
+{
+    DiskBench bench(kTwoAtaAndNvme);
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    ASSERT_TRUE(bench.smart.ScanDisks());
+    bench.drives.ClearCommands();
+    bench.drives.NvmeDisk(0)->nvmePowerState = 4; // non-operational in its Identify data
+    bench.drives.NvmeDisk(0)->temperature = 30;
+    bench.smart.ReadDiskTemperatures();
+    bench.smart.ReadDiskTemperatures();
+    EXPECT_EQ(LogPagesSent(bench.drives), 0u);
+    EXPECT_EQ(bench.state.Disks.Temperature[2], 38);
+    EXPECT_EQ(bench.state.Disks.ReadState[2], core::DiskReadState::Asleep);
+
+    bench.drives.NvmeDisk(0)->nvmePowerState = 2; // low power, but operational
+    bench.smart.ReadDiskTemperatures();
+    EXPECT_EQ(LogPagesSent(bench.drives), 1u);
+    EXPECT_EQ(bench.state.Disks.Temperature[2], 30);
+    EXPECT_EQ(bench.state.Disks.ReadState[2], core::DiskReadState::Current);
+    const Strings log = bench.LogMessages();
+    EXPECT_NE(
+        std::find(log.begin(), log.end(), "Disk HD2 asleep (non-operational power state 4): not read, last value kept"),
+        log.end());
+
+    bench.drives.NvmeDisk(0)->nvmePowerState = std::nullopt; // Get Features fails from now on
+    bench.smart.ReadDiskTemperatures();
+    EXPECT_EQ(LogPagesSent(bench.drives), 1u);
+    EXPECT_EQ(bench.state.Disks.ReadState[2], core::DiskReadState::PowerModeUnknown);
+}
+
+TEST(SleepingDisks, WakeDisksAlsoReadsNvmeControllersWithoutAskingTheirPowerState)
+{
+    DiskBench bench(kTwoAtaAndNvme);
+    bench.machine.Store.Keys[platform::StoreKeyId::Program].Values[core::kWakeDisksValue] = uint32_t{1};
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    ASSERT_TRUE(bench.smart.ScanDisks());
+    bench.drives.NvmeDisk(0)->nvmePowerState = 4;
+    bench.drives.ClearCommands();
+    bench.smart.ReadDiskTemperatures();
+    ASSERT_EQ(bench.drives.NvmeCommands().size(), 1u);
+    EXPECT_EQ(bench.drives.NvmeCommands()[0].command.opcode, 0x02);
+}
+
+TEST(SleepingDisks, AReaderWhoseNotesAreNeverTakenKeepsOnlyTheLatest)
+{
+    // The disk service reads for ever; a drive that sleeps and wakes must not grow it.
+    sim::SimDisks drives(testing::Board(kAwakeAndSleepingDisks), sim::DiskRights::Service);
+    DiskReader reader(drives);
+    core::DiskTable table;
+    ASSERT_TRUE(reader.ScanDisks(table));
+    for (int pass = 0; pass < 100; ++pass) {
+        drives.Disk(1)->powerMode = pass % 2 == 0 ? 0x00 : 0xFF;
+        reader.ReadDiskTemperatures(table);
+    }
+    const std::vector<std::string> notes = reader.TakeNotes();
+    ASSERT_EQ(notes.size(), DiskReader::kMaxNotes);
+    EXPECT_EQ(notes.back(), "Disk HD1 awake: read again");
+    EXPECT_TRUE(reader.TakeNotes().empty());
+}
+
+TEST(SleepingDisks, ADriveThatCannotTellItsPowerModeAtTheScanIsReadAsBefore)
+{
+    DiskBench bench(R"({"disks": [{"drive": 0, "temperature": 40, "power": "unanswered"}]})");
+    ASSERT_TRUE(bench.smart.StartSmart("/prog"));
+    ASSERT_TRUE(bench.smart.ScanDisks());
+    bench.drives.ClearCommands();
+    bench.drives.Disk(0)->temperature = 41;
+    EXPECT_TRUE(bench.smart.ReadDiskTemperatures());
+    EXPECT_EQ(bench.state.Disks.Temperature[0], 41);
+    EXPECT_EQ(bench.drives.Commands().size(), 1u);
 }
 
 TEST(DirectAccess, RescanClosesTheEarlierHandlesFirst)

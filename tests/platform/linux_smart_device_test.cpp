@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <random>
+#include <vector>
 
 #include "linux_test_support.h"
 
@@ -56,7 +58,15 @@ INSTANTIATE_TEST_SUITE_P(
                 {0x85, 0x08, 0x0E, 0, 0x00, 0, 0x01, 0, 0x01, 0, 0x00, 0, 0x00, 0xB0, 0xEC, 0}},
         CdbCase{"ReadDataDrive2",
                 Command(kSmartRcvDriveData, {0xD0, 1, 1, 0x4F, 0xC2, 0xA0, 0xB0}, 2),
-                {0x85, 0x08, 0x0E, 0, 0xD0, 0, 0x01, 0, 0x01, 0, 0x4F, 0, 0xC2, 0xA0, 0xB0, 0}}),
+                {0x85, 0x08, 0x0E, 0, 0xD0, 0, 0x01, 0, 0x01, 0, 0x4F, 0, 0xC2, 0xA0, 0xB0, 0}},
+        // READ LOG of the SCT status: the log address in LBA low
+        CdbCase{"ReadSctStatusDrive0",
+                Command(kSmartRcvDriveData, {0xD5, 1, 0xE0, 0x4F, 0xC2, 0xA0, 0xB0}, 0),
+                {0x85, 0x08, 0x0E, 0, 0xD5, 0, 0x01, 0, 0xE0, 0, 0x4F, 0, 0xC2, 0xA0, 0xB0, 0}},
+        // CHECK POWER MODE: non-data with CK_COND (0x20), so that the count comes back
+        CdbCase{"CheckPowerModeDrive1",
+                SmartCommand{kSmartSendDriveCommand, 0, {0, 0, 0, 0, 0, 0xB0, 0xE5}, 1, 16, true},
+                {0x85, 0x06, 0x20, 0, 0x00, 0, 0x00, 0, 0x00, 0, 0x00, 0, 0x00, 0xB0, 0xE5, 0}}),
     [](const ::testing::TestParamInfo<CdbCase>& param) { return std::string(param.param.name); });
 
 // Descriptor-format sense with the ATA status return descriptor.
@@ -135,6 +145,42 @@ TEST(SmartCommandErrors, AMissingRightIsToldFromAFailedCommand)
     EXPECT_EQ(SmartCommandStatusOfIoctlError(EACCES), SmartCommandStatus::RightsMissing);
     EXPECT_EQ(SmartCommandStatusOfIoctlError(ENOTTY), SmartCommandStatus::Failed);
     EXPECT_EQ(SmartCommandStatusOfIoctlError(EIO), SmartCommandStatus::Failed);
+}
+
+// What CK_COND returns: the ATA status return descriptor (descriptor sense, 0x72) or the
+// INFORMATION field (fixed sense, 0x70).
+TEST(ReturnedRegisters, TheCountComesFromEitherSenseFormat)
+{
+    const std::vector<uint8_t> descriptor = {0x72, 0x01, 0x00, 0x1D, 0,    0,    0,   14, // header, 14 bytes follow
+                                             0x09, 0x0C, 0x00, 0x00, 0x00, 0xFF, 0,       // count 0xFF
+                                             0,    0,    0,    0,    0,    0xA0, 0x50};
+    EXPECT_EQ(ReturnedSectorCount(descriptor), 0xFF);
+    const std::vector<uint8_t> fixed = {0x70, 0, 0x01, 0x00, 0x50, 0xA0, 0x00, 10, 0, 0, 0, 0, 0x00, 0x1D};
+    EXPECT_EQ(ReturnedSectorCount(fixed), 0x00);
+    EXPECT_EQ(ReturnedSectorCount(std::vector<uint8_t>{0x72, 0x01}), std::nullopt);
+    // A descriptor list that claims more than there is: nothing read beyond it.
+    const std::vector<uint8_t> cut = {0x72, 0x01, 0x00, 0x1D, 0, 0, 0, 40, 0x09, 0x0C, 0, 0, 0, 0xFF};
+    EXPECT_EQ(ReturnedSectorCount(cut), std::nullopt);
+    EXPECT_EQ(ReturnedSectorCount(std::vector<uint8_t>{0x7F, 0, 0, 0, 0, 0, 0, 0}), std::nullopt);
+}
+
+TEST(ReturnedRegisters, RandomSenseDataIsReadWithinItsBytes)
+{
+    std::mt19937 random(0x72);
+    std::uniform_int_distribution<int> byte(0, 255);
+    std::uniform_int_distribution<size_t> length(0, 64);
+    for (int iteration = 0; iteration < 2000; ++iteration) {
+        // An exactly sized heap buffer, so that the sanitizer catches any read past it.
+        std::vector<uint8_t> sense(length(random));
+        for (uint8_t& b : sense) {
+            b = static_cast<uint8_t>(byte(random));
+        }
+        if (!sense.empty() && iteration % 2 == 0) {
+            sense[0] = 0x72;
+        }
+        (void)ReturnedSectorCount(sense);
+        (void)AtaPassThroughSucceeded(SgIoOutcome{2, 0, 8, sense});
+    }
 }
 
 TEST(LinuxDrives, MissingAndOutOfRangeDrivesAreNotFound)

@@ -30,7 +30,8 @@ TEST(SimBoardFile, ReadsEveryKeyOfAFullBoard)
                  { "address": 45, "model": "AS99127F-rev1" } ],
       "disks": [ { "drive": 3, "model": "SIM DISK 1", "serial": "SN0001", "firmware": "1.0",
                    "temperature": -5, "attribute_entry": -1, "smart": false },
-                 { "model": "SIM DISK 2" } ]
+                 { "model": "SIM DISK 2", "airflow_temperature": "0x1F", "sct_temperature": -3,
+                   "power": "standby" } ]
     })");
     EXPECT_EQ(board.family, platform::PlatformFamily::Windows9x);
     EXPECT_FALSE(board.portAccess);
@@ -71,6 +72,28 @@ TEST(SimBoardFile, ReadsEveryKeyOfAFullBoard)
     EXPECT_EQ(board.disks[1].drive, 1);
     EXPECT_EQ(board.disks[1].attributeEntry, 0);
     EXPECT_TRUE(board.disks[1].smart);
+    EXPECT_FALSE(board.disks[0].airflowTemperature);
+    EXPECT_FALSE(board.disks[0].sctTemperature);
+    EXPECT_EQ(board.disks[1].airflowTemperature, 31);
+    EXPECT_EQ(board.disks[1].sctTemperature, -3);
+    EXPECT_EQ(board.disks[0].powerMode, 0xFF); // active unless told
+    EXPECT_EQ(board.disks[1].powerMode, 0x00);
+}
+
+TEST(SimBoardFile, NvmeDisksAreNumberedApartFromAtaDrives)
+{
+    BoardDescription board = MustParse(R"({"disks": [
+        {"drive": 0, "model": "ATA"},
+        {"kind": "nvme", "drive": 0, "model": "NVME", "temperature": 65262, "power": "standby"},
+        {"kind": "ata", "drive": 1}]})");
+    ASSERT_EQ(board.disks.size(), 3u);
+    EXPECT_EQ(board.disks[0].kind, DiskKind::Ata);
+    EXPECT_EQ(board.disks[1].kind, DiskKind::Nvme);
+    EXPECT_EQ(board.disks[1].drive, 0);
+    EXPECT_EQ(board.disks[1].temperature, 65262); // Kelvin 0xFFFF: a controller without a reading
+    EXPECT_EQ(board.disks[1].nvmePowerState, 4);  // non-operational
+    EXPECT_EQ(board.disks[0].nvmePowerState, 0);
+    EXPECT_EQ(board.disks[2].kind, DiskKind::Ata);
 }
 
 TEST(SimBoardFile, EmptyBoardTakesTheDefaults)
@@ -194,6 +217,8 @@ INSTANTIATE_TEST_SUITE_P(
                 R"(board: disks: more than 8 disks)"},
         Refusal{"AttributeEntryAbove41", R"({"disks": [{"attribute_entry": 42}]})",
                 R"(board: disks[0].attribute_entry: attribute entry out of range -1..41)"},
+        Refusal{"SctTemperatureAbove255", R"({"disks": [{"sct_temperature": 256}]})",
+                R"(board: disks[0].sct_temperature: temperature out of range -128..255)"},
         Refusal{"AttributeEntryBelowMinus1", R"({"disks": [{"attribute_entry": -2}]})",
                 R"(board: disks[0].attribute_entry: attribute entry out of range -1..41)"},
         Refusal{"DiskTemperatureAbove255", R"({"disks": [{"temperature": 256}]})",
@@ -215,8 +240,19 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"UnknownSmbusKeyBeforeMissingAddress", R"({"smbus": [{"address": 1}, {"adress": 72}]})",
                 "board: smbus[1].adress: unknown key (expected address, model, vendor, chip_id, registers or banks)"},
         Refusal{"UnknownDiskKey", R"({"disks": [{"model": "A"}, {"temprature": 40}]})",
-                "board: disks[1].temprature: unknown key (expected drive, model, serial, firmware, temperature, "
-                "attribute_entry or smart)"},
+                "board: disks[1].temprature: unknown key (expected kind, drive, model, serial, firmware, "
+                "temperature, attribute_entry, smart, airflow_temperature, sct_temperature or power)"},
+        Refusal{"NvmePowerStateAbove31", R"({"disks": [{"kind": "nvme", "power": 32}]})",
+                "board: disks[0].power: power state out of range 0..0x1F"},
+        Refusal{
+            "UnknownPowerWord", R"({"disks": [{"power": "sleep"}]})",
+            R"(board: disks[0].power: unknown power state "sleep" (expected active, standby, unanswered or a number))"},
+        Refusal{"UnknownDiskKind", R"({"disks": [{"kind": "scsi"}]})",
+                R"(board: disks[0].kind: unknown disk kind "scsi" (expected ata or nvme))"},
+        Refusal{"AtaKeyOnAnNvmeDisk", R"({"disks": [{"kind": "nvme", "attribute_entry": 2}]})",
+                "board: disks[0].attribute_entry: not a key of an nvme disk"},
+        Refusal{"NvmeControllerTwice", R"({"disks": [{"kind": "nvme", "drive": 1}, {"kind": "nvme", "drive": 1}]})",
+                "board: disks[1].drive: drive 1 listed twice"},
         Refusal{
             "UnknownKeyThatIsNoNameIsQuotedAndEscaped", R"({"fam\nily": "9x"})",
             R"(board: "fam\nily": unknown key (expected family, port_access, disk_access, pci, isa, smbus, disks or kernel))"},

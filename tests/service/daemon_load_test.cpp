@@ -114,9 +114,10 @@ TEST(DaemonUnderLoad, AUserWhoAsksWithoutPauseIsAnsweredAtItsRateAndReachesTheDr
 
     EXPECT_GE(counts.answers, 20u);
     EXPECT_LE(counts.answers, 20u + 10u * (kSpamMs + 500) / 1000);
-    // Listing two drives takes six commands and reading them two: at most one of each kind
-    // per second of coalescing, whatever the rate of requests.
-    EXPECT_LE(daemon.Drives().Counts().sent, (6u + 2u) * (kSpamMs / 1000 + 1));
+    // Listing two drives takes eight commands (power mode, enable, identify, read data) and
+    // reading them four (power mode, read data): at most one of each kind per second of
+    // coalescing, whatever the rate of requests.
+    EXPECT_LE(daemon.Drives().Counts().sent, (8u + 4u) * (kSpamMs / 1000 + 1));
     std::printf("a user asking without pause for %u ms: %llu answers, %llu drive commands\n", kSpamMs,
                 static_cast<unsigned long long>(counts.answers),
                 static_cast<unsigned long long>(daemon.Drives().Counts().sent));
@@ -293,7 +294,7 @@ TEST(DaemonCoalescing, RequestsWithinASecondOfTheLastOfTheirKindDoNotReachTheDri
     bench.now += std::chrono::milliseconds(100); // 1000 ms after the first read
     const ControlAnswer later = daemon.HandleControl(platform::kDiskTemperatureControl);
     EXPECT_TRUE(later.fresh);
-    EXPECT_EQ(bench.drives.Counts().sent, commands + 2);
+    EXPECT_EQ(bench.drives.Counts().sent, commands + 4); // per drive: power mode, then read data
     EXPECT_EQ(bench.store.writes, writes + 1);
     core::DiskTable table;
     core::DecodeDiskTable(later.image, table);
@@ -354,7 +355,8 @@ TEST(DaemonMemory, SeventyFiveThousandRequestsKeepTheDriveRecordAndTheDaemonBoun
         bench.now += std::chrono::milliseconds(1);
         ASSERT_EQ(daemon.HandleControl(platform::kDiskTemperatureControl).status, 0u);
     }
-    EXPECT_EQ(bench.drives.Counts().sent, 6u + 75000u * 2u);
+    // The scan: power mode, enable, identify, read data per drive; each read: power mode, read data.
+    EXPECT_EQ(bench.drives.Counts().sent, 8u + 75000u * 4u);
     EXPECT_EQ(bench.drives.Commands().size(), sim::SimDisks::kKeptCommands);
     EXPECT_EQ(bench.drives.Commands().back().drive, 2); // the newest are kept
     EXPECT_EQ(daemon.Connections(), 0u);

@@ -56,6 +56,29 @@ TEST(DaemonRequests, ScanLeavesTheWholeDriveListInSixHundredTenBytes)
     EXPECT_EQ(table.Temperature[1], -10);
 }
 
+TEST(DaemonRequests, NvmeControllersAreMoreEntriesMarkedInTheDriveList)
+{
+    ServingDaemon daemon(R"({"disk_access": "denied", "disks": [
+        {"drive": 0, "model": "SIM DISK 1", "temperature": 40},
+        {"kind": "nvme", "drive": 1, "model": "SIM NVME", "serial": "NV1", "temperature": 38}]})");
+    auto client = daemon.Client();
+    auto service = Open(client);
+    ASSERT_TRUE(service);
+    uint32_t error = 99;
+    ASSERT_TRUE(service->Control(platform::kDiskScanControl, error));
+    const std::vector<uint8_t> image = FileBytes(daemon.SysdataPath());
+    ASSERT_EQ(image.size(), core::kDiskScanImageSize); // the layout is unchanged
+    EXPECT_EQ(image[core::kDriveNumbersOffset + 1], 0x81);
+    core::DiskTable table;
+    core::DecodeDiskTable(image, table);
+    EXPECT_EQ(table.DriveCount, 2);
+    EXPECT_EQ(table.Model[1], "SIM NVME");
+    EXPECT_EQ(table.Temperature[1], 38);
+    EXPECT_TRUE(table.IsNvme(1));
+    EXPECT_TRUE(table.ListsNvmeController(1));
+    EXPECT_FALSE(table.ListsDrive(1));
+}
+
 TEST(DaemonRequests, TemperatureReadLeavesSixHundredOneBytesOfRawReadings)
 {
     ServingDaemon daemon(kTwoDisks);

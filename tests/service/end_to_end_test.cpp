@@ -315,6 +315,15 @@ TEST_F(ServiceProcess, ServesWithRawIoAsItsOnlyCapability)
     EXPECT_EQ(testing::TerminateProcess(daemon, 5000), 0);
 }
 
+// NVMe temperatures: the controller's character device may be read, and the kernel
+// answers Get Log Page only to CAP_SYS_ADMIN.
+TEST(UnitSecurity, TheUnitLetsTheDaemonReadNvmeControllers)
+{
+    const std::string unit = DiskServiceUnitText("/usr/sbin/calventasvc");
+    EXPECT_NE(unit.find("\nDeviceAllow=char-nvme r\n"), std::string::npos);
+    EXPECT_NE(unit.find("\nCapabilityBoundingSet=CAP_SYS_RAWIO CAP_SYS_ADMIN\n"), std::string::npos);
+}
+
 TEST(PackagedUnit, IsTheUnitThatInstallWritesForUsrSbin)
 {
     EXPECT_EQ(ReadText(std::string(CALVENTA_SOURCE_DIR) + "/packaging/systemd/calventasvc.service"),

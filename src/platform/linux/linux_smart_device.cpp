@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/linux/file_io.h"
+#include "platform/linux/linux_nvme_device.h"
 
 namespace calventa::platform::linux_backend {
 
@@ -19,6 +20,7 @@ constexpr uint8_t kProtocolNonData = 3;
 constexpr uint8_t kProtocolPioDataIn = 4;
 // T_DIR from the device, BYT_BLOK in blocks, T_LENGTH in the sector count field.
 constexpr uint8_t kTransferInBlocks = 0x0E;
+constexpr uint8_t kCheckCondition = 0x20; // CK_COND: return the registers as sense data even on success
 
 constexpr uint8_t kStatusGood = 0x00;
 constexpr uint8_t kStatusCheckCondition = 0x02;
@@ -113,7 +115,11 @@ public:
         if (command.ReturnsData()) {
             data = buffer;
         }
-        return true;
+        SmartCommandResult result(SmartCommandStatus::Done);
+        if (command.returnsRegisters) {
+            result.sectorCount = ReturnedSectorCount(outcome.sense);
+        }
+        return result;
     }
 
 private:
@@ -130,7 +136,8 @@ AtaPassThroughCdb BuildAtaPassThrough16(const SmartCommand& command)
     AtaPassThroughCdb cdb{};
     cdb[0] = kAtaPassThrough16;
     cdb[1] = static_cast<uint8_t>((dataIn ? kProtocolPioDataIn : kProtocolNonData) << 1); // EXTEND 0: 28-bit
-    cdb[2] = dataIn ? kTransferInBlocks : 0x00;
+    cdb[2] =
+        static_cast<uint8_t>((dataIn ? kTransferInBlocks : 0x00) | (command.returnsRegisters ? kCheckCondition : 0));
     // Bytes 3, 5, 7, 9, 11 are the high halves of the 48-bit registers: zero for 28-bit commands.
     cdb[4] = r.features;
     cdb[6] = r.sectorCount;
@@ -141,6 +148,29 @@ AtaPassThroughCdb BuildAtaPassThrough16(const SmartCommand& command)
     cdb[14] = r.command;
     cdb[15] = 0x00; // control
     return cdb;
+}
+
+std::optional<uint8_t> ReturnedSectorCount(std::span<const uint8_t> sense)
+{
+    if (sense.size() < 8) {
+        return std::nullopt;
+    }
+    const uint8_t format = sense[0] & 0x7F;
+    if (format == 0x72 || format == 0x73) {
+        const size_t end = std::min(sense.size(), static_cast<size_t>(8) + sense[7]);
+        for (size_t d = 8; d + 1 < end;) {
+            const size_t length = static_cast<size_t>(sense[d + 1]) + 2;
+            if (sense[d] == kAtaStatusReturnDescriptor && length >= 14 && d + 13 < end) {
+                return sense[d + 5]; // count (7:0)
+            }
+            d += length;
+        }
+        return std::nullopt;
+    }
+    if (format == 0x70 || format == 0x71) {
+        return sense[6]; // INFORMATION: error, status, device, count (7:0)
+    }
+    return std::nullopt;
 }
 
 bool AtaPassThroughSucceeded(const SgIoOutcome& outcome)
@@ -192,9 +222,17 @@ std::string DrivePath(const std::string& prefix, int drive)
     return prefix + static_cast<char>('a' + drive);
 }
 
-LinuxSmartDevices::LinuxSmartDevices(std::string drivePrefix, uint32_t commandTimeoutMs)
-    : m_drivePrefix(std::move(drivePrefix)), m_commandTimeoutMs(commandTimeoutMs)
+LinuxSmartDevices::LinuxSmartDevices(std::string drivePrefix, uint32_t commandTimeoutMs, std::string nvmePrefix)
+    : m_drivePrefix(std::move(drivePrefix)), m_commandTimeoutMs(commandTimeoutMs), m_nvmePrefix(std::move(nvmePrefix))
 {
+}
+
+NvmeOpenResult LinuxSmartDevices::OpenNvmeController(int controller)
+{
+    if (controller < 0 || controller >= kMaxNvmeControllers) {
+        return {nullptr, DriveOpenError::NotFound};
+    }
+    return OpenLinuxNvmeController(NvmeControllerPath(m_nvmePrefix, controller), m_commandTimeoutMs);
 }
 
 DriveOpenResult LinuxSmartDevices::OpenPhysicalDrive(int drive)

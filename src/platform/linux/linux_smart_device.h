@@ -4,9 +4,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 
+#include "platform/linux/linux_nvme_device.h"
 #include "platform/smart_device.h"
 
 namespace calventa::platform::linux_backend {
@@ -34,6 +36,11 @@ struct SgIoOutcome
 // information available" report whose returned ATA status shows neither error nor fault.
 bool AtaPassThroughSucceeded(const SgIoOutcome& outcome);
 
+// The sector count register the drive returned, from the ATA status return descriptor
+// (descriptor sense) or the INFORMATION field (fixed sense) that CK_COND asks for; nullopt
+// when the sense data carries neither.
+std::optional<uint8_t> ReturnedSectorCount(std::span<const uint8_t> sense);
+
 // How a failed SG_IO ioctl is reported: a missing right is told from a failed command.
 SmartCommandStatus SmartCommandStatusOfIoctlError(int errnoValue);
 
@@ -43,15 +50,18 @@ DriveOpenError DriveOpenErrorOf(int errnoValue);
 // The device path of physical drive n: /dev/sda … /dev/sdh.
 std::string DrivePath(const std::string& prefix, int drive);
 
-// Physical drives as /dev/sd[a-h], S.M.A.R.T. commands sent with SG_IO. Linux has no
+// Physical drives as /dev/sd[a-h], S.M.A.R.T. commands sent with SG_IO; NVMe controllers. Linux has no
 // Windows 9x driver: OpenSmartVsd always fails.
 class LinuxSmartDevices final : public SmartDevices
 {
 public:
     explicit LinuxSmartDevices(std::string drivePrefix = kDefaultDrivePrefix,
-                               uint32_t commandTimeoutMs = kDefaultSmartTimeoutMs);
+                               uint32_t commandTimeoutMs = kDefaultSmartTimeoutMs,
+                               std::string nvmePrefix = kDefaultNvmePrefix);
 
     DriveOpenResult OpenPhysicalDrive(int drive) override;
+    // /dev/nvme0 … /dev/nvme7, admin commands sent with NVME_IOCTL_ADMIN_CMD.
+    NvmeOpenResult OpenNvmeController(int controller) override;
     std::unique_ptr<SmartDevice> OpenSmartVsd() override;
     std::string SystemDirectory() override;
     bool CopyFile(const std::string& source, const std::string& destination) override;
@@ -59,6 +69,7 @@ public:
 private:
     std::string m_drivePrefix;
     uint32_t m_commandTimeoutMs;
+    std::string m_nvmePrefix;
 };
 
 } // namespace calventa::platform::linux_backend

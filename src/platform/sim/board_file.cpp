@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <initializer_list>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
 #include <limits>
 #include <set>
@@ -212,6 +212,7 @@ constexpr auto kSmbusEntryKeys = std::to_array<std::string_view>({
     "address", // and the keys of a chip
 });
 constexpr auto kDiskKeys = std::to_array<std::string_view>({
+    "kind",
     "drive",
     "model",
     "serial",
@@ -219,6 +220,9 @@ constexpr auto kDiskKeys = std::to_array<std::string_view>({
     "temperature",
     "attribute_entry",
     "smart",
+    "airflow_temperature",
+    "sct_temperature",
+    "power",
 });
 
 // No object of the format nests this deep; deeper parts are dropped while parsing and refused.
@@ -712,6 +716,37 @@ private:
         return true;
     }
 
+    // "active", "standby", "unanswered" or the raw CHECK POWER MODE answer 0..255; of an
+    // NVMe disk, its power state 0..31 (standby: 4, non-operational).
+    bool ParseDiskPower(const Json& value, const std::string& path, DiskDescription& disk)
+    {
+        const bool nvme = disk.kind == DiskKind::Nvme;
+        if (value.is_string() && value.get<std::string>().rfind("0x", 0) != 0) {
+            const std::string word = value.get<std::string>();
+            if (word == "active") {
+                disk.powerMode = 0xFF;
+                disk.nvmePowerState = 0;
+            } else if (word == "standby") {
+                disk.powerMode = 0x00;
+                disk.nvmePowerState = 4;
+            } else if (word == "unanswered") {
+                disk.powerMode = std::nullopt;
+                disk.nvmePowerState = std::nullopt;
+            } else {
+                return Refuse(path, "unknown power state " + Quoted(word) +
+                                        " (expected active, standby, unanswered or a number)");
+            }
+            return true;
+        }
+        auto number = Number(value, path, 0, nvme ? 31 : 255, nvme ? "power state" : "power mode");
+        if (!number) {
+            return false;
+        }
+        disk.powerMode = static_cast<uint8_t>(*number);
+        disk.nvmePowerState = static_cast<int>(*number);
+        return true;
+    }
+
     bool ParseDisks(const Json& list, std::vector<DiskDescription>& disks)
     {
         if (!list.is_array()) {
@@ -729,6 +764,22 @@ private:
             }
             DiskDescription disk;
             disk.drive = static_cast<int>(i);
+            if (auto it = entry.find("kind"); it != entry.end()) {
+                auto word = String(*it, path + ".kind");
+                if (!word) {
+                    return false;
+                }
+                if (*word == "nvme") {
+                    disk.kind = DiskKind::Nvme;
+                } else if (*word != "ata") {
+                    return Refuse(path + ".kind", "unknown disk kind " + Quoted(*word) + " (expected ata or nvme)");
+                }
+                for (const char* ataOnly : {"attribute_entry", "airflow_temperature", "sct_temperature"}) {
+                    if (disk.kind == DiskKind::Nvme && entry.contains(ataOnly)) {
+                        return Refuse(path + "." + ataOnly, "not a key of an nvme disk");
+                    }
+                }
+            }
             if (auto it = entry.find("drive"); it != entry.end()) {
                 auto drive = Number(*it, path + ".drive", 0, 7, "drive");
                 if (!drive) {
@@ -736,7 +787,9 @@ private:
                 }
                 disk.drive = static_cast<int>(*drive);
             }
-            if (!seen.insert(disk.drive).second) {
+            // ATA drives and NVMe controllers are numbered apart.
+            const int numbering = disk.kind == DiskKind::Nvme ? disk.drive + 100 : disk.drive;
+            if (!seen.insert(numbering).second) {
                 return Refuse(path + ".drive", "drive " + std::to_string(disk.drive) + " listed twice");
             }
             if (!BoundedString(entry, "model", path, kDiskModelLength, disk.model) ||
@@ -745,7 +798,11 @@ private:
                 return false;
             }
             if (auto it = entry.find("temperature"); it != entry.end()) {
-                auto temperature = Number(*it, path + ".temperature", -128, 255, "temperature");
+                // An NVMe disk's may be any Kelvin value the log page can hold (0 and 0xFFFF
+                // included, which mean "no reading").
+                const bool nvme = disk.kind == DiskKind::Nvme;
+                auto temperature =
+                    Number(*it, path + ".temperature", nvme ? -273 : -128, nvme ? 65262 : 255, "temperature");
                 if (!temperature) {
                     return false;
                 }
@@ -764,6 +821,19 @@ private:
                     return false;
                 }
                 disk.smart = *flag;
+            }
+            if (auto it = entry.find("power"); it != entry.end() && !ParseDiskPower(*it, path + ".power", disk)) {
+                return false;
+            }
+            for (auto [key, target] : {std::pair{"airflow_temperature", &disk.airflowTemperature},
+                                       std::pair{"sct_temperature", &disk.sctTemperature}}) {
+                if (auto it = entry.find(key); it != entry.end()) {
+                    auto value = Number(*it, path + "." + key, -128, 255, "temperature");
+                    if (!value) {
+                        return false;
+                    }
+                    *target = static_cast<int>(*value);
+                }
             }
             disks.push_back(std::move(disk));
         }
@@ -855,15 +925,14 @@ private:
 
     bool ParseKernelDevice(const Json& entry, const std::string& path, KernelDeviceDescription& device)
     {
-        if (!ExpectObject(entry, path) ||
-            !KnownKeys(entry, path, {kKernelDeviceKeys}) ||
+        if (!ExpectObject(entry, path) || !KnownKeys(entry, path, {kKernelDeviceKeys}) ||
             !OptionalText(entry, "name", path, device.name) || !OptionalText(entry, "bus_path", path, device.busPath)) {
             return false;
         }
         if (auto it = entry.find("inputs"); it != entry.end()) {
             if (!it->is_array() || it->size() > kMaxBoardKernelInputs) {
-                return Refuse(path + ".inputs", "expected an array of at most " + std::to_string(kMaxBoardKernelInputs) +
-                                                    " inputs");
+                return Refuse(path + ".inputs",
+                              "expected an array of at most " + std::to_string(kMaxBoardKernelInputs) + " inputs");
             }
             for (size_t i = 0; i < it->size(); ++i) {
                 KernelInputDescription input;
@@ -882,8 +951,8 @@ private:
         }
         if (auto it = entry.find("pwm"); it != entry.end()) {
             if (!it->is_array() || it->size() > kMaxBoardKernelInputs) {
-                return Refuse(path + ".pwm", "expected an array of at most " + std::to_string(kMaxBoardKernelInputs) +
-                                                 " outputs");
+                return Refuse(path + ".pwm",
+                              "expected an array of at most " + std::to_string(kMaxBoardKernelInputs) + " outputs");
             }
             for (size_t i = 0; i < it->size(); ++i) {
                 KernelPwmDescription pwm;
@@ -899,7 +968,8 @@ private:
                 device.pwms.push_back(pwm);
             }
         }
-        for (auto [key, target] : {std::pair{"ata_drive", &device.ataDrive}, {"nvme_controller", &device.nvmeController}}) {
+        for (auto [key, target] :
+             {std::pair{"ata_drive", &device.ataDrive}, {"nvme_controller", &device.nvmeController}}) {
             if (auto it = entry.find(key); it != entry.end()) {
                 auto number = Number(*it, path + "." + key, 0, 255, "drive number");
                 if (!number) {

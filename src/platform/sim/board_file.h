@@ -71,16 +71,33 @@ struct SmbusDeviceDescription
     ChipDescription chip;
 };
 
+enum class DiskKind { Ata, Nvme };
+
 struct DiskDescription
 {
-    int drive = 0; // physical drive number 0..7
+    DiskKind kind = DiskKind::Ata;
+    int drive = 0; // physical drive number 0..7; of an NVMe disk, its controller number 0..7
     // UTF-8, at most kDisk…Length characters; the IDENTIFY field keeps the whole characters that fit its bytes.
     std::string model;
     std::string serial;
     std::string firmware;
-    int temperature = 0;    // raw low byte of attribute 194 as written (-128..255; the byte is value & 0xFF)
+    // ATA: raw low byte of attribute 194 as written (-128..255; the byte is value & 0xFF).
+    // NVMe: the composite temperature in °C (sent as Kelvin).
+    int temperature = 0;
     int attributeEntry = 0; // index of the attribute-194 entry in the 42-entry table, -1 for none
-    bool smart = true;      // false: the drive fails the S.M.A.R.T. commands
+    bool smart = true;      // false: the drive fails the S.M.A.R.T. (NVMe: every admin) command
+    // Attribute 190's raw low byte. Without it a drive with attribute 194 lists 190 at 33 (a
+    // decoy the 194 search must pass over) and a drive without 194 has no 190 either.
+    std::optional<int> airflowTemperature;
+    // The SCT status page's current temperature; none: the drive has no SCT commands.
+    std::optional<int> sctTemperature;
+    // What CHECK POWER MODE answers in the sector count: 0xFF active (the default), 0x00
+    // standby, any other byte as given; none: the drive fails the command. A drive in standby
+    // wakes (0xFF) when it is sent READ DATA or READ LOG.
+    std::optional<uint8_t> powerMode = 0xFF;
+    // An NVMe disk's current power state (Get Features answers it); states 3 and 4 are
+    // non-operational. none: Get Features fails.
+    std::optional<int> nvmePowerState = 0;
 };
 
 // One input of a kernel hwmon device; `value` none makes every read of it fail (EIO).

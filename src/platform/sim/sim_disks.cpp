@@ -13,6 +13,20 @@ constexpr uint8_t kSmartCommand = 0xB0;
 constexpr uint8_t kIdentifyCommand = 0xEC;
 constexpr uint8_t kEnableFeature = 0xD8;
 constexpr uint8_t kReadDataFeature = 0xD0;
+constexpr uint8_t kReadLogFeature = 0xD5;
+constexpr uint8_t kSctStatusLog = 0xE0;
+constexpr size_t kSctTemperatureByte = 200;
+constexpr uint16_t kSctStatusVersion = 3;
+constexpr uint8_t kAirflowAttribute = 190;
+constexpr uint8_t kDecoyAirflowRaw = 33;
+constexpr uint8_t kNvmeIdentify = 0x06;
+constexpr uint8_t kNvmeGetLogPage = 0x02;
+constexpr uint8_t kNvmeGetFeatures = 0x0A;
+constexpr size_t kNvmePowerStatesLessOne = 4;       // states 0..4
+constexpr size_t kNvmeFirstNonOperationalState = 3; // 3 and 4, as on many client drives
+constexpr uint32_t kNvmeIdentifySize = 4096;
+constexpr uint32_t kNvmeHealthLogSize = 512;
+constexpr int kKelvinAtZeroCelsius = 273;
 constexpr uint8_t kTemperatureAttribute = 194;
 constexpr size_t kAttributeTable = 2;
 constexpr size_t kAttributeEntrySize = 12;
@@ -23,13 +37,26 @@ constexpr std::string_view kDriverFileName = "smartvsd.vxd";
 // the monitor must not take for attribute 194.
 constexpr std::array<uint8_t, 14> kOtherAttributes = {1, 3, 4, 5, 7, 9, 10, 12, 190, 192, 193, 196, 197, 199};
 
-enum class CommandKind { Enable, Identify, ReadData, Unknown };
+enum class CommandKind { Enable, Identify, ReadData, ReadSctStatus, CheckPowerMode, Unknown };
+
+constexpr uint8_t kCheckPowerModeCommand = 0xE5;
 
 CommandKind Classify(const platform::SmartCommand& c, int drive)
 {
     const auto& r = c.registers;
     const uint8_t driveHead = static_cast<uint8_t>(0xA0 | ((drive & 1) << 4));
-    if (c.driveNumber != drive || r.sectorCount != 1 || r.sectorNumber != 1 || r.driveHead != driveHead) {
+    if (c.driveNumber == drive && r.driveHead == driveHead && r.command == kCheckPowerModeCommand &&
+        c.controlCode == platform::kSmartSendDriveCommand && c.bufferSize == 0 &&
+        c.outputLength == platform::kSmartStatusOutputLength && c.returnsRegisters && r.features == 0 &&
+        r.sectorCount == 0 && r.sectorNumber == 0 && r.cylinderLow == 0 && r.cylinderHigh == 0) {
+        return CommandKind::CheckPowerMode;
+    }
+    if (c.driveNumber != drive || r.sectorCount != 1 || r.driveHead != driveHead) {
+        return CommandKind::Unknown;
+    }
+    // READ LOG carries the log address in the sector number; every other command 1.
+    const bool readsSctLog = r.features == kReadLogFeature && r.sectorNumber == kSctStatusLog;
+    if (r.sectorNumber != 1 && !readsSctLog) {
         return CommandKind::Unknown;
     }
     const bool smartSignature = r.cylinderLow == 0x4F && r.cylinderHigh == 0xC2;
@@ -47,6 +74,9 @@ CommandKind Classify(const platform::SmartCommand& c, int drive)
     }
     if (r.command == kSmartCommand && r.features == kReadDataFeature && smartSignature) {
         return CommandKind::ReadData;
+    }
+    if (r.command == kSmartCommand && readsSctLog && smartSignature) {
+        return CommandKind::ReadSctStatus;
     }
     return CommandKind::Unknown;
 }
@@ -84,16 +114,57 @@ struct SimDisks::State
     std::string systemDirectory = "/windows/system";
     std::vector<std::pair<std::string, std::string>> copies;
     std::deque<SimDiskCommand> commands;
+    std::deque<SimNvmeCommand> nvmeCommands;
     SimDiskCounts counts;
     int nextHandle = 1;
     int openHandles = 0;
     int driveOpens = 0;
 
-    DiskDescription* Find(int drive)
+    DiskDescription* Find(int drive, DiskKind kind = DiskKind::Ata)
     {
         auto it = std::find_if(board.disks.begin(), board.disks.end(),
-                               [drive](const DiskDescription& d) { return d.drive == drive; });
+                               [drive, kind](const DiskDescription& d) { return d.drive == drive && d.kind == kind; });
         return it == board.disks.end() ? nullptr : &*it;
+    }
+
+    void RecordNvme(const SimNvmeCommand& command)
+    {
+        ++counts.sent;
+        counts.succeeded += command.succeeded ? 1 : 0;
+        if (nvmeCommands.size() >= kKeptCommands) {
+            nvmeCommands.pop_front();
+        }
+        nvmeCommands.push_back(command);
+    }
+
+    // One admin command to controller n: Identify Controller and the SMART / Health log,
+    // with exactly the values the monitor sends; nothing else.
+    bool AnswerNvme(int controller, const platform::NvmeAdminCommand& command, platform::NvmeDataPage& data,
+                    std::optional<uint32_t>& completion)
+    {
+        const DiskDescription* disk = Find(controller, DiskKind::Nvme);
+        if (disk == nullptr || !disk->smart) {
+            return false;
+        }
+        if (command.opcode == kNvmeGetFeatures && command.namespaceId == 0 && command.cdw10 == 2 &&
+            command.cdw11 == 0 && command.dataLength == 0) {
+            if (!disk->nvmePowerState) {
+                return false;
+            }
+            completion = static_cast<uint32_t>(*disk->nvmePowerState);
+            return true;
+        }
+        if (command.opcode == kNvmeIdentify && command.namespaceId == 0 && command.cdw10 == 1 && command.cdw11 == 0 &&
+            command.dataLength == kNvmeIdentifySize) {
+            data = SimDisks::NvmeIdentifyPage(*disk);
+            return true;
+        }
+        if (command.opcode == kNvmeGetLogPage && command.namespaceId == 0xFFFFFFFF && command.cdw10 == 0x007F0002 &&
+            command.cdw11 == 0 && command.dataLength == kNvmeHealthLogSize) {
+            data = SimDisks::NvmeHealthLogPage(*disk);
+            return true;
+        }
+        return false;
     }
 
     void Record(const SimDiskCommand& command, platform::SmartCommandStatus status)
@@ -108,13 +179,23 @@ struct SimDisks::State
     }
 
     // One command to one drive; the page is filled only on success.
-    bool Answer(int drive, const platform::SmartCommand& command, platform::SmartDataPage& data)
+    bool Answer(int drive, const platform::SmartCommand& command, platform::SmartDataPage& data,
+                std::optional<uint8_t>& sectorCount)
     {
-        const DiskDescription* disk = Find(drive);
+        DiskDescription* disk = Find(drive);
         if (disk == nullptr) {
             return false;
         }
-        switch (Classify(command, drive)) {
+        const CommandKind kind = Classify(command, drive);
+        if (kind == CommandKind::CheckPowerMode) {
+            sectorCount = disk->powerMode;
+            return disk->powerMode.has_value();
+        }
+        if ((kind == CommandKind::ReadData || kind == CommandKind::ReadSctStatus) && disk->smart &&
+            disk->powerMode == 0x00) {
+            disk->powerMode = 0xFF; // reading the media spins the drive up
+        }
+        switch (kind) {
         case CommandKind::Enable:
             return disk->smart;
         case CommandKind::Identify:
@@ -126,6 +207,13 @@ struct SimDisks::State
             }
             data = SimDisks::SmartDataPage(*disk);
             return true;
+        case CommandKind::ReadSctStatus:
+            if (!disk->smart || !disk->sctTemperature) {
+                return false;
+            }
+            data = SimDisks::SctStatusPage(*disk);
+            return true;
+        case CommandKind::CheckPowerMode:
         case CommandKind::Unknown:
             break;
         }
@@ -153,13 +241,18 @@ public:
         // The 9x driver stops answering once it is unloaded.
         const int drive = smartVsd ? command.driveNumber : m_drive;
         platform::SmartCommandStatus status = platform::SmartCommandStatus::Failed;
+        std::optional<uint8_t> sectorCount;
         if (!smartVsd && m_state->rights == DiskRights::User && m_state->board.diskAccess == DiskAccess::NoRawIo) {
             status = platform::SmartCommandStatus::RightsMissing;
-        } else if ((!smartVsd || m_state->smartVsdLoaded) && m_state->Answer(drive, command, data)) {
+        } else if ((!smartVsd || m_state->smartVsdLoaded) && m_state->Answer(drive, command, data, sectorCount)) {
             status = platform::SmartCommandStatus::Done;
         }
         m_state->Record({m_handle, drive, smartVsd, command, status == platform::SmartCommandStatus::Done}, status);
-        return status;
+        platform::SmartCommandResult result(status);
+        if (status == platform::SmartCommandStatus::Done && command.returnsRegisters) {
+            result.sectorCount = sectorCount;
+        }
+        return result;
     }
 
 private:
@@ -167,6 +260,45 @@ private:
     int m_drive;
     int m_handle;
 };
+
+class SimNvmeDevice final : public platform::NvmeDevice
+{
+public:
+    SimNvmeDevice(std::shared_ptr<SimDisks::State> state, int controller)
+        : m_state(std::move(state)), m_controller(controller), m_handle(m_state->nextHandle++)
+    {
+        ++m_state->openHandles;
+    }
+    ~SimNvmeDevice() override { --m_state->openHandles; }
+
+    platform::SmartCommandResult SendAdminCommand(const platform::NvmeAdminCommand& command,
+                                                  platform::NvmeDataPage& data) override
+    {
+        platform::NvmeDataPage page{};
+        std::optional<uint32_t> completion;
+        const bool done = m_state->AnswerNvme(m_controller, command, page, completion);
+        platform::SmartCommandResult result(done);
+        if (done) {
+            data = page;
+            result.completion = completion.value_or(0);
+        }
+        m_state->RecordNvme({m_handle, m_controller, command, done});
+        return result;
+    }
+
+private:
+    std::shared_ptr<SimDisks::State> m_state;
+    int m_controller;
+    int m_handle;
+};
+
+// NVMe text: ASCII, blank padded, in byte order.
+void PutNvmeString(platform::NvmeDataPage& page, size_t offset, size_t length, const std::string& text)
+{
+    for (size_t i = 0; i < length; ++i) {
+        page[offset + i] = static_cast<uint8_t>(i < text.size() ? text[i] : ' ');
+    }
+}
 
 } // namespace
 
@@ -201,6 +333,24 @@ platform::DriveOpenResult SimDisks::OpenPhysicalDrive(int drive)
     return result;
 }
 
+platform::NvmeOpenResult SimDisks::OpenNvmeController(int controller)
+{
+    platform::NvmeOpenResult result;
+    // A user who may not open the drives may not open the controllers either; nor may a
+    // member of group disk, the controllers' device files being root's alone.
+    if (m_state->rights == DiskRights::User &&
+        (m_state->board.diskAccess == DiskAccess::Denied || m_state->board.diskAccess == DiskAccess::NoRawIo)) {
+        result.error = platform::DriveOpenError::AccessDenied;
+        return result;
+    }
+    if (m_state->Find(controller, DiskKind::Nvme) == nullptr) {
+        result.error = platform::DriveOpenError::NotFound;
+        return result;
+    }
+    result.device = std::make_unique<SimNvmeDevice>(m_state, controller);
+    return result;
+}
+
 std::unique_ptr<platform::SmartDevice> SimDisks::OpenSmartVsd()
 {
     if (!m_state->smartVsdLoaded) {
@@ -232,6 +382,16 @@ bool SimDisks::CopyFile(const std::string& source, const std::string& destinatio
 DiskDescription* SimDisks::Disk(int drive)
 {
     return m_state->Find(drive);
+}
+
+DiskDescription* SimDisks::NvmeDisk(int controller)
+{
+    return m_state->Find(controller, DiskKind::Nvme);
+}
+
+const std::deque<SimNvmeCommand>& SimDisks::NvmeCommands() const
+{
+    return m_state->nvmeCommands;
 }
 
 void SimDisks::SetSmartVsdLoaded(bool loaded)
@@ -272,6 +432,7 @@ const SimDiskCounts& SimDisks::Counts() const
 void SimDisks::ClearCommands()
 {
     m_state->commands.clear();
+    m_state->nvmeCommands.clear();
     m_state->counts = {};
 }
 
@@ -294,6 +455,9 @@ platform::SmartDataPage SimDisks::IdentifyPage(const DiskDescription& disk)
     PutAtaString(page, 54, 40, disk.model);
     PutWord(page, 82, 0x0001); // S.M.A.R.T. supported
     PutWord(page, 85, 0x0001); // and enabled
+    if (disk.sctTemperature) {
+        PutWord(page, 206, 0x0021); // SCT command transport, data tables
+    }
     return page;
 }
 
@@ -313,11 +477,19 @@ platform::SmartDataPage SimDisks::SmartDataPage(const DiskDescription& disk)
             e[7] = 20; // lowest seen
             e[9] = 55; // highest seen
         } else if (other < kOtherAttributes.size()) {
+            if (kOtherAttributes[other] == kAirflowAttribute && !disk.airflowTemperature && disk.attributeEntry < 0) {
+                ++other; // the decoy 190 only beside a 194
+            }
+            if (other == kOtherAttributes.size()) {
+                continue;
+            }
             e[0] = kOtherAttributes[other++];
             e[1] = 0x0B;
             e[3] = 100;
             e[4] = 100;
-            e[5] = e[0] == 190 ? 33 : 0;
+            if (e[0] == kAirflowAttribute) {
+                e[5] = static_cast<uint8_t>(disk.airflowTemperature.value_or(kDecoyAirflowRaw) & 0xFF);
+            }
         }
     }
     uint8_t sum = 0;
@@ -325,6 +497,41 @@ platform::SmartDataPage SimDisks::SmartDataPage(const DiskDescription& disk)
         sum = static_cast<uint8_t>(sum + page[i]);
     }
     page.back() = static_cast<uint8_t>(0x100 - sum); // the page sums to zero
+    return page;
+}
+
+platform::NvmeDataPage SimDisks::NvmeIdentifyPage(const DiskDescription& disk)
+{
+    platform::NvmeDataPage page{};
+    page[0] = 0x86; // PCI vendor 0x8086
+    page[1] = 0x80;
+    PutNvmeString(page, 4, 20, disk.serial);
+    PutNvmeString(page, 24, 40, disk.model);
+    PutNvmeString(page, 64, 8, disk.firmware);
+    page[263] = kNvmePowerStatesLessOne;
+    for (size_t state = kNvmeFirstNonOperationalState; state <= kNvmePowerStatesLessOne; ++state) {
+        page[2048 + 32 * state + 3] = 0x02; // non-operational
+    }
+    return page;
+}
+
+platform::NvmeDataPage SimDisks::NvmeHealthLogPage(const DiskDescription& disk)
+{
+    platform::NvmeDataPage page{};
+    const auto kelvin = static_cast<uint16_t>(disk.temperature + kKelvinAtZeroCelsius);
+    page[1] = static_cast<uint8_t>(kelvin);
+    page[2] = static_cast<uint8_t>(kelvin >> 8);
+    page[3] = 100; // available spare, percent
+    page[4] = 10;  // its threshold
+    return page;
+}
+
+platform::SmartDataPage SimDisks::SctStatusPage(const DiskDescription& disk)
+{
+    platform::SmartDataPage page{};
+    PutWord(page, 0, kSctStatusVersion);
+    PutWord(page, 1, 1); // SCT version
+    page[kSctTemperatureByte] = static_cast<uint8_t>(disk.sctTemperature.value_or(0x80) & 0xFF);
     return page;
 }
 

@@ -26,6 +26,15 @@ struct SimDiskCommand
     bool succeeded = false;
 };
 
+// One admin command as a simulated NVMe controller received it.
+struct SimNvmeCommand
+{
+    int handle = 0;
+    int controller = 0;
+    platform::NvmeAdminCommand command;
+    bool succeeded = false;
+};
+
 // Every command sent since the start or the last ClearCommands, counted.
 struct SimDiskCounts
 {
@@ -34,14 +43,17 @@ struct SimDiskCounts
     uint64_t refusedForRights = 0;
 };
 
-// The board's disks as S.M.A.R.T. devices. A drive answers exactly the three commands the
-// monitor sends (enable, identify, read data) with their register values and fails every
-// other command; "smart": false fails the S.M.A.R.T. ones. On the 9x family the
-// S.M.A.R.T. driver is loaded from the start; elsewhere only after SetSmartVsdLoaded or a
-// copy of the driver file. With disk_access "no_rawio" a user opens the drives but every
-// command is refused for lack of rights. Devices handed out may outlive this object. Only
-// the last kKeptCommands commands are kept, so that a machine that runs for ever (the disk
-// service on a board) does not grow; the counts cover all of them.
+// The board's disks as S.M.A.R.T. devices. A drive answers exactly the commands the
+// monitor sends (enable, identify, read data, and read log of the SCT status when it has
+// an SCT temperature) with their register values and fails every other command; "smart":
+// false fails the S.M.A.R.T. ones. NVMe disks are controllers that answer Identify
+// Controller and the SMART / Health log; a user who may not open the drives, or may send
+// them no raw command, may not open them either. On the 9x family the S.M.A.R.T. driver is
+// loaded from the start; elsewhere only after SetSmartVsdLoaded or a copy of the driver
+// file. With disk_access "no_rawio" a user opens the drives but every command is refused
+// for lack of rights. Devices handed out may outlive this object. Only the last
+// kKeptCommands commands are kept, so that a machine that runs for ever (the disk service
+// on a board) does not grow; the counts cover all of them.
 class SimDisks final : public platform::SmartDevices
 {
 public:
@@ -54,6 +66,7 @@ public:
 
     // platform::SmartDevices
     platform::DriveOpenResult OpenPhysicalDrive(int drive) override;
+    platform::NvmeOpenResult OpenNvmeController(int controller) override;
     std::unique_ptr<platform::SmartDevice> OpenSmartVsd() override;
     std::string SystemDirectory() override;
     bool CopyFile(const std::string& source, const std::string& destination) override;
@@ -61,6 +74,8 @@ public:
     // The board disk of physical drive n, changeable while the machine runs; nullptr when
     // the board has none there.
     DiskDescription* Disk(int drive);
+    // The board's NVMe disk of controller n, likewise.
+    DiskDescription* NvmeDisk(int controller);
 
     // 9x driver knobs. A successful copy of a file named smartvsd.vxd loads the driver
     // unless SetDriverLoadsOnCopy(false).
@@ -72,6 +87,7 @@ public:
 
     // The last kKeptCommands commands, oldest first.
     const std::deque<SimDiskCommand>& Commands() const;
+    const std::deque<SimNvmeCommand>& NvmeCommands() const; // likewise, to the NVMe controllers
     const SimDiskCounts& Counts() const;
     void ClearCommands();    // and the counts
     int OpenHandles() const; // devices handed out and not yet closed
@@ -80,6 +96,9 @@ public:
     // The pages a board disk answers with.
     static platform::SmartDataPage IdentifyPage(const DiskDescription& disk);
     static platform::SmartDataPage SmartDataPage(const DiskDescription& disk);
+    static platform::SmartDataPage SctStatusPage(const DiskDescription& disk);
+    static platform::NvmeDataPage NvmeIdentifyPage(const DiskDescription& disk);
+    static platform::NvmeDataPage NvmeHealthLogPage(const DiskDescription& disk);
 
     struct State;
 
