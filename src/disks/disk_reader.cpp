@@ -60,8 +60,9 @@ void DiskReader::ScanNvmeControllers(core::DiskTable& table)
     for (uint8_t controller = 0; controller < platform::kMaxNvmeControllers && table.DiskCount < core::kMaxDisks;
          ++controller) {
         platform::NvmeOpenResult opened = m_devices.OpenNvmeController(controller);
+        // A controller this user may not open can still come with what the system publishes.
+        m_nvmeAccessDenied = m_nvmeAccessDenied || opened.error == platform::DriveOpenError::AccessDenied;
         if (!opened.device) {
-            m_nvmeAccessDenied = m_nvmeAccessDenied || opened.error == platform::DriveOpenError::AccessDenied;
             continue;
         }
         if (ProbeNvmeController(*opened.device, controller, table)) {
@@ -75,7 +76,10 @@ bool DiskReader::ProbeNvmeController(platform::NvmeDevice& device, uint8_t contr
     const size_t entry = table.DiskCount;
     platform::NvmeDataPage page{};
     const platform::SmartCommandResult identified = device.SendAdminCommand(IdentifyControllerCommand(), page);
-    m_rightsMissing = m_rightsMissing || identified.status == platform::SmartCommandStatus::RightsMissing;
+    m_nvmePublished[controller] = false;
+    if (identified.status == platform::SmartCommandStatus::RightsMissing) {
+        return ProbePublishedNvmeController(device, controller, table);
+    }
     if (!identified) {
         return false;
     }
@@ -91,7 +95,7 @@ bool DiskReader::ProbeNvmeController(platform::NvmeDevice& device, uint8_t contr
     table.Model[entry] = std::move(identity.model);
     table.Serial[entry] = std::move(identity.serial);
     table.Firmware[entry] = std::move(identity.firmware);
-    if (!ReadNvmeTemperature(device, table)) {
+    if (!ReadNvmeTemperature(device, controller, table)) {
         return false;
     }
     table.DriveNumbers[table.DriveCount] = static_cast<uint8_t>(core::kNvmeDriveFlag | controller);
@@ -100,8 +104,49 @@ bool DiskReader::ProbeNvmeController(platform::NvmeDevice& device, uint8_t contr
     return true;
 }
 
-bool DiskReader::ReadNvmeTemperature(platform::NvmeDevice& device, core::DiskTable& table)
+bool DiskReader::ProbePublishedNvmeController(platform::NvmeDevice& device, uint8_t controller, core::DiskTable& table)
 {
+    // The system passes admin commands only to a privileged process (CAP_SYS_ADMIN on
+    // Linux) but publishes the identity and the composite temperature to everyone; the
+    // power state stays unknown, so the controller is read in every pass.
+    const std::string name = "NVMe controller " + std::to_string(controller);
+    const std::optional<platform::NvmePublishedIdentity> published = device.PublishedIdentity();
+    if (!published) {
+        m_rightsMissing = true;
+        return false;
+    }
+    m_nvmePublished[controller] = true;
+    m_nvmeNonOperational[controller] = {};
+    m_nvmeReportsPowerState[controller] = false;
+    const size_t entry = table.DiskCount;
+    IdentityStrings identity = PublishedNvmeIdentity(*published);
+    table.Model[entry] = std::move(identity.model);
+    table.Serial[entry] = std::move(identity.serial);
+    table.Firmware[entry] = std::move(identity.firmware);
+    if (!ReadNvmeTemperature(device, controller, table)) {
+        Note(name + ": admin commands refused and no published temperature: not listed");
+        return false;
+    }
+    Note(name + ": admin commands refused, identity and temperature read from what the system publishes "
+                "(power state unknown)");
+    table.DriveNumbers[table.DriveCount] = static_cast<uint8_t>(core::kNvmeDriveFlag | controller);
+    ++table.DriveCount;
+    ++table.DiskCount;
+    return true;
+}
+
+bool DiskReader::ReadNvmeTemperature(platform::NvmeDevice& device, size_t controller, core::DiskTable& table)
+{
+    if (m_nvmePublished[controller]) {
+        const std::optional<int64_t> milli = device.PublishedMilliCelsius();
+        const std::optional<int32_t> celsius = milli ? PublishedNvmeCelsius(*milli) : std::nullopt;
+        if (!celsius) {
+            return false;
+        }
+        table.Temperature[table.DiskCount] = *celsius;
+        table.Source[table.DiskCount] = core::DiskTemperatureSource::NvmeComposite;
+        return true;
+    }
     platform::NvmeDataPage page{};
     const platform::SmartCommandResult result = device.SendAdminCommand(SmartHealthLogCommand(), page);
     m_rightsMissing = m_rightsMissing || result.status == platform::SmartCommandStatus::RightsMissing;
@@ -195,7 +240,7 @@ ReadEntries DiskReader::ReadDiskTemperatures(core::DiskTable& table)
                 !NvmeAwakeForReading(*m_nvme[controller], controller, entry, table)) {
                 continue;
             }
-            if (ReadNvmeTemperature(*m_nvme[controller], table)) {
+            if (ReadNvmeTemperature(*m_nvme[controller], controller, table)) {
                 read[entry] = true;
                 if (table.ReadState[entry] != core::DiskReadState::Current) {
                     Note("Disk HD" + std::to_string(entry) + " awake: read again");

@@ -35,8 +35,9 @@ public:
     // (attribute 194, else 190, else the SCT status), from drive 0 up. Directly every such
     // drive is listed and its handle kept (handles of an earlier scan are closed first),
     // then the NVMe controllers from 0 up that answer Identify Controller and report a
-    // composite temperature, while the table has room; through the 9x driver only the first
-    // ATA drive. True when a disk was listed.
+    // composite temperature, while the table has room (a controller that refuses admin
+    // commands for lack of rights with what the system publishes of it, and a note); through
+    // the 9x driver only the first ATA drive. True when a disk was listed.
     bool ScanDisks(core::DiskTable& table);
 
     // Reads the temperature of every listed drive into its entry, from the source found by
@@ -80,7 +81,8 @@ private:
     void Note(std::string text);
     void ScanNvmeControllers(core::DiskTable& table);
     bool ProbeNvmeController(platform::NvmeDevice& device, uint8_t controller, core::DiskTable& table);
-    bool ReadNvmeTemperature(platform::NvmeDevice& device, core::DiskTable& table);
+    bool ProbePublishedNvmeController(platform::NvmeDevice& device, uint8_t controller, core::DiskTable& table);
+    bool ReadNvmeTemperature(platform::NvmeDevice& device, size_t controller, core::DiskTable& table);
     platform::SmartDevice* DeviceFor(uint8_t drive);
     void CloseDrives();
 
@@ -93,6 +95,8 @@ private:
     // it answered Get Features of its power state.
     std::array<std::array<bool, 32>, platform::kMaxNvmeControllers> m_nvmeNonOperational{};
     std::array<bool, platform::kMaxNvmeControllers> m_nvmeReportsPowerState{};
+    // Per controller: admin commands were refused, it is read from what the system publishes.
+    std::array<bool, platform::kMaxNvmeControllers> m_nvmePublished{};
     std::array<bool, platform::kMaxPhysicalDrives> m_reportsPowerMode{}; // answered CHECK POWER MODE at the scan
     bool m_rightsMissing = false;
     bool m_nvmeAccessDenied = false;

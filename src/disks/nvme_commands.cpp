@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/numeric.h"
+
 namespace calventa::disks {
 
 platform::NvmeAdminCommand IdentifyControllerCommand()
@@ -50,11 +52,13 @@ std::array<bool, kNvmePowerStates> NonOperationalPowerStates(const platform::Nvm
     return nonOperational;
 }
 
-std::string NvmeString(const platform::NvmeDataPage& page, size_t offset, size_t length)
+namespace {
+
+std::string FieldText(const uint8_t* bytes, size_t size, size_t length)
 {
     std::string text;
-    for (size_t i = 0; i < length && offset + i < page.size(); ++i) {
-        const uint8_t byte = page[offset + i];
+    for (size_t i = 0; i < length && i < size; ++i) {
+        const uint8_t byte = bytes[i];
         if (byte == 0) {
             break; // some controllers end a short field with a NUL instead of blanks
         }
@@ -63,6 +67,36 @@ std::string NvmeString(const platform::NvmeDataPage& page, size_t offset, size_t
     const size_t end = text.find_last_not_of(' ');
     text.resize(end == std::string::npos ? 0 : end + 1);
     return text;
+}
+
+std::string PublishedField(const std::string& text, size_t length)
+{
+    return FieldText(reinterpret_cast<const uint8_t*>(text.data()), text.size(), length);
+}
+
+} // namespace
+
+std::string NvmeString(const platform::NvmeDataPage& page, size_t offset, size_t length)
+{
+    if (offset >= page.size()) {
+        return {};
+    }
+    return FieldText(page.data() + offset, page.size() - offset, length);
+}
+
+IdentityStrings PublishedNvmeIdentity(const platform::NvmePublishedIdentity& published)
+{
+    return {PublishedField(published.model, kNvmeModelLength), PublishedField(published.serial, kNvmeSerialLength),
+            PublishedField(published.firmware, kNvmeFirmwareLength)};
+}
+
+std::optional<int32_t> PublishedNvmeCelsius(int64_t milliCelsius)
+{
+    const int32_t celsius = core::CeilToInt32(static_cast<double>(milliCelsius) / 1000.0);
+    if (celsius < kNvmeLowestPlausibleCelsius || celsius > kNvmeHighestPlausibleCelsius) {
+        return std::nullopt;
+    }
+    return celsius;
 }
 
 IdentityStrings ReadNvmeIdentity(const platform::NvmeDataPage& identify)

@@ -65,4 +65,12 @@ IdentityStrings ReadNvmeIdentity(const platform::NvmeDataPage& identify);
 // kNvmeLowestPlausibleCelsius..kNvmeHighestPlausibleCelsius.
 std::optional<int32_t> NvmeCompositeTemperature(const platform::NvmeDataPage& smartHealthLog);
 
+// The identity the system publishes, cut to the Identify fields' lengths (the table's
+// fields) and shown as NvmeString shows Identify's.
+IdentityStrings PublishedNvmeIdentity(const platform::NvmePublishedIdentity& published);
+
+// A published composite temperature (thousandths of a °C) in whole °C, rounded up as the
+// kernel chips' readings are; nullopt outside the plausible range NvmeCompositeTemperature keeps.
+std::optional<int32_t> PublishedNvmeCelsius(int64_t milliCelsius);
+
 } // namespace calventa::disks

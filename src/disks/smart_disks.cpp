@@ -54,7 +54,17 @@ bool SmartDisks::StartNtFamily()
     if (refusal != platform::DriveOpenError::AccessDenied) {
         return false;
     }
-    return UseService();
+    if (UseService()) {
+        return true;
+    }
+    // Without the service the NVMe controllers whose identity and temperature the system
+    // publishes to every user are still listed.
+    if (m_disks.drives.OpenNvmeController(0).device) {
+        m_state.Log().WriteLog("No disk service: NVMe controllers read from what the system publishes");
+        m_mode = DiskAccessMode::Direct;
+        return true;
+    }
+    return false;
 }
 
 bool SmartDisks::UseService()

@@ -113,6 +113,15 @@ struct NvmeAdminCommand
 
 using NvmeDataPage = std::array<uint8_t, kNvmeDataSize>;
 
+// The identity strings the system publishes of a controller, as it read them; not yet cut
+// to the table's fields.
+struct NvmePublishedIdentity
+{
+    std::string model;
+    std::string serial;
+    std::string firmware;
+};
+
 // An opened NVMe controller (/dev/nvme0 …). Closed when destroyed.
 class NvmeDevice
 {
@@ -122,11 +131,18 @@ public:
     // dataLength bytes of the page are then the returned data, the rest zero. RightsMissing
     // when the system lets this process send no admin command.
     virtual SmartCommandResult SendAdminCommand(const NvmeAdminCommand& command, NvmeDataPage& data) = 0;
+    // What the system publishes of the controller to every user, for a process it refuses
+    // admin commands: its identity, and its composite temperature in thousandths of a °C.
+    // None where nothing is published.
+    virtual std::optional<NvmePublishedIdentity> PublishedIdentity() { return std::nullopt; }
+    virtual std::optional<int64_t> PublishedMilliCelsius() { return std::nullopt; }
 };
 
 struct NvmeOpenResult
 {
-    std::unique_ptr<NvmeDevice> device; // nullptr on failure
+    // nullptr on failure. With AccessDenied a device may still come, one that answers only
+    // with what the system publishes.
+    std::unique_ptr<NvmeDevice> device;
     DriveOpenError error = DriveOpenError::None;
 };
 

@@ -127,12 +127,13 @@ std::string ExecutableRefusal(const std::string& executablePath)
 
 std::string DiskServiceUnitText(const std::string& executablePath)
 {
-    // Root for the drive nodes (root:disk 0660, NVMe controllers root 0600) and for the store
-    // and socket folders it owns, which need no capability. Two capabilities are kept:
-    // CAP_SYS_RAWIO for ATA pass-through, CAP_SYS_ADMIN because the kernel passes an NVMe
-    // Get Log Page (the temperature) to nobody else. No CAP_DAC_OVERRIDE: nothing it opens
-    // belongs to anyone else. The store under /var/lib/calventa and the socket under
-    // /run/calventa are the only places it writes.
+    // Root for the drive nodes (root:disk 0660) and for the store and socket folders it
+    // owns, which need no capability. One capability is kept: CAP_SYS_RAWIO for ATA
+    // pass-through. NVMe controllers are read from what sysfs publishes to every user (the
+    // kernel passes their admin commands only to CAP_SYS_ADMIN, which this unit never gets),
+    // so their device files stay closed to it. No CAP_DAC_OVERRIDE: nothing it opens belongs
+    // to anyone else. The store under /var/lib/calventa and the socket under /run/calventa
+    // are the only places it writes.
     return "[Unit]\n"
            "Description=Calventa disk service (S.M.A.R.T. disk temperatures for every user)\n"
            "After=local-fs.target\n"
@@ -148,7 +149,7 @@ std::string DiskServiceUnitText(const std::string& executablePath)
            "StateDirectory=calventa\n"
            "StateDirectoryMode=0755\n"
            "UMask=0077\n"
-           "CapabilityBoundingSet=CAP_SYS_RAWIO CAP_SYS_ADMIN\n"
+           "CapabilityBoundingSet=CAP_SYS_RAWIO\n"
            "NoNewPrivileges=yes\n"
            "ProtectSystem=strict\n"
            "ProtectHome=yes\n"
@@ -159,7 +160,6 @@ std::string DiskServiceUnitText(const std::string& executablePath)
            "RestrictAddressFamilies=AF_UNIX\n"
            "DevicePolicy=closed\n"
            "DeviceAllow=block-sd rw\n"
-           "DeviceAllow=char-nvme r\n"
            "ProtectKernelTunables=yes\n"
            "ProtectKernelModules=yes\n"
            "ProtectKernelLogs=yes\n"

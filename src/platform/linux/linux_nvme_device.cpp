@@ -15,13 +15,25 @@ namespace {
 class LinuxNvmeDevice final : public NvmeDevice
 {
 public:
-    LinuxNvmeDevice(int fd, uint32_t timeoutMs) : m_fd(fd), m_timeoutMs(timeoutMs) {}
-    ~LinuxNvmeDevice() override { close(m_fd); }
+    // fd -1: the device file could not be opened, only the published facts are there.
+    LinuxNvmeDevice(int fd, uint32_t timeoutMs, const NvmeSysfs& sysfs, int controller)
+        : m_fd(fd), m_timeoutMs(timeoutMs), m_sysfs(sysfs), m_controller(controller)
+    {
+    }
+    ~LinuxNvmeDevice() override
+    {
+        if (m_fd >= 0) {
+            close(m_fd);
+        }
+    }
     LinuxNvmeDevice(const LinuxNvmeDevice&) = delete;
     LinuxNvmeDevice& operator=(const LinuxNvmeDevice&) = delete;
 
     SmartCommandResult SendAdminCommand(const NvmeAdminCommand& command, NvmeDataPage& data) override
     {
+        if (m_fd < 0) {
+            return SmartCommandStatus::RightsMissing;
+        }
         if (command.dataLength > kNvmeDataSize) {
             return false;
         }
@@ -36,9 +48,14 @@ public:
         return outcome;
     }
 
+    std::optional<NvmePublishedIdentity> PublishedIdentity() override { return m_sysfs.Identity(m_controller); }
+    std::optional<int64_t> PublishedMilliCelsius() override { return m_sysfs.CompositeMilliCelsius(m_controller); }
+
 private:
     int m_fd;
     uint32_t m_timeoutMs;
+    NvmeSysfs m_sysfs;
+    int m_controller;
 };
 
 } // namespace
@@ -72,15 +89,19 @@ std::string NvmeControllerPath(const std::string& prefix, int controller)
     return prefix + std::to_string(controller);
 }
 
-NvmeOpenResult OpenLinuxNvmeController(const std::string& path, uint32_t timeoutMs)
+NvmeOpenResult OpenLinuxNvmeController(const std::string& path, uint32_t timeoutMs, const NvmeSysfs& sysfs,
+                                       int controller)
 {
     NvmeOpenResult result;
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         result.error = DriveOpenErrorOf(errno);
+        if (result.error == DriveOpenError::AccessDenied && sysfs.Identity(controller)) {
+            result.device = std::make_unique<LinuxNvmeDevice>(-1, timeoutMs, sysfs, controller);
+        }
         return result;
     }
-    result.device = std::make_unique<LinuxNvmeDevice>(fd, timeoutMs);
+    result.device = std::make_unique<LinuxNvmeDevice>(fd, timeoutMs, sysfs, controller);
     return result;
 }
 

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/linux/linux_nvme_sysfs.h"
 #include "platform/smart_device.h"
 
 namespace calventa::platform::linux_backend {
@@ -26,7 +27,11 @@ SmartCommandStatus NvmeCommandStatusOf(int ioctlResult, int errnoValue);
 // The device path of controller n: /dev/nvme0 … /dev/nvme7.
 std::string NvmeControllerPath(const std::string& prefix, int controller);
 
-// Opens the controller's character device; the admin commands need only reading.
-NvmeOpenResult OpenLinuxNvmeController(const std::string& path, uint32_t timeoutMs);
+// Opens the controller's character device; the admin commands need only reading. Admin
+// commands the kernel refuses (it passes them only with CAP_SYS_ADMIN) leave the published
+// identity and temperature of controller n under sysfs; a device file this user may not
+// open gives AccessDenied with a device that has only those, when they exist.
+NvmeOpenResult OpenLinuxNvmeController(const std::string& path, uint32_t timeoutMs, const NvmeSysfs& sysfs,
+                                       int controller);
 
 } // namespace calventa::platform::linux_backend

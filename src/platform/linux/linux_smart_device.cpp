@@ -222,8 +222,10 @@ std::string DrivePath(const std::string& prefix, int drive)
     return prefix + static_cast<char>('a' + drive);
 }
 
-LinuxSmartDevices::LinuxSmartDevices(std::string drivePrefix, uint32_t commandTimeoutMs, std::string nvmePrefix)
-    : m_drivePrefix(std::move(drivePrefix)), m_commandTimeoutMs(commandTimeoutMs), m_nvmePrefix(std::move(nvmePrefix))
+LinuxSmartDevices::LinuxSmartDevices(std::string drivePrefix, uint32_t commandTimeoutMs, std::string nvmePrefix,
+                                     std::string nvmeSysfsRoot)
+    : m_drivePrefix(std::move(drivePrefix)), m_commandTimeoutMs(commandTimeoutMs), m_nvmePrefix(std::move(nvmePrefix)),
+      m_nvmeSysfs(std::move(nvmeSysfsRoot))
 {
 }
 
@@ -232,7 +234,8 @@ NvmeOpenResult LinuxSmartDevices::OpenNvmeController(int controller)
     if (controller < 0 || controller >= kMaxNvmeControllers) {
         return {nullptr, DriveOpenError::NotFound};
     }
-    return OpenLinuxNvmeController(NvmeControllerPath(m_nvmePrefix, controller), m_commandTimeoutMs);
+    return OpenLinuxNvmeController(NvmeControllerPath(m_nvmePrefix, controller), m_commandTimeoutMs, m_nvmeSysfs,
+                                   controller);
 }
 
 DriveOpenResult LinuxSmartDevices::OpenPhysicalDrive(int drive)

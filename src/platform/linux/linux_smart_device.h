@@ -57,10 +57,12 @@ class LinuxSmartDevices final : public SmartDevices
 public:
     explicit LinuxSmartDevices(std::string drivePrefix = kDefaultDrivePrefix,
                                uint32_t commandTimeoutMs = kDefaultSmartTimeoutMs,
-                               std::string nvmePrefix = kDefaultNvmePrefix);
+                               std::string nvmePrefix = kDefaultNvmePrefix,
+                               std::string nvmeSysfsRoot = kDefaultNvmeSysfsRoot);
 
     DriveOpenResult OpenPhysicalDrive(int drive) override;
-    // /dev/nvme0 … /dev/nvme7, admin commands sent with NVME_IOCTL_ADMIN_CMD.
+    // /dev/nvme0 … /dev/nvme7, admin commands sent with NVME_IOCTL_ADMIN_CMD; what sysfs
+    // publishes of them when the kernel refuses those.
     NvmeOpenResult OpenNvmeController(int controller) override;
     std::unique_ptr<SmartDevice> OpenSmartVsd() override;
     std::string SystemDirectory() override;
@@ -70,6 +72,7 @@ private:
     std::string m_drivePrefix;
     uint32_t m_commandTimeoutMs;
     std::string m_nvmePrefix;
+    NvmeSysfs m_nvmeSysfs;
 };
 
 } // namespace calventa::platform::linux_backend
