@@ -43,9 +43,15 @@ void MonitorState::LoadSettings()
         return;
     }
     // Read-only access is enough: a settings.dat the user made read-only still loads.
-    const auto bytes = m_platform.files.ReadFile(ProgramFile(kSettingsFileName), kSettingsImageSize);
+    const std::string path = ProgramFile(kSettingsFileName);
+    const auto bytes = m_platform.files.ReadFile(path, kSettingsImageSize);
     if (bytes) {
         DecodeSettings(*bytes, Settings);
+    }
+    // Such a file is never replaced (the user froze the settings); the saves after start-up
+    // have no log to say so, hence the line now.
+    if (m_platform.files.IsReadOnly(path)) {
+        m_log.WriteLog(path + " is read-only: changed settings will not be saved");
     }
 }
 

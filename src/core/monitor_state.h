@@ -46,9 +46,11 @@ public:
     // Defaults for the block, the main window width and the fan duties.
     void SetDefaultSettings();
     // settings.dat over the block: a short file replaces only what it holds, a long one
-    // gives its first 640 bytes, a missing one (or a refused directory) changes nothing.
+    // gives its first 640 bytes, a missing one (or a refused directory) changes nothing. A
+    // read-only settings.dat is named in the log: the saves leave it alone.
     void LoadSettings();
-    // The block into settings.dat, atomically; a failure is silent and keeps the old file.
+    // The block into settings.dat, atomically; a failure is silent and keeps the old file,
+    // as does a settings.dat the user may not write.
     // Nothing is written into a refused program directory.
     void SaveSettings();
 

@@ -99,6 +99,34 @@ TEST_F(MonitorStateTest, FailedSaveIsSilentAndKeepsTheOldFile)
     EXPECT_EQ(EncodeSettings(m_state.Settings), before);
 }
 
+TEST_F(MonitorStateTest, ReadOnlySettingsFileLoadsIsNamedInTheLogAndIsNotReplaced)
+{
+    const std::vector<uint8_t> frozen = RandomBytes(kSettingsImageSize, 5);
+    m_fake.Files.Files[kSettingsPath] = frozen;
+    m_fake.Files.ReadOnly.insert(kSettingsPath);
+    m_state.Log().OpenLog("/srv/calventa/debug.txt", true);
+    m_state.LoadSettings();
+    m_state.Log().CloseLog();
+    const SettingsImage loaded = EncodeSettings(m_state.Settings);
+    EXPECT_EQ(std::vector<uint8_t>(loaded.begin(), loaded.end()), frozen);
+    EXPECT_NE(m_fake.Files.Text("/srv/calventa/debug.txt")
+                  .find("/srv/calventa/settings.dat is read-only: changed settings will not be saved"),
+              std::string::npos);
+
+    m_state.Settings.SensorInterval = 7;
+    m_state.SaveSettings();
+    EXPECT_EQ(m_fake.Files.Files[kSettingsPath], frozen);
+}
+
+TEST_F(MonitorStateTest, WritableSettingsFileIsNotNamedInTheLog)
+{
+    m_fake.Files.Files[kSettingsPath] = RandomBytes(kSettingsImageSize, 6);
+    m_state.Log().OpenLog("/srv/calventa/debug.txt", true);
+    m_state.LoadSettings();
+    m_state.Log().CloseLog();
+    EXPECT_EQ(m_fake.Files.Text("/srv/calventa/debug.txt").find("read-only"), std::string::npos);
+}
+
 TEST_F(MonitorStateTest, LongFileIsRewrittenWithExactly640Bytes)
 {
     m_fake.Files.Files[kSettingsPath] = RandomBytes(5000, 4);
