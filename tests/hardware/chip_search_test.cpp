@@ -331,6 +331,19 @@ TEST(ChipSearch, UnknownWinbondAtSmbus2DRecordsNothingAndRunsTheLm87Scan)
     EXPECT_EQ(bench.LogMessages().back(), "Detect Winbond model...");
 }
 
+// A W83627HF's bank select at its power-on 0x80 (vendor's high byte) still answers 0x5C:
+// without the write's result the probe would take it for a Winbond and skip the LM87 scan.
+TEST(ChipSearch, AFailedBankSelectWriteAtSmbus2DRecordsNothingThereAndRunsTheLm87Scan)
+{
+    SimBench bench(IntelBoard(R"("smbus": [{"address": "0x2D", "model": "W83627HF", "registers": {"0x4E": 128}},
+                                           {"address": "0x2E", "model": "LM87"}])"));
+    bench.Sim->FailNextSmbusTransactions(1, sim::kSmbusStatusDeviceError); // the first write of 0x4E
+    ASSERT_TRUE(bench.StartAndSearch());
+    ASSERT_EQ(bench.State->Chips.ChipCount, 1);
+    EXPECT_EQ(bench.Chip(0).Name, "LM87");
+    EXPECT_EQ(bench.Chip(0).Address, 0x2E);
+}
+
 TEST(ChipSearch, TwoLm75TakeAuxThenCpu)
 {
     SimBench bench(
