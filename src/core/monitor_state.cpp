@@ -55,6 +55,19 @@ void MonitorState::LoadSettings()
     }
 }
 
+void MonitorState::LoadAdminNoticeChoice()
+{
+    if (!UsesProgramDirectory()) {
+        return;
+    }
+    const auto bytes = m_platform.files.ReadFile(ProgramFile(kSettingsFileName), kSettingsImageSize);
+    if (bytes) {
+        SettingsBlock stored = Settings;
+        DecodeSettings(*bytes, stored);
+        Settings.ShowAdminNotice = stored.ShowAdminNotice;
+    }
+}
+
 void MonitorState::SaveSettings()
 {
     if (!UsesProgramDirectory()) {

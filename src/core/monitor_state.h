@@ -49,6 +49,9 @@ public:
     // gives its first 640 bytes, a missing one (or a refused directory) changes nothing. A
     // read-only settings.dat is named in the log: the saves leave it alone.
     void LoadSettings();
+    // Only the stored "Do not show me again" of the administrator notice, for the disks'
+    // start, which runs before settings.dat is loaded.
+    void LoadAdminNoticeChoice();
     // The block into settings.dat, atomically; a failure is silent and keeps the old file,
     // as does a settings.dat the user may not write.
     // Nothing is written into a refused program directory.
