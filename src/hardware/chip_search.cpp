@@ -95,7 +95,12 @@ bool HardwareEngine::SearchChips(const std::function<void()>& updatePass)
     m_winbondVendorSeen = false;
 
     bool isaFound = false;
-    {
+    // A driver's ports read all ones without being touched: such values are no readings.
+    const bool isaClaimed = m_ports.OwnedByKernelDriver(kIsaBase) || m_ports.OwnedByKernelDriver(kIsaBase + 1);
+    if (isaClaimed) {
+        LogNewAccessNotes();
+        Log("ISA search skipped: its ports belong to a kernel driver");
+    } else {
         BusLock lock(*this, core::kBusIsa);
         if (lock.Owned()) {
             isaFound = SearchIsa(kIsaBase);

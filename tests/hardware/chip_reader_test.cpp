@@ -188,8 +188,8 @@ TEST(ReadWinbond, W83627EhfFiveFansAndBankFiveLeftSelected)
     EXPECT_EQ(c.Fan(1), 5000);
     EXPECT_EQ(c.Fan(2), 5000);
     EXPECT_EQ(c.Fan(3), 5000);
-    EXPECT_EQ(c.Fan(4), 157);  // count 0x3F, 0x59 bits 1..0 = 10 plus 0x4C bit 7: divisor 64
-    EXPECT_EQ(c.Fan(5), 313);  // 0x59 bits 3..2 = 01 plus bit 7: divisor 32
+    EXPECT_EQ(c.Fan(4), 157); // count 0x3F, 0x59 bits 1..0 = 10 plus 0x4C bit 7: divisor 64
+    EXPECT_EQ(c.Fan(5), 313); // 0x59 bits 3..2 = 01 plus bit 7: divisor 32
     EXPECT_EQ(r.bench.Sim->IsaChip()->Peek(0x4E), 5);
 }
 

@@ -438,6 +438,10 @@ TEST(ChipSearch, IsaBusHeldByAnotherProgramIsNotTouched)
     EXPECT_FALSE(bench.StartAndSearch());
     EXPECT_TRUE(bench.Sim->IsaChip()->WriteLog().empty());
     EXPECT_EQ(bench.State->Chips.ChipCount, 0);
+    const Lines log = bench.LogMessages();
+    EXPECT_EQ(std::count(log.begin(), log.end(),
+                         "Bus lock Access_ISABUS.HTP.Method not obtained within 5000 ms: bus not used"),
+              1);
 }
 
 // A lock file the platform refused (a FIFO or a link in its place): the start-up goes on at
