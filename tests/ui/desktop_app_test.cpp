@@ -166,6 +166,23 @@ TEST(Timers, StartMinimizedKeepsTheWindowInTheTray)
     EXPECT_EQ(desktop.app->ShowTimer().isActive(), !ui::TrayIcon::Available());
 }
 
+// Started before the panel (no notification area yet): the icon is asked for all the same,
+// so that it appears with the panel, while the window comes up as the fallback.
+TEST(Timers, TheTrayIconIsShownEvenBeforeANotificationAreaExists)
+{
+    core::SettingsBlock settings = DesktopFixture::Defaults();
+    settings.StartMinimized = 1;
+    DesktopFixture desktop(kChipBoard, settings);
+    desktop.app->Start();
+    EXPECT_TRUE(desktop.app->Tray().ShowRequested());
+    if (!ui::TrayIcon::Available()) {
+        EXPECT_TRUE(desktop.app->ShowTimer().isActive()) << "the window is the fallback until then";
+    }
+    desktop.app->Tray().Action(ui::TrayItem::Exit)->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(desktop.app->Tray().ShowRequested());
+}
+
 TEST(Timers, ShowTimerBringsTheWindowUpOnce)
 {
     DesktopFixture desktop(kChipBoard);
