@@ -16,7 +16,9 @@
 #include <random>
 
 #include "app/desktop_signals.h"
+#include "app/fake_services.h"
 #include "app/machine_host.h"
+#include "platform/sim/sim_disks.h"
 #include "ui/alarm_window.h"
 #include "ui/main_window.h"
 #include "ui/options_window.h"
@@ -307,6 +309,81 @@ TEST(Close, TerminationSignalsCloseThroughTheNormalPath)
         EXPECT_EQ(received.at(0).at(0).toInt(), signalNumber);
         EXPECT_EQ(finished.count(), 1);
     }
+}
+
+// A user who may not open the drives and has no disk service gets the administrator notice
+// during the start-up, before the main loop runs. A SIGTERM then must end the program: the
+// notice closes, the start-up ends, and the main loop that follows quits by itself.
+TEST(Close, ATerminationSignalDuringAStartUpNoticeEndsTheProgram)
+{
+    constexpr const char* kBoard =
+        R"({"disk_access": "denied", "disks": [{"drive": 0}], "isa": {"model": "W83627HF"}})";
+    std::string error;
+    const auto board = sim::ParseBoard(kBoard, error);
+    ASSERT_TRUE(board) << error;
+    sim::SimDisks drives(*board);
+    app::testing::FakeServices services;
+    services.Installed = false;
+    platform::DiskPlatform disks{drives, services};
+    DesktopFixture desktop(kBoard);
+    desktop.app->AttachDisks(disks);
+
+    app::TerminationSignals termination;
+    ASSERT_TRUE(termination.Installed());
+    QObject::connect(&termination, &app::TerminationSignals::Received, desktop.app.get(), &app::DesktopApp::Terminate);
+    QObject::connect(desktop.app.get(), &app::DesktopApp::Finished, qApp, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    bool noticeSeen = false;
+    QTimer::singleShot(100, [&] {
+        noticeSeen = QApplication::activeModalWidget() != nullptr;
+        std::raise(SIGTERM);
+    });
+    bool guardFired = false;
+    QTimer::singleShot(3000, [&] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            guardFired = true;
+            modal->close(); // a failing test must not hang
+        }
+    });
+    desktop.app->Start(); // returns only once the notice is gone
+    EXPECT_FALSE(guardFired) << "the notice stayed up";
+
+    bool timedOut = false;
+    QTimer::singleShot(4000, [&] {
+        timedOut = true;
+        QCoreApplication::quit();
+    });
+    QApplication::exec();
+    EXPECT_TRUE(noticeSeen);
+    EXPECT_FALSE(timedOut) << "the main loop did not end";
+    EXPECT_TRUE(desktop.app->Closed());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST(Close, ATerminationSignalClosesTheAboutWindowAndTheProgram)
+{
+    DesktopFixture desktop(kChipBoard);
+    desktop.app->Start();
+    app::TerminationSignals termination;
+    QObject::connect(&termination, &app::TerminationSignals::Received, desktop.app.get(), &app::DesktopApp::Terminate);
+    QSignalSpy finished(desktop.app.get(), &app::DesktopApp::Finished);
+    bool aboutSeen = false;
+    QTimer::singleShot(100, [&] {
+        aboutSeen = QApplication::activeModalWidget() != nullptr;
+        std::raise(SIGHUP);
+    });
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            modal->close(); // a failing test must not hang
+        }
+    });
+    guard.start(3000);
+    desktop.app->AboutClick(); // modal: returns when the window closes
+    EXPECT_TRUE(guard.isActive()) << "About stayed up until the guard closed it";
+    EXPECT_TRUE(aboutSeen);
+    EXPECT_EQ(finished.count(), 1);
 }
 
 // Any settings.dat starts the program with a window that can be seen and reached.
