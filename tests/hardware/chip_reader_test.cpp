@@ -236,29 +236,31 @@ TEST(ReadAsus, Rev2NegativeRailsAndRev1VersusAsb100)
     EXPECT_EQ(rev1.chip().Fan(1), 5000);
 }
 
-TEST(ReadIte, DivisorFieldsOfRegister0B)
+// Every input has its own raw value, so that two swapped registers cannot pass.
+TEST(ReadIte, DivisorFieldsOfRegister0BAndEveryInputFromItsOwnRegister)
 {
-    BoardReading r(R"({"isa": {"model": "IT8712F", "registers": {"0x0B": "0x4A", "0x0D": 135, "0x0E": 135,
-        "0x0F": 135, "0x28": 200, "0x29": 30, "0x2A": 31, "0x2B": 32}}})");
-    EXPECT_EQ(r.chip().Fan(1), 2500); // divisor 4
-    EXPECT_EQ(r.chip().Fan(2), 5000); // divisor 2
-    EXPECT_EQ(r.chip().Fan(3), 1250); // divisor 8
+    BoardReading r(R"({"isa": {"model": "IT8712F", "registers": {"0x0B": "0x4A", "0x0D": 135, "0x0E": 150,
+        "0x0F": 125, "0x28": 200, "0x29": 30, "0x2A": 31, "0x2B": 32}}})");
+    EXPECT_EQ(r.chip().Fan(1), 2500); // count 135, divisor 4
+    EXPECT_EQ(r.chip().Fan(2), 4500); // count 150, divisor 2
+    EXPECT_EQ(r.chip().Fan(3), 1350); // count 125, divisor 8
     EXPECT_FLOAT_EQ(r.chip().Volt(1), 3.2f);
     EXPECT_EQ(r.chip().Temp(1), 30);
+    EXPECT_EQ(r.chip().Temp(2), 31);
     EXPECT_EQ(r.chip().Temp(3), 32);
 }
 
-TEST(ReadLm87, VoltagesTemperaturesAndFans)
+TEST(ReadLm87, VoltagesTemperaturesAndFansEachFromItsOwnRegister)
 {
     BoardReading r(IntelBoard(R"("smbus": [{"address": "0x2E", "model": "LM87", "registers": {"0x20": 192,
-        "0x23": 192, "0x24": 192, "0x26": 50, "0x27": "0xF6", "0x28": 135, "0x29": 135, "0x47": "0x90"}}])"));
-    EXPECT_NEAR(r.chip().Volt(1), 2.496, 1e-5);
-    EXPECT_NEAR(r.chip().Volt(2), 4.992, 1e-5);
-    EXPECT_FLOAT_EQ(r.chip().Volt(3), 12.0f);
+        "0x23": 190, "0x24": 193, "0x26": 50, "0x27": "0xF6", "0x28": 135, "0x29": 150, "0x47": "0x90"}}])"));
+    EXPECT_NEAR(r.chip().Volt(1), 192 * 0.013, 1e-5);  // +2.5V
+    EXPECT_NEAR(r.chip().Volt(2), 190 * 0.026, 1e-5);  // +5V
+    EXPECT_NEAR(r.chip().Volt(3), 193 * 0.0625, 1e-5); // +12V
     EXPECT_EQ(r.chip().Temp(1), 50);
     EXPECT_EQ(r.chip().Temp(2), -10);
-    EXPECT_EQ(r.chip().Fan(1), 5000); // field 01
-    EXPECT_EQ(r.chip().Fan(2), 2500); // field 10: divisor 4
+    EXPECT_EQ(r.chip().Fan(1), 5000); // count 135, field 01: divisor 2
+    EXPECT_EQ(r.chip().Fan(2), 2250); // count 150, field 10: divisor 4
 }
 
 struct Lm75Case
