@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "case_name.h"
+
 #include <random>
 
 #include "core/fakes.h"
@@ -155,7 +157,12 @@ TEST_P(SettingsFileLengthTest, FileReplacesOnlyTheBytesItHolds)
     EXPECT_EQ(m_fake.Files.Files[kSettingsPath], file) << "loading must not change the file";
 }
 
-INSTANTIATE_TEST_SUITE_P(Lengths, SettingsFileLengthTest, ::testing::Values(0u, 1u, 639u, 640u, 641u, size_t{1} << 20));
+INSTANTIATE_TEST_SUITE_P(Lengths, SettingsFileLengthTest, ::testing::Values(0u, 1u, 639u, 640u, 641u, size_t{1} << 20),
+                         [](const ::testing::TestParamInfo<size_t>& info) {
+                             const auto& c = info.param;
+                             (void)c;
+                             return "Bytes" + std::to_string(c);
+                         });
 
 TEST_F(MonitorStateTest, OptionsOkKeepsNoticeFlagsGivenMeanwhile)
 {

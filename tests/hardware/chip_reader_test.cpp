@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "case_name.h"
+
 #include "hardware/chip_conversions.h"
 #include "hardware/chip_readers.h"
 #include "sim_bench.h"
@@ -29,7 +31,13 @@ TEST_P(RegisterToTempTest, SignedByte)
 }
 INSTANTIATE_TEST_SUITE_P(Edges, RegisterToTempTest,
                          ::testing::Values(TempCase{0x00, 0}, TempCase{0x7F, 127}, TempCase{0x80, -128},
-                                           TempCase{0xFF, -1}, TempCase{-1, -1}, TempCase{45, 45}));
+                                           TempCase{0xFF, -1}, TempCase{-1, -1}, TempCase{45, 45}),
+                         [](const ::testing::TestParamInfo<TempCase>& info) {
+                             const auto& c = info.param;
+                             (void)c;
+                             return "Raw" + calventa::testnames::NumberName(c.raw) + "_is_" +
+                                    calventa::testnames::NumberName(c.celsius) + "C";
+                         });
 
 struct FanCase
 {
@@ -48,7 +56,13 @@ INSTANTIATE_TEST_SUITE_P(Edges, FanCountToRpmTest,
                          ::testing::Values(FanCase{0, 1, 0}, FanCase{255, 1, 0}, FanCase{255, 8, 0},
                                            FanCase{1, 1, 1350000}, FanCase{135, 2, 5000}, FanCase{153, 2, 4412},
                                            FanCase{254, 128, 42}, FanCase{-1, 1, 21}, FanCase{-1, 2, 11},
-                                           FanCase{-1, 4, 6}, FanCase{-1, 8, 3}, FanCase{-1, 128, 1}));
+                                           FanCase{-1, 4, 6}, FanCase{-1, 8, 3}, FanCase{-1, 128, 1}),
+                         [](const ::testing::TestParamInfo<FanCase>& info) {
+                             const auto& c = info.param;
+                             (void)c;
+                             return "Count" + calventa::testnames::NumberName(c.count) + "_Divisor" +
+                                    std::to_string(c.divisor) + "_is_" + calventa::testnames::NumberName(c.rpm) + "Rpm";
+                         });
 
 // --- readers on a register file that only fails ----------------------------------------
 
@@ -279,7 +293,13 @@ TEST_P(Lm75Scale, MapsTheByteOntoTheBoardScale)
 }
 INSTANTIATE_TEST_SUITE_P(Worked, Lm75Scale,
                          ::testing::Values(Lm75Case{0, 25}, Lm75Case{25, 43}, Lm75Case{43, 55}, Lm75Case{0xFF, 25},
-                                           Lm75Case{0x80, -64}));
+                                           Lm75Case{0x80, -64}),
+                         [](const ::testing::TestParamInfo<Lm75Case>& info) {
+                             const auto& c = info.param;
+                             (void)c;
+                             return "Raw" + calventa::testnames::NumberName(c.raw) + "_is_" +
+                                    calventa::testnames::NumberName(c.celsius) + "C";
+                         });
 
 TEST(ReadLm90, LocalThenRemote)
 {

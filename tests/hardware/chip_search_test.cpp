@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "case_name.h"
+
 #include "sim_bench.h"
 
 namespace calventa::hardware {
@@ -259,7 +261,13 @@ TEST_P(ModelIdentification, RecordsTheChipWithItsDefaultAssignments)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryModel, ModelIdentification, ::testing::ValuesIn(kModelCases));
+INSTANTIATE_TEST_SUITE_P(EveryModel, ModelIdentification, ::testing::ValuesIn(kModelCases),
+                         [](const ::testing::TestParamInfo<ModelCase>& info) {
+                             const auto& c = info.param;
+                             (void)c;
+                             const bool smbus = std::string_view(c.board).find("smbus") != std::string_view::npos;
+                             return calventa::testnames::CaseName(c.name) + (smbus ? "_OnSmbus" : "_OnIsa");
+                         });
 
 TEST(ChipSearch, LogOfAWinbondOnIsaAndAnLm75OnSmbus)
 {

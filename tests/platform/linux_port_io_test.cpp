@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "case_name.h"
+
 #include "linux_test_support.h"
 #include "platform/linux/io_port_claims.h"
 #include "platform/linux/linux_port_io.h"
@@ -53,7 +55,12 @@ TEST_P(IoPortsMalformedLine, IsSkippedWithoutLosingItsNeighbours)
 INSTANTIATE_TEST_SUITE_P(Lines, IoPortsMalformedLine,
                          ::testing::Values("", "garbage", "0295 : w83627hf", "0295- : w83627hf", "-0296 : w83627hf",
                                            "0296-0295 : backwards", "0295-0296 :", "0295-0296 :   ", "0295-0296 x",
-                                           "0295-0296:w83627hf", "123456789-123456789 : too long", "zzzz-0296 : x"));
+                                           "0295-0296:w83627hf", "123456789-123456789 : too long", "zzzz-0296 : x"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                             const auto& c = info.param;
+                             (void)c;
+                             return calventa::testnames::CaseName(c) + "_" + std::to_string(info.index);
+                         });
 
 struct OwnerCase
 {
@@ -86,7 +93,13 @@ INSTANTIATE_TEST_SUITE_P(Ports, IoPortOwner,
                                            OwnerCase{0x805, "nct6775"}, // deeper than the ACPI block
                                            OwnerCase{0x800, "ACPI PM1a_EVT_BLK"}, OwnerCase{0xa00, ""},
                                            OwnerCase{0xcf8, ""}, OwnerCase{0xcfc, ""}, OwnerCase{0xe080, ""},
-                                           OwnerCase{0x70, "rtc_cmos"}, OwnerCase{0xffff, ""}));
+                                           OwnerCase{0x70, "rtc_cmos"}, OwnerCase{0xffff, ""}),
+                         [](const ::testing::TestParamInfo<OwnerCase>& info) {
+                             const auto& c = info.param;
+                             (void)c;
+                             return "Port" + std::to_string(c.port) + "_" +
+                                    calventa::testnames::CaseName(*c.owner != 0 ? c.owner : "unclaimed");
+                         });
 
 TEST(IoPortOwnerName, PlaceholdersAreNotDrivers)
 {

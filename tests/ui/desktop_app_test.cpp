@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "case_name.h"
+
 #include "core/options_presenter.h"
 
 #include <QApplication>
@@ -82,7 +84,12 @@ INSTANTIATE_TEST_SUITE_P(Alpha, Opacity,
                          ::testing::Values(OpacityCase{0, 255}, OpacityCase{1, 252}, OpacityCase{50, 127},
                                            OpacityCase{94, 15}, OpacityCase{95, 15}, OpacityCase{100, 15},
                                            OpacityCase{INT32_MAX, 15}, OpacityCase{-1, 255},
-                                           OpacityCase{INT32_MIN, 255}));
+                                           OpacityCase{INT32_MIN, 255}),
+                         [](const ::testing::TestParamInfo<OpacityCase>& info) {
+                             const auto& c = info.param;
+                             (void)c;
+                             return "Alpha" + calventa::testnames::NumberName(c.alpha);
+                         });
 
 TEST(StartUp, WindowModePositionAndOpacityFromSettings)
 {
