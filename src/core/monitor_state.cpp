@@ -39,6 +39,13 @@ void MonitorState::SetDefaultSettings()
 
 void MonitorState::LoadSettings()
 {
+    // A notice answered during the start-up wanted its choice saved while the block still
+    // lacked the file's settings: saved now, over the loaded block.
+    const bool deferredSave = m_saveDeferred;
+    const uint8_t showAdminNotice = Settings.ShowAdminNotice;
+    const uint8_t showFanWarning = Settings.ShowFanWarning;
+    m_deferSaves = false;
+    m_saveDeferred = false;
     if (!UsesProgramDirectory()) {
         return;
     }
@@ -53,6 +60,11 @@ void MonitorState::LoadSettings()
     if (m_platform.files.IsReadOnly(path)) {
         m_log.WriteLog(path + " is read-only: changed settings will not be saved");
     }
+    if (deferredSave) {
+        Settings.ShowAdminNotice = showAdminNotice;
+        Settings.ShowFanWarning = showFanWarning;
+        SaveSettings();
+    }
 }
 
 void MonitorState::LoadAdminNoticeChoice()
@@ -60,6 +72,7 @@ void MonitorState::LoadAdminNoticeChoice()
     if (!UsesProgramDirectory()) {
         return;
     }
+    m_deferSaves = true;
     const auto bytes = m_platform.files.ReadFile(ProgramFile(kSettingsFileName), kSettingsImageSize);
     if (bytes) {
         SettingsBlock stored = Settings;
@@ -71,6 +84,10 @@ void MonitorState::LoadAdminNoticeChoice()
 void MonitorState::SaveSettings()
 {
     if (!UsesProgramDirectory()) {
+        return;
+    }
+    if (m_deferSaves) {
+        m_saveDeferred = true; // the block holds defaults, not the user's settings, yet
         return;
     }
     const SettingsImage image = EncodeSettings(Settings);

@@ -50,7 +50,9 @@ public:
     // read-only settings.dat is named in the log: the saves leave it alone.
     void LoadSettings();
     // Only the stored "Do not show me again" of the administrator notice, for the disks'
-    // start, which runs before settings.dat is loaded.
+    // start, which runs before settings.dat is loaded. Saves asked for from then until
+    // LoadSettings wait for it: written earlier they would replace the user's settings with
+    // defaults. LoadSettings then saves the loaded block with the notice choices made since.
     void LoadAdminNoticeChoice();
     // The block into settings.dat, atomically; a failure is silent and keeps the old file,
     // as does a settings.dat the user may not write.
@@ -76,6 +78,8 @@ public:
 private:
     platform::Platform& m_platform;
     StartupLog m_log;
+    bool m_deferSaves = false;
+    bool m_saveDeferred = false;
 };
 
 } // namespace calventa::core
