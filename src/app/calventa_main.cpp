@@ -35,8 +35,7 @@ int main(int argc, char** argv)
     app::DesktopApp program(host->Get(), word);
     program.AttachDisks(host->Disks());
     app::TerminationSignals terminationSignals;
-    QObject::connect(&terminationSignals, &app::TerminationSignals::Received, &program,
-                     &app::DesktopApp::CloseMainWindow);
+    QObject::connect(&terminationSignals, &app::TerminationSignals::Received, &program, &app::DesktopApp::Terminate);
     QObject::connect(&program, &app::DesktopApp::Finished, &application, &QCoreApplication::quit, Qt::QueuedConnection);
     program.Start();
     return QApplication::exec();

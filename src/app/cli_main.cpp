@@ -136,8 +136,15 @@ int main(int argc, char** argv)
     monitor.AttachDisks(host->Disks(), notices, notices);
     monitor.ApplyCommandWord(app::ParseCommandWord(options.mode));
     monitor.StartUp(options.directory);
-    if (!monitor.State().UsesProgramDirectory()) {
-        std::cerr << "calventa-cli: " << monitor.State().ProgramDirectoryRefusal << "\n";
+    core::MonitorState& state = monitor.State();
+    if (!state.UsesProgramDirectory()) {
+        std::cerr << "calventa-cli: " << state.ProgramDirectoryRefusal << "\n";
+    }
+    // Debug mode is run for its debug.txt: a run without one must not look like a success.
+    const bool logMissing = state.Flags.DebugMode && (!state.UsesProgramDirectory() || state.Log().CreationFailed());
+    if (logMissing) {
+        std::cerr << "calventa-cli: no debug.txt written: " << state.ProgramFile(core::kLogFileName)
+                  << (state.UsesProgramDirectory() ? " cannot be created" : " is in a refused directory") << "\n";
     }
     // As in the desktop program, the alarm window exists from the end of start-up on.
     monitor.AlarmWindowCreated();
@@ -160,5 +167,5 @@ int main(int argc, char** argv)
     } else {
         std::cout << app::CliPlainText(monitor);
     }
-    return 0;
+    return logMissing ? 1 : 0;
 }

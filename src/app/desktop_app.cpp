@@ -3,6 +3,8 @@
 #include "core/options_presenter.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QDialog>
 #include <QGuiApplication>
 #include <QScreen>
 #include <algorithm>
@@ -27,8 +29,8 @@ constexpr int kGrabHeight = 8;
 
 platform::Platform WithFacts(platform::Platform& machine, platform::SystemFacts& facts)
 {
-    return platform::Platform{machine.ports, machine.clock, machine.mutexes, machine.store, machine.files, facts,
-                              machine.kernel};
+    return platform::Platform{machine.ports, machine.clock, machine.mutexes, machine.store,
+                              machine.files, facts,         machine.kernel};
 }
 
 } // namespace
@@ -91,6 +93,7 @@ void DesktopApp::AttachDisks(platform::DiskPlatform& disks)
 
 void DesktopApp::Start()
 {
+    m_starting = true;
     CreateMainWindow();
 
     m_alarmWindow = std::make_unique<ui::AlarmWindow>();
@@ -102,6 +105,32 @@ void DesktopApp::Start()
     CreateServiceWindow();
 
     m_tray->SetMouseHandling(true);
+    m_starting = false;
+    // A signal during the start-up's modal notices closes only now: the main loop has not
+    // run yet, and the monitor must not close while its start-up is on the stack.
+    if (m_terminating) {
+        CloseMainWindow();
+    }
+}
+
+void DesktopApp::Terminate()
+{
+    m_terminating = true;
+    m_notices.Silence();
+    // A modal window runs its own loop: until it ends, the program would never get back to
+    // the main loop, nor end with it.
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->isVisible() && window->isModal()) {
+            if (auto* dialog = qobject_cast<QDialog*>(window)) {
+                dialog->done(QDialog::Rejected);
+            } else {
+                window->close();
+            }
+        }
+    }
+    if (!m_starting) {
+        CloseMainWindow();
+    }
 }
 
 void DesktopApp::CreateOptionsDialog()

@@ -54,8 +54,12 @@ public:
     // the service menu items keep their state.
     void AttachDisks(platform::DiskPlatform& disks);
     void Start();
-    // Asks the main window to close (tray "Exit" and the termination signals use it).
+    // Asks the main window to close (tray "Exit" uses it).
     void CloseMainWindow();
+    // A termination signal: closes the modal windows that are up (a start-up notice, a
+    // message box, About) and then the main window, through the normal close; during
+    // Start() the close waits for the start-up's end, and no further modal window opens.
+    void Terminate();
     bool Closed() const { return m_closed; }
 
     Monitor& GetMonitor() { return m_monitor; }
@@ -137,6 +141,8 @@ private:
     QTimer m_positionTimer;
     bool m_aboutOpen = false;
     bool m_closed = false;
+    bool m_starting = false;
+    bool m_terminating = false;
 };
 
 } // namespace calventa::app

@@ -15,8 +15,11 @@ public:
     void ShowAdminNotice() override;
     void ShowMessage(const std::string& text) override;
     void ShowWarning(const std::string& caption, const std::string& text) override;
+    // The program is ending: no further window opens.
+    void Silence() { m_silenced = true; }
 
 private:
+    bool m_silenced = false;
     core::MonitorState& m_state;
     platform::PlatformFamily m_family;
 };

@@ -57,6 +57,9 @@ void Monitor::StartUp(const std::optional<std::string>& programDirectory)
     m_started = true;
 
     m_state.Log().WriteLog("Start SMART init");
+    // The whole file is loaded only after the search (its slots name the chips found), but
+    // the disks' start decides on the administrator notice now, from the user's choice.
+    m_state.LoadAdminNoticeChoice();
     if (m_disks && m_disks->StartSmart(m_state.ProgramPath)) {
         m_state.Log().WriteLog("SMART init successful");
         m_disks->ScanDisks();

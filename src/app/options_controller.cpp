@@ -48,9 +48,19 @@ void OptionsController::OkClick()
     m_host.HideOptionsDialog();
 }
 
+void OptionsController::RestoreOpacity()
+{
+    // The 9x family never sets the window's opacity (its transparency track bar is
+    // disabled): applying the stored Alpha there would turn an opaque window translucent.
+    const core::MonitorState& state = m_monitor.State();
+    if (state.Platform().facts.Family() == platform::PlatformFamily::NtFamily) {
+        m_host.SetMainWindowOpacity(core::OpacityOfAlpha(state.Settings.Alpha));
+    }
+}
+
 void OptionsController::CancelClick()
 {
-    m_host.SetMainWindowOpacity(core::OpacityOfAlpha(m_monitor.State().Settings.Alpha));
+    RestoreOpacity();
     m_host.HideOptionsDialog();
 }
 
@@ -58,7 +68,7 @@ void OptionsController::ResetClick()
 {
     core::MonitorState& state = m_monitor.State();
     core::ResetSensorOptions(state.Settings);
-    m_host.SetMainWindowOpacity(core::OpacityOfAlpha(state.Settings.Alpha));
+    RestoreOpacity();
     m_monitor.ReadDiskTemperatures();
     m_monitor.UpdatePass();
     m_monitor.BuildMainWindow();

@@ -24,12 +24,15 @@ public:
     // "OK": fan outputs back, working copy into the live block (the notice flags kept), saved,
     // disks and chips read, main window and tray rebuilt, timers, window mode, dialog hidden.
     void OkClick();
-    // "Cancel": the saved opacity back (undoing a preview), dialog hidden.
+    // "Cancel": the saved opacity back (undoing a preview; the 9x family has none), dialog hidden.
     void CancelClick();
     // "Reset to default": default options in force at once, not saved.
     void ResetClick();
 
 private:
+    // The live block's opacity on the main window, on the NT family only.
+    void RestoreOpacity();
+
     Monitor& m_monitor;
     core::OptionsHost& m_host;
     core::OptionsPresenter m_presenter;

@@ -39,19 +39,55 @@ void MonitorState::SetDefaultSettings()
 
 void MonitorState::LoadSettings()
 {
+    // A notice answered during the start-up wanted its choice saved while the block still
+    // lacked the file's settings: saved now, over the loaded block.
+    const bool deferredSave = m_saveDeferred;
+    const uint8_t showAdminNotice = Settings.ShowAdminNotice;
+    const uint8_t showFanWarning = Settings.ShowFanWarning;
+    m_deferSaves = false;
+    m_saveDeferred = false;
     if (!UsesProgramDirectory()) {
         return;
     }
     // Read-only access is enough: a settings.dat the user made read-only still loads.
-    const auto bytes = m_platform.files.ReadFile(ProgramFile(kSettingsFileName), kSettingsImageSize);
+    const std::string path = ProgramFile(kSettingsFileName);
+    const auto bytes = m_platform.files.ReadFile(path, kSettingsImageSize);
     if (bytes) {
         DecodeSettings(*bytes, Settings);
+    }
+    // Such a file is never replaced (the user froze the settings); the saves after start-up
+    // have no log to say so, hence the line now.
+    if (m_platform.files.IsReadOnly(path)) {
+        m_log.WriteLog(path + " is read-only: changed settings will not be saved");
+    }
+    if (deferredSave) {
+        Settings.ShowAdminNotice = showAdminNotice;
+        Settings.ShowFanWarning = showFanWarning;
+        SaveSettings();
+    }
+}
+
+void MonitorState::LoadAdminNoticeChoice()
+{
+    if (!UsesProgramDirectory()) {
+        return;
+    }
+    m_deferSaves = true;
+    const auto bytes = m_platform.files.ReadFile(ProgramFile(kSettingsFileName), kSettingsImageSize);
+    if (bytes) {
+        SettingsBlock stored = Settings;
+        DecodeSettings(*bytes, stored);
+        Settings.ShowAdminNotice = stored.ShowAdminNotice;
     }
 }
 
 void MonitorState::SaveSettings()
 {
     if (!UsesProgramDirectory()) {
+        return;
+    }
+    if (m_deferSaves) {
+        m_saveDeferred = true; // the block holds defaults, not the user's settings, yet
         return;
     }
     const SettingsImage image = EncodeSettings(Settings);

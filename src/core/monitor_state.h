@@ -46,9 +46,16 @@ public:
     // Defaults for the block, the main window width and the fan duties.
     void SetDefaultSettings();
     // settings.dat over the block: a short file replaces only what it holds, a long one
-    // gives its first 640 bytes, a missing one (or a refused directory) changes nothing.
+    // gives its first 640 bytes, a missing one (or a refused directory) changes nothing. A
+    // read-only settings.dat is named in the log: the saves leave it alone.
     void LoadSettings();
-    // The block into settings.dat, atomically; a failure is silent and keeps the old file.
+    // Only the stored "Do not show me again" of the administrator notice, for the disks'
+    // start, which runs before settings.dat is loaded. Saves asked for from then until
+    // LoadSettings wait for it: written earlier they would replace the user's settings with
+    // defaults. LoadSettings then saves the loaded block with the notice choices made since.
+    void LoadAdminNoticeChoice();
+    // The block into settings.dat, atomically; a failure is silent and keeps the old file,
+    // as does a settings.dat the user may not write.
     // Nothing is written into a refused program directory.
     void SaveSettings();
 
@@ -71,6 +78,8 @@ public:
 private:
     platform::Platform& m_platform;
     StartupLog m_log;
+    bool m_deferSaves = false;
+    bool m_saveDeferred = false;
 };
 
 } // namespace calventa::core

@@ -10,11 +10,13 @@ StartupLog::StartupLog(platform::FileSystem& files, platform::Clock& clock, cons
 void StartupLog::OpenLog(const std::string& path, bool debugMode)
 {
     m_file.reset();
+    m_creationFailed = false;
     if (!debugMode) {
         return;
     }
     // Nothing at start-up depends on the log: without the file every later call does nothing.
     m_file = m_files.CreateTextFile(path);
+    m_creationFailed = m_file == nullptr;
     WriteLog("Log opened");
 }
 

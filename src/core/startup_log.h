@@ -23,6 +23,8 @@ public:
     void CloseLog();
 
     bool IsOpen() const { return m_file != nullptr; }
+    // The last OpenLog was in debug mode and could not create the file.
+    bool CreationFailed() const { return m_creationFailed; }
 
     // The line WriteLog writes, without the line end.
     std::string FormatLine(const platform::LocalDateTime& when, const std::string& message) const;
@@ -32,6 +34,7 @@ private:
     platform::Clock& m_clock;
     const platform::SystemFacts& m_facts;
     std::unique_ptr<platform::TextFile> m_file;
+    bool m_creationFailed = false;
 };
 
 } // namespace calventa::core

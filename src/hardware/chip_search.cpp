@@ -95,7 +95,12 @@ bool HardwareEngine::SearchChips(const std::function<void()>& updatePass)
     m_winbondVendorSeen = false;
 
     bool isaFound = false;
-    {
+    // A driver's ports read all ones without being touched: such values are no readings.
+    const bool isaClaimed = m_ports.OwnedByKernelDriver(kIsaBase) || m_ports.OwnedByKernelDriver(kIsaBase + 1);
+    if (isaClaimed) {
+        LogNewAccessNotes();
+        Log("ISA search skipped: its ports belong to a kernel driver");
+    } else {
         BusLock lock(*this, core::kBusIsa);
         if (lock.Owned()) {
             isaFound = SearchIsa(kIsaBase);
@@ -217,10 +222,16 @@ bool HardwareEngine::SearchSmbusWinbondFamily()
     const uint8_t countAtEntry = m_state.Chips.ChipCount;
     SelectChipBus(core::kBusSmbus, kWinbondFamilyAddress);
 
-    WriteChipRegister(kBankSelect, kVendorHigh);
-    const int32_t high = ReadChipRegister(kVendorByte);
-    WriteChipRegister(kBankSelect, kVendorLow);
-    const int32_t low = ReadChipRegister(kVendorByte);
+    // A failed bank select would leave the vendor byte read from whatever bank was selected,
+    // so each of the four transactions must succeed; the first that fails ends the probe.
+    int32_t high = -1;
+    int32_t low = -1;
+    if (m_smbus.SmbusWriteByte(kWinbondFamilyAddress, kBankSelect, kVendorHigh) == 0) {
+        high = ReadChipRegister(kVendorByte);
+    }
+    if (high != -1 && m_smbus.SmbusWriteByte(kWinbondFamilyAddress, kBankSelect, kVendorLow) == 0) {
+        low = ReadChipRegister(kVendorByte);
+    }
     const bool highKnown = high == 0x5C || high == 0x12 || high == 0x06;
     const bool lowKnown = low == 0xA3 || low == 0xC3 || low == 0x94;
     if (highKnown && lowKnown) {

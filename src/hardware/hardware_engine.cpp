@@ -50,15 +50,21 @@ void HardwareEngine::LogNewAccessNotes()
 
 void HardwareEngine::CreateBusMutexes()
 {
-    m_isaMutex = m_state.Platform().mutexes.CreateNamedMutex(platform::kIsaMutexName);
-    m_smbusMutex = m_state.Platform().mutexes.CreateNamedMutex(platform::kSmbusMutexName);
     // Without its lock a bus is never touched (LockBus fails): say why its chips are missing.
+    platform::MutexFactory& mutexes = m_state.Platform().mutexes;
+    m_isaMutex = mutexes.CreateNamedMutex(platform::kIsaMutexName);
     if (m_isaMutex == nullptr) {
-        Log(std::string("Bus lock ") + platform::kIsaMutexName + " unavailable: bus not used");
+        LogMissingLock(platform::kIsaMutexName, mutexes.CreationError());
     }
+    m_smbusMutex = mutexes.CreateNamedMutex(platform::kSmbusMutexName);
     if (m_smbusMutex == nullptr) {
-        Log(std::string("Bus lock ") + platform::kSmbusMutexName + " unavailable: bus not used");
+        LogMissingLock(platform::kSmbusMutexName, mutexes.CreationError());
     }
+}
+
+void HardwareEngine::LogMissingLock(const char* name, const std::string& why)
+{
+    Log(std::string("Bus lock ") + name + " unavailable" + (why.empty() ? "" : " (" + why + ")") + ": bus not used");
 }
 
 void HardwareEngine::CloseBusMutexes()
@@ -70,7 +76,16 @@ void HardwareEngine::CloseBusMutexes()
 bool HardwareEngine::LockBus(uint8_t bus)
 {
     platform::NamedMutex* mutex = bus == core::kBusIsa ? m_isaMutex.get() : m_smbusMutex.get();
-    return mutex != nullptr && mutex->Wait(platform::kBusMutexTimeoutMs);
+    if (mutex == nullptr) {
+        return false; // said once, when the lock could not be had at all
+    }
+    if (mutex->Wait(platform::kBusMutexTimeoutMs)) {
+        return true;
+    }
+    // Another program holds the bus: its search lines would stop here without a word.
+    Log(std::string("Bus lock ") + (bus == core::kBusIsa ? platform::kIsaMutexName : platform::kSmbusMutexName) +
+        " not obtained within " + std::to_string(platform::kBusMutexTimeoutMs) + " ms: bus not used");
+    return false;
 }
 
 void HardwareEngine::UnlockBus(uint8_t bus)

@@ -83,6 +83,7 @@ private:
     void Log(const std::string& message);
     // Back-end notes (ports a kernel driver owns) that have not been logged yet.
     void LogNewAccessNotes();
+    void LogMissingLock(const char* name, const std::string& why);
     // New record at index ChipCount with its name, code and counts; nullptr when the
     // table is full.
     core::ChipRecord* AddChip(const char* name, uint16_t code, uint8_t bus, uint8_t address, uint8_t temps,

@@ -26,6 +26,9 @@ public:
     virtual ~MutexFactory() = default;
     // Creates the mutex or opens the existing one of that name; nullptr when neither works.
     virtual std::unique_ptr<NamedMutex> CreateNamedMutex(const std::string& name) = 0;
+    // Why the last CreateNamedMutex gave nothing, as a short phrase for the log; empty when
+    // the back end cannot tell.
+    virtual std::string CreationError() const { return {}; }
 };
 
 } // namespace calventa::platform

@@ -26,8 +26,12 @@ public:
     // Up to maxBytes from the start of the file; nullopt when it cannot be opened.
     virtual std::optional<std::vector<uint8_t>> ReadFile(const std::string& path, size_t maxBytes) = 0;
     // Replaces the file whole: the new content is written beside it and renamed over it,
-    // so a crash or a full disk leaves the old file intact. False when nothing changed.
+    // so a crash or a full disk leaves the old file intact. An existing file the user may
+    // not write is left alone, as an open for writing would fail. False when nothing changed.
     virtual bool ReplaceFile(const std::string& path, std::span<const uint8_t> bytes) = 0;
+    // An existing file this user may not write (ReplaceFile leaves it alone); false when the
+    // file is missing or writable.
+    virtual bool IsReadOnly(const std::string& path) = 0;
     // Creates the file anew (an existing one is truncated); nullptr when that fails.
     virtual std::unique_ptr<TextFile> CreateTextFile(const std::string& path) = 0;
     virtual bool RemoveFile(const std::string& path) = 0;

@@ -319,6 +319,11 @@ OptionsWindow::OptionsWindow(core::OptionsPresenter& presenter, platform::Platfo
     m_summaryLine->setObjectName(QStringLiteral("SummaryLine"));
     m_summaryLine->setGeometry(12, 24, kPageWidth - 24, 16);
     BuildSensorPage(area);
+    // A page left visible above the General page must hide it, not show both blended: the
+    // widgets are see-through unless they fill their own background.
+    for (QWidget* page : {m_generalPage, static_cast<QWidget*>(m_summaryPage), static_cast<QWidget*>(m_sensorPage)}) {
+        page->setAutoFillBackground(true);
+    }
 
     auto* reset = MakeButton(QStringLiteral("Reset to default"), QStringLiteral("ResetButton"), client,
                              QRect(kPageLeft, 236, 112, 25));

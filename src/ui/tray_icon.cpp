@@ -97,7 +97,9 @@ TrayIcon::~TrayIcon()
 
 void TrayIcon::Show()
 {
-    if (m_icon != nullptr && Available()) {
+    // Also without a notification area: a panel started after the program (its autostart
+    // entry runs before the panel's) then receives the icon as soon as it appears.
+    if (m_icon != nullptr) {
         m_icon->show();
     }
 }

@@ -41,8 +41,10 @@ public:
 
     static bool Available() { return QSystemTrayIcon::isSystemTrayAvailable(); }
 
-    // Puts the icon into the notification area (where there is one).
+    // Puts the icon into the notification area, now or as soon as one appears.
     void Show();
+    // Show was called and the icon is not removed, whether or not a notification area exists.
+    bool ShowRequested() const { return m_icon != nullptr && m_icon->isVisible(); }
     // Tray "Exit": the icon leaves the notification area and the menu is freed.
     void Remove();
     bool Removed() const { return m_icon == nullptr; }

@@ -187,6 +187,18 @@ TEST_F(CliTest, DebugModeWritesTheStartUpLogIntoTheDirectory)
     ASSERT_TRUE(std::filesystem::exists(dir + "/debug.txt"));
 }
 
+TEST_F(CliTest, DebugModeIntoAMissingDirectorySaysSoAndFails)
+{
+    const std::string missing = dir + "/missing";
+    const CliRun run = RunCli(Env(Board("demo.json")), "--mode debug --dir " + missing);
+    EXPECT_EQ(run.exitCode, 1) << run.out;
+    EXPECT_NE(run.out.find("calventa-cli: no debug.txt written: "), std::string::npos) << run.out;
+    EXPECT_FALSE(std::filesystem::exists(missing));
+
+    // Without debug mode nothing was asked for.
+    EXPECT_EQ(RunCli(Env(Board("demo.json")), "--dir " + missing).exitCode, 0);
+}
+
 TEST_F(CliTest, PassesAfterStartUpRaiseAlarmsAndRunFanControl)
 {
     using namespace calventa::core;
@@ -247,7 +259,7 @@ TEST_F(CliTest, RootRefusesAProgramDirectoryAnotherUserCanChange)
         "calventa-cli: Program directory " + home + " not used: " + home + " belongs to uid 65534\n";
 
     CliRun run = RunCli(Env(Board("demo.json")), "--mode debug --dir " + home);
-    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.exitCode, 1); // the run goes on, but the debug.txt asked for is not there
     EXPECT_NE(run.out.find(refused), std::string::npos) << run.out;
 
     std::filesystem::create_directories(dir + "/registry");

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "../disks/disk_fakes.h"
+#include "core/notice_presenter.h"
 #include "monitor_on_board.h"
 
 namespace calventa::app {
@@ -107,6 +109,78 @@ TEST(MonitorStartUp, DebugLogOfAMachineWithoutChipsOrPortAccess)
     EXPECT_NE(log.find("     Sensors I/O init failed!\r\n"), std::string::npos);
     EXPECT_EQ(log.find("Search start..."), std::string::npos);
     EXPECT_TRUE(log.ends_with("     Log closed\r\n"));
+}
+
+// A user who may not open the drives, without the disk service: the start-up's disk step
+// raises the administrator notice unless the stored settings said "Do not show me again".
+int AdminNoticesAtStartUp(std::optional<uint8_t> storedShowAdminNotice)
+{
+    const std::string board = R"({"disk_access": "denied", "disks": [{"drive": 0}]})";
+    sim::SimDisks drives(disks::testing::Board(board));
+    disks::testing::FakeServiceManager services;
+    services.Installed = false;
+    disks::testing::RecordingNotices notices;
+    disks::testing::RecordingMessages messages;
+    platform::DiskPlatform diskPlatform{drives, services};
+    MonitorOnBoard m(board); // after the disks: the monitor closes them when it goes
+    if (storedShowAdminNotice) {
+        SettingsBlock stored;
+        SetDefaultSettings(stored, {1920, 1080}, kDefaultMainWindowWidth);
+        stored.ShowAdminNotice = *storedShowAdminNotice;
+        const SettingsImage image = EncodeSettings(stored);
+        m.files.Files["/sim/settings.dat"] = std::vector<uint8_t>(image.begin(), image.end());
+    }
+    m.monitor->AttachDisks(diskPlatform, notices, messages);
+    m.monitor->StartUp(std::string("/sim"));
+    EXPECT_EQ(m.monitor->State().Settings.ShowAdminNotice, storedShowAdminNotice.value_or(1));
+    return notices.AdminNotices;
+}
+
+TEST(MonitorStartUp, TheAdministratorNoticeFollowsTheStoredChoice)
+{
+    EXPECT_EQ(AdminNoticesAtStartUp(std::nullopt), 1); // no settings.dat: the default shows it
+    EXPECT_EQ(AdminNoticesAtStartUp(1), 1);
+    EXPECT_EQ(AdminNoticesAtStartUp(0), 0); // "Do not show me again" was ticked
+}
+
+// "Do not show me again" ticked in the start-up's notice is saved at once, but the block
+// then still holds defaults: the file must keep the user's settings and gain only the tick.
+TEST(MonitorStartUp, TheStartUpNoticesChoiceIsSavedOverTheUsersSettingsNotOverDefaults)
+{
+    const std::string board = R"({"disk_access": "denied", "disks": [{"drive": 0}]})";
+    sim::SimDisks drives(disks::testing::Board(board));
+    disks::testing::FakeServiceManager services;
+    services.Installed = false;
+    platform::DiskPlatform diskPlatform{drives, services};
+    MonitorOnBoard m(board);
+    SettingsBlock stored;
+    SetDefaultSettings(stored, {1920, 1080}, kDefaultMainWindowWidth);
+    stored.SensorInterval = 42;
+    stored.Slots[kSlotCpu].MaxLimit = 61;
+    const SettingsImage image = EncodeSettings(stored);
+    m.files.Files["/sim/settings.dat"] = std::vector<uint8_t>(image.begin(), image.end());
+
+    // The notice answered with the box ticked, as NoticeOkClick does.
+    class TickingNotices : public disks::DiskNotices
+    {
+    public:
+        explicit TickingNotices(MonitorState& state) : m_state(state) {}
+        void ShowAdminNotice() override { NoticeOkClick(m_state, NoticeKind::AdminNotice, true); }
+
+    private:
+        MonitorState& m_state;
+    } notices(m.monitor->State());
+    disks::testing::RecordingMessages messages;
+    m.monitor->AttachDisks(diskPlatform, notices, messages);
+    m.monitor->StartUp(std::string("/sim"));
+
+    SettingsBlock saved;
+    DecodeSettings(m.files.Files["/sim/settings.dat"], saved);
+    EXPECT_EQ(saved.ShowAdminNotice, 0);
+    EXPECT_EQ(saved.SensorInterval, 42);
+    EXPECT_EQ(saved.Slots[kSlotCpu].MaxLimit, 61);
+    EXPECT_EQ(m.monitor->State().Settings.ShowAdminNotice, 0);
+    EXPECT_EQ(m.monitor->State().Settings.SensorInterval, 42);
 }
 
 TEST(MonitorStartUp, TestModePointsEveryChipSlotAtRecordZero)

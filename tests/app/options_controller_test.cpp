@@ -153,5 +153,38 @@ TEST_F(OptionsButtons, ResetAppliesDefaultsAtOnceWithoutSavingAndReleasesLast)
     EXPECT_EQ(sim->IsaChip()->Peek(0x5A), 255); // the reset's own pass drove it; the release came after
 }
 
+// The 9x family never sets the main window's opacity; a stored Alpha must not make Cancel or
+// Reset turn the opaque window translucent.
+class NineXOptionsButtons : public ::testing::Test, protected testing::MonitorOnBoard
+{
+protected:
+    NineXOptionsButtons()
+        : MonitorOnBoard(R"({"family": "9x", "isa": {"model": "W83627HF", "banks": {"1": {"0x50": 40}}}})")
+    {
+        monitor->StartUp(std::string("/sim"));
+        monitor->AlarmWindowCreated();
+        monitor->State().Settings.Alpha = 50;
+        options = std::make_unique<OptionsController>(*monitor, host);
+        options->CreateDialog();
+        host.Calls.clear();
+    }
+
+    RecordingHost host{files};
+    std::unique_ptr<OptionsController> options;
+};
+
+TEST_F(NineXOptionsButtons, CancelLeavesTheOpacityAlone)
+{
+    options->Open();
+    options->CancelClick();
+    EXPECT_EQ(host.Calls, (std::vector<std::string>{"hide dialog"}));
+}
+
+TEST_F(NineXOptionsButtons, ResetLeavesTheOpacityAlone)
+{
+    options->ResetClick();
+    EXPECT_EQ(host.Calls, (std::vector<std::string>{"hide dialog"}));
+}
+
 } // namespace
 } // namespace calventa::app

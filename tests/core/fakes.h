@@ -28,6 +28,7 @@ public:
     std::set<std::string> Unreadable;  // ReadFile fails although the file may exist
     std::set<std::string> Uncreatable; // CreateTextFile and ReplaceFile fail
     std::set<std::string> Untrusted;   // directories TrustedDirectory refuses
+    std::set<std::string> ReadOnly;    // existing files ReplaceFile leaves alone
     bool FailTextWrites = false;       // TextFile::Write fails and stores nothing
     int Replacements = 0;              // successful ReplaceFile calls
     std::vector<std::string> Touched;  // every path any call named, in order
@@ -53,13 +54,15 @@ public:
     bool ReplaceFile(const std::string& path, std::span<const uint8_t> bytes) override
     {
         Touched.push_back(path);
-        if (Uncreatable.contains(path)) {
+        if (Uncreatable.contains(path) || IsReadOnly(path)) {
             return false;
         }
         Files[path] = std::vector<uint8_t>(bytes.begin(), bytes.end());
         ++Replacements;
         return true;
     }
+
+    bool IsReadOnly(const std::string& path) override { return Files.contains(path) && ReadOnly.contains(path); }
 
     std::unique_ptr<platform::TextFile> CreateTextFile(const std::string& path) override
     {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "case_name.h"
+
 #include <random>
 
 #include "core/fakes.h"
@@ -99,6 +101,34 @@ TEST_F(MonitorStateTest, FailedSaveIsSilentAndKeepsTheOldFile)
     EXPECT_EQ(EncodeSettings(m_state.Settings), before);
 }
 
+TEST_F(MonitorStateTest, ReadOnlySettingsFileLoadsIsNamedInTheLogAndIsNotReplaced)
+{
+    const std::vector<uint8_t> frozen = RandomBytes(kSettingsImageSize, 5);
+    m_fake.Files.Files[kSettingsPath] = frozen;
+    m_fake.Files.ReadOnly.insert(kSettingsPath);
+    m_state.Log().OpenLog("/srv/calventa/debug.txt", true);
+    m_state.LoadSettings();
+    m_state.Log().CloseLog();
+    const SettingsImage loaded = EncodeSettings(m_state.Settings);
+    EXPECT_EQ(std::vector<uint8_t>(loaded.begin(), loaded.end()), frozen);
+    EXPECT_NE(m_fake.Files.Text("/srv/calventa/debug.txt")
+                  .find("/srv/calventa/settings.dat is read-only: changed settings will not be saved"),
+              std::string::npos);
+
+    m_state.Settings.SensorInterval = 7;
+    m_state.SaveSettings();
+    EXPECT_EQ(m_fake.Files.Files[kSettingsPath], frozen);
+}
+
+TEST_F(MonitorStateTest, WritableSettingsFileIsNotNamedInTheLog)
+{
+    m_fake.Files.Files[kSettingsPath] = RandomBytes(kSettingsImageSize, 6);
+    m_state.Log().OpenLog("/srv/calventa/debug.txt", true);
+    m_state.LoadSettings();
+    m_state.Log().CloseLog();
+    EXPECT_EQ(m_fake.Files.Text("/srv/calventa/debug.txt").find("read-only"), std::string::npos);
+}
+
 TEST_F(MonitorStateTest, LongFileIsRewrittenWithExactly640Bytes)
 {
     m_fake.Files.Files[kSettingsPath] = RandomBytes(5000, 4);
@@ -127,7 +157,12 @@ TEST_P(SettingsFileLengthTest, FileReplacesOnlyTheBytesItHolds)
     EXPECT_EQ(m_fake.Files.Files[kSettingsPath], file) << "loading must not change the file";
 }
 
-INSTANTIATE_TEST_SUITE_P(Lengths, SettingsFileLengthTest, ::testing::Values(0u, 1u, 639u, 640u, 641u, size_t{1} << 20));
+INSTANTIATE_TEST_SUITE_P(Lengths, SettingsFileLengthTest, ::testing::Values(0u, 1u, 639u, 640u, 641u, size_t{1} << 20),
+                         [](const ::testing::TestParamInfo<size_t>& info) {
+                             const auto& c = info.param;
+                             (void)c;
+                             return "Bytes" + std::to_string(c);
+                         });
 
 TEST_F(MonitorStateTest, OptionsOkKeepsNoticeFlagsGivenMeanwhile)
 {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "case_name.h"
+
 #include <limits>
 
 #include "core/fakes.h"
@@ -269,7 +271,12 @@ INSTANTIATE_TEST_SUITE_P(Values, CorrectionTexts,
                                            CorrectionCase{12.34f, "+13\u00B0C", "+12,3V", "+13 RPM"},
                                            CorrectionCase{-300.0f, "-300\u00B0C", "-300,0V", "-300 RPM"},
                                            CorrectionCase{std::numeric_limits<float>::quiet_NaN(), "0\u00B0C", "0,0V",
-                                                          "0 RPM"}));
+                                                          "0 RPM"}),
+                         [](const ::testing::TestParamInfo<CorrectionCase>& info) {
+                             const auto& c = info.param;
+                             (void)c;
+                             return calventa::testnames::CaseName(c.voltage) + "_Volt";
+                         });
 
 TEST_F(OptionsPages, FanControlFrameNeedsFanControlModeOnlyWhenThePageOpens)
 {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "case_name.h"
+
 #include "core/fakes.h"
 
 namespace calventa::core {
@@ -66,7 +68,12 @@ INSTANTIATE_TEST_SUITE_P(
                       PathCase{"not a string", Store::Value(uint32_t{1}), true, true, kDefaultDir},
                       PathCase{"binary", Store::Value(std::vector<uint8_t>{'/', 'x'}), true, true, kDefaultDir},
                       PathCase{"missing key", std::nullopt, false, true, kDefaultDir},
-                      PathCase{"unreadable key", std::string("/opt/calventa"), true, false, kDefaultDir}));
+                      PathCase{"unreadable key", std::string("/opt/calventa"), true, false, kDefaultDir}),
+    [](const ::testing::TestParamInfo<PathCase>& info) {
+        const auto& c = info.param;
+        (void)c;
+        return calventa::testnames::CaseName(c.What);
+    });
 
 TEST(ReadProgramPath, DefaultDirectoryLosesItsTrailingSeparatorToo)
 {

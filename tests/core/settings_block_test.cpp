@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "case_name.h"
+
 #include <climits>
 #include <random>
 #include <vector>
@@ -79,7 +81,12 @@ INSTANTIATE_TEST_SUITE_P(
         BytesAt{616, {5, 0, 0, 0}, "sensor interval 5"}, BytesAt{620, {120, 0, 0, 0}, "disk interval 120"},
         BytesAt{624, {0x2E, 0x04, 0, 0}, "left = 1280 - 210"}, BytesAt{628, {0x0C, 0x02, 0, 0}, "top = 1024 - 500"},
         BytesAt{632, {16, 0, 1, 1}, "tray Cpu in Celsius, both notices on"},
-        BytesAt{636, {0x00, 0x00, 0xFF, 0x00}, "tray colour blue"}));
+        BytesAt{636, {0x00, 0x00, 0xFF, 0x00}, "tray colour blue"}),
+    [](const ::testing::TestParamInfo<BytesAt>& info) {
+        const auto& c = info.param;
+        (void)c;
+        return calventa::testnames::CaseName(c.What);
+    });
 
 TEST(SettingsDefaults, EverySlotEnabledWithoutCorrection)
 {
@@ -291,7 +298,12 @@ INSTANTIATE_TEST_SUITE_P(
         SlotNames{21, "CpuFan", "CPU :", SlotKind::Fan}, SlotNames{23, "AuxFan", "AUX :", SlotKind::Fan},
         SlotNames{24, "CpuFan2", "CPU2 :", SlotKind::Fan}, SlotNames{26, "AuxFan2", "AUX2 :", SlotKind::Fan},
         SlotNames{-1, "", "", SlotKind::Temperature}, SlotNames{27, "", "", SlotKind::Temperature},
-        SlotNames{INT_MIN, "", "", SlotKind::Temperature}, SlotNames{INT_MAX, "", "", SlotKind::Temperature}));
+        SlotNames{INT_MIN, "", "", SlotKind::Temperature}, SlotNames{INT_MAX, "", "", SlotKind::Temperature}),
+    [](const ::testing::TestParamInfo<SlotNames>& info) {
+        const auto& c = info.param;
+        (void)c;
+        return "Slot" + calventa::testnames::NumberName(c.Slot) + "_" + calventa::testnames::CaseName(c.Name);
+    });
 
 } // namespace
 } // namespace calventa::core

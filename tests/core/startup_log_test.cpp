@@ -72,6 +72,7 @@ TEST_F(StartupLogTest, NormalStartTouchesNoFile)
 TEST_F(StartupLogTest, SecondDebugStartReplacesTheFile)
 {
     m_log.OpenLog(kPath, true);
+    EXPECT_FALSE(m_log.CreationFailed());
     m_log.WriteLog("first start");
     m_log.CloseLog();
 
@@ -91,9 +92,13 @@ TEST_F(StartupLogTest, UncreatableFileMeansNoLog)
     m_files.Uncreatable.insert(kPath);
     m_log.OpenLog(kPath, true);
     EXPECT_FALSE(m_log.IsOpen());
+    EXPECT_TRUE(m_log.CreationFailed());
     m_log.WriteLog("Search start...");
     m_log.CloseLog();
     EXPECT_FALSE(m_files.Files.contains(kPath));
+
+    m_log.OpenLog(kPath, false); // a normal start has nothing to fail
+    EXPECT_FALSE(m_log.CreationFailed());
 }
 
 TEST_F(StartupLogTest, FailingWritesAreIgnored)

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "case_name.h"
+
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -38,7 +40,13 @@ INSTANTIATE_TEST_SUITE_P(Values, FahrenheitTest,
                                            FahrenheitCase{-5, 23}, FahrenheitCase{0, 32}, FahrenheitCase{21, 70},
                                            FahrenheitCase{23, 74}, FahrenheitCase{25, 77}, FahrenheitCase{37, 99},
                                            FahrenheitCase{100, 212}, FahrenheitCase{-18, 0}, FahrenheitCase{-19, -2},
-                                           FahrenheitCase{kMax, 3865470597LL}, FahrenheitCase{kMin, -3865470534LL}));
+                                           FahrenheitCase{kMax, 3865470597LL}, FahrenheitCase{kMin, -3865470534LL}),
+                         [](const ::testing::TestParamInfo<FahrenheitCase>& info) {
+                             const auto& c = info.param;
+                             (void)c;
+                             return calventa::testnames::NumberName(c.Celsius) + "C_is_" +
+                                    calventa::testnames::NumberName(c.Fahrenheit) + "F";
+                         });
 
 TEST(Fahrenheit, SaturatesWhereInt32EndsAndAgreesWithDoubleEverywhere)
 {
@@ -136,7 +144,13 @@ INSTANTIATE_TEST_SUITE_P(
                       VoltCase{-0.0f, ".", "0.00"}, VoltCase{-0.001f, ".", "0.00"}, VoltCase{-1e-30f, ".", "0.00"},
                       VoltCase{std::numeric_limits<float>::denorm_min(), ".", "0.00"},
                       VoltCase{std::numeric_limits<float>::quiet_NaN(), ".", "0.00"},
-                      VoltCase{-std::numeric_limits<float>::infinity(), ",", "0,00"}));
+                      VoltCase{-std::numeric_limits<float>::infinity(), ",", "0,00"}),
+    [](const ::testing::TestParamInfo<VoltCase>& info) {
+        const auto& c = info.param;
+        (void)c;
+        return calventa::testnames::FloatName(c.Volts) + "V_is_" + calventa::testnames::CaseName(c.Text) +
+               (std::string_view(c.Separator) == "," ? "_WithComma" : "");
+    });
 
 TEST(VoltString, LargestFloatIsWrittenInFull)
 {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "case_name.h"
+
 #include "hardware/chip_conversions.h"
 #include "hardware/chip_readers.h"
 #include "sim_bench.h"
@@ -29,7 +31,13 @@ TEST_P(RegisterToTempTest, SignedByte)
 }
 INSTANTIATE_TEST_SUITE_P(Edges, RegisterToTempTest,
                          ::testing::Values(TempCase{0x00, 0}, TempCase{0x7F, 127}, TempCase{0x80, -128},
-                                           TempCase{0xFF, -1}, TempCase{-1, -1}, TempCase{45, 45}));
+                                           TempCase{0xFF, -1}, TempCase{-1, -1}, TempCase{45, 45}),
+                         [](const ::testing::TestParamInfo<TempCase>& info) {
+                             const auto& c = info.param;
+                             (void)c;
+                             return "Raw" + calventa::testnames::NumberName(c.raw) + "_is_" +
+                                    calventa::testnames::NumberName(c.celsius) + "C";
+                         });
 
 struct FanCase
 {
@@ -48,7 +56,13 @@ INSTANTIATE_TEST_SUITE_P(Edges, FanCountToRpmTest,
                          ::testing::Values(FanCase{0, 1, 0}, FanCase{255, 1, 0}, FanCase{255, 8, 0},
                                            FanCase{1, 1, 1350000}, FanCase{135, 2, 5000}, FanCase{153, 2, 4412},
                                            FanCase{254, 128, 42}, FanCase{-1, 1, 21}, FanCase{-1, 2, 11},
-                                           FanCase{-1, 4, 6}, FanCase{-1, 8, 3}, FanCase{-1, 128, 1}));
+                                           FanCase{-1, 4, 6}, FanCase{-1, 8, 3}, FanCase{-1, 128, 1}),
+                         [](const ::testing::TestParamInfo<FanCase>& info) {
+                             const auto& c = info.param;
+                             (void)c;
+                             return "Count" + calventa::testnames::NumberName(c.count) + "_Divisor" +
+                                    std::to_string(c.divisor) + "_is_" + calventa::testnames::NumberName(c.rpm) + "Rpm";
+                         });
 
 // --- readers on a register file that only fails ----------------------------------------
 
@@ -188,8 +202,8 @@ TEST(ReadWinbond, W83627EhfFiveFansAndBankFiveLeftSelected)
     EXPECT_EQ(c.Fan(1), 5000);
     EXPECT_EQ(c.Fan(2), 5000);
     EXPECT_EQ(c.Fan(3), 5000);
-    EXPECT_EQ(c.Fan(4), 157);  // count 0x3F, 0x59 bits 1..0 = 10 plus 0x4C bit 7: divisor 64
-    EXPECT_EQ(c.Fan(5), 313);  // 0x59 bits 3..2 = 01 plus bit 7: divisor 32
+    EXPECT_EQ(c.Fan(4), 157); // count 0x3F, 0x59 bits 1..0 = 10 plus 0x4C bit 7: divisor 64
+    EXPECT_EQ(c.Fan(5), 313); // 0x59 bits 3..2 = 01 plus bit 7: divisor 32
     EXPECT_EQ(r.bench.Sim->IsaChip()->Peek(0x4E), 5);
 }
 
@@ -236,29 +250,31 @@ TEST(ReadAsus, Rev2NegativeRailsAndRev1VersusAsb100)
     EXPECT_EQ(rev1.chip().Fan(1), 5000);
 }
 
-TEST(ReadIte, DivisorFieldsOfRegister0B)
+// Every input has its own raw value, so that two swapped registers cannot pass.
+TEST(ReadIte, DivisorFieldsOfRegister0BAndEveryInputFromItsOwnRegister)
 {
-    BoardReading r(R"({"isa": {"model": "IT8712F", "registers": {"0x0B": "0x4A", "0x0D": 135, "0x0E": 135,
-        "0x0F": 135, "0x28": 200, "0x29": 30, "0x2A": 31, "0x2B": 32}}})");
-    EXPECT_EQ(r.chip().Fan(1), 2500); // divisor 4
-    EXPECT_EQ(r.chip().Fan(2), 5000); // divisor 2
-    EXPECT_EQ(r.chip().Fan(3), 1250); // divisor 8
+    BoardReading r(R"({"isa": {"model": "IT8712F", "registers": {"0x0B": "0x4A", "0x0D": 135, "0x0E": 150,
+        "0x0F": 125, "0x28": 200, "0x29": 30, "0x2A": 31, "0x2B": 32}}})");
+    EXPECT_EQ(r.chip().Fan(1), 2500); // count 135, divisor 4
+    EXPECT_EQ(r.chip().Fan(2), 4500); // count 150, divisor 2
+    EXPECT_EQ(r.chip().Fan(3), 1350); // count 125, divisor 8
     EXPECT_FLOAT_EQ(r.chip().Volt(1), 3.2f);
     EXPECT_EQ(r.chip().Temp(1), 30);
+    EXPECT_EQ(r.chip().Temp(2), 31);
     EXPECT_EQ(r.chip().Temp(3), 32);
 }
 
-TEST(ReadLm87, VoltagesTemperaturesAndFans)
+TEST(ReadLm87, VoltagesTemperaturesAndFansEachFromItsOwnRegister)
 {
     BoardReading r(IntelBoard(R"("smbus": [{"address": "0x2E", "model": "LM87", "registers": {"0x20": 192,
-        "0x23": 192, "0x24": 192, "0x26": 50, "0x27": "0xF6", "0x28": 135, "0x29": 135, "0x47": "0x90"}}])"));
-    EXPECT_NEAR(r.chip().Volt(1), 2.496, 1e-5);
-    EXPECT_NEAR(r.chip().Volt(2), 4.992, 1e-5);
-    EXPECT_FLOAT_EQ(r.chip().Volt(3), 12.0f);
+        "0x23": 190, "0x24": 193, "0x26": 50, "0x27": "0xF6", "0x28": 135, "0x29": 150, "0x47": "0x90"}}])"));
+    EXPECT_NEAR(r.chip().Volt(1), 192 * 0.013, 1e-5);  // +2.5V
+    EXPECT_NEAR(r.chip().Volt(2), 190 * 0.026, 1e-5);  // +5V
+    EXPECT_NEAR(r.chip().Volt(3), 193 * 0.0625, 1e-5); // +12V
     EXPECT_EQ(r.chip().Temp(1), 50);
     EXPECT_EQ(r.chip().Temp(2), -10);
-    EXPECT_EQ(r.chip().Fan(1), 5000); // field 01
-    EXPECT_EQ(r.chip().Fan(2), 2500); // field 10: divisor 4
+    EXPECT_EQ(r.chip().Fan(1), 5000); // count 135, field 01: divisor 2
+    EXPECT_EQ(r.chip().Fan(2), 2250); // count 150, field 10: divisor 4
 }
 
 struct Lm75Case
@@ -277,7 +293,13 @@ TEST_P(Lm75Scale, MapsTheByteOntoTheBoardScale)
 }
 INSTANTIATE_TEST_SUITE_P(Worked, Lm75Scale,
                          ::testing::Values(Lm75Case{0, 25}, Lm75Case{25, 43}, Lm75Case{43, 55}, Lm75Case{0xFF, 25},
-                                           Lm75Case{0x80, -64}));
+                                           Lm75Case{0x80, -64}),
+                         [](const ::testing::TestParamInfo<Lm75Case>& info) {
+                             const auto& c = info.param;
+                             (void)c;
+                             return "Raw" + calventa::testnames::NumberName(c.raw) + "_is_" +
+                                    calventa::testnames::NumberName(c.celsius) + "C";
+                         });
 
 TEST(ReadLm90, LocalThenRemote)
 {

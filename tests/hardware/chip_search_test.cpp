@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "case_name.h"
+
 #include "sim_bench.h"
 
 namespace calventa::hardware {
@@ -259,7 +261,13 @@ TEST_P(ModelIdentification, RecordsTheChipWithItsDefaultAssignments)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryModel, ModelIdentification, ::testing::ValuesIn(kModelCases));
+INSTANTIATE_TEST_SUITE_P(EveryModel, ModelIdentification, ::testing::ValuesIn(kModelCases),
+                         [](const ::testing::TestParamInfo<ModelCase>& info) {
+                             const auto& c = info.param;
+                             (void)c;
+                             const bool smbus = std::string_view(c.board).find("smbus") != std::string_view::npos;
+                             return calventa::testnames::CaseName(c.name) + (smbus ? "_OnSmbus" : "_OnIsa");
+                         });
 
 TEST(ChipSearch, LogOfAWinbondOnIsaAndAnLm75OnSmbus)
 {
@@ -329,6 +337,19 @@ TEST(ChipSearch, UnknownWinbondAtSmbus2DRecordsNothingAndRunsTheLm87Scan)
     EXPECT_EQ(bench.Chip(1).Address, 0x2E);
     EXPECT_EQ(bench.Slot(kSlotCpu).Chip, 1); // the later chip overwrites the assignments
     EXPECT_EQ(bench.LogMessages().back(), "Detect Winbond model...");
+}
+
+// A W83627HF's bank select at its power-on 0x80 (vendor's high byte) still answers 0x5C:
+// without the write's result the probe would take it for a Winbond and skip the LM87 scan.
+TEST(ChipSearch, AFailedBankSelectWriteAtSmbus2DRecordsNothingThereAndRunsTheLm87Scan)
+{
+    SimBench bench(IntelBoard(R"("smbus": [{"address": "0x2D", "model": "W83627HF", "registers": {"0x4E": 128}},
+                                           {"address": "0x2E", "model": "LM87"}])"));
+    bench.Sim->FailNextSmbusTransactions(1, sim::kSmbusStatusDeviceError); // the first write of 0x4E
+    ASSERT_TRUE(bench.StartAndSearch());
+    ASSERT_EQ(bench.State->Chips.ChipCount, 1);
+    EXPECT_EQ(bench.Chip(0).Name, "LM87");
+    EXPECT_EQ(bench.Chip(0).Address, 0x2E);
 }
 
 TEST(ChipSearch, TwoLm75TakeAuxThenCpu)
@@ -425,6 +446,10 @@ TEST(ChipSearch, IsaBusHeldByAnotherProgramIsNotTouched)
     EXPECT_FALSE(bench.StartAndSearch());
     EXPECT_TRUE(bench.Sim->IsaChip()->WriteLog().empty());
     EXPECT_EQ(bench.State->Chips.ChipCount, 0);
+    const Lines log = bench.LogMessages();
+    EXPECT_EQ(std::count(log.begin(), log.end(),
+                         "Bus lock Access_ISABUS.HTP.Method not obtained within 5000 ms: bus not used"),
+              1);
 }
 
 // A lock file the platform refused (a FIFO or a link in its place): the start-up goes on at

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "case_name.h"
+
 #include "sim_bench.h"
 
 namespace calventa::hardware {
@@ -29,7 +31,13 @@ INSTANTIATE_TEST_SUITE_P(NominalFortyFive, FanDutyTest,
                                            DutyCase{42, 20, 51}, DutyCase{43, 30, 77}, DutyCase{44, 40, 102},
                                            DutyCase{45, 50, 128}, DutyCase{46, 60, 153}, DutyCase{47, 70, 179},
                                            DutyCase{48, 80, 204}, DutyCase{49, 90, 230}, DutyCase{50, 100, 255},
-                                           DutyCase{60, 100, 255}));
+                                           DutyCase{60, 100, 255}),
+                         [](const ::testing::TestParamInfo<DutyCase>& info) {
+                             const auto& c = info.param;
+                             (void)c;
+                             return calventa::testnames::NumberName(c.temperature) + "C_Duty" +
+                                    calventa::testnames::NumberName(c.duty) + "_Pwm" + std::to_string(c.pwm);
+                         });
 
 TEST(FanDuty, ExtremeValuesFromAFileDoNotOverflow)
 {

@@ -93,12 +93,17 @@ TEST(FindSmbusBase, UnassignedBarIsRefusedAndZeroAccepted)
 namespace calventa::hardware {
 namespace {
 
-// The simulated machine with its SMBus host owned by a kernel driver, as the Linux back
-// end reports it: reads float high, writes are dropped, and a note appears once touched.
+// The simulated machine with a port range owned by a kernel driver (by default the SMBus
+// host's), as the Linux back end reports it: reads float high, writes are dropped, and a
+// note appears once touched.
 class DriverOwnedSmbus : public platform::PortIo
 {
 public:
-    explicit DriverOwnedSmbus(sim::SimMachine& sim) : m_sim(sim) {}
+    explicit DriverOwnedSmbus(sim::SimMachine& sim, uint16_t first = 0x400, uint16_t last = 0x41F,
+                              std::string note = "Port 0400-041f claimed by i801_smbus, not used")
+        : m_sim(sim), m_first(first), m_last(last), m_note(std::move(note))
+    {
+    }
     bool RequestAccess() override { return m_sim.RequestAccess(); }
     std::string AccessMethod() const override { return "iopl"; }
     std::vector<std::string> AccessNotes() const override { return m_notes; }
@@ -116,13 +121,16 @@ public:
 private:
     bool Owned(uint16_t port)
     {
-        const bool owned = port >= 0x400 && port < 0x420;
+        const bool owned = port >= m_first && port <= m_last;
         if (owned && m_notes.empty()) {
-            m_notes.push_back("Port 0400-041f claimed by i801_smbus, not used");
+            m_notes.push_back(m_note);
         }
         return owned;
     }
     sim::SimMachine& m_sim;
+    uint16_t m_first;
+    uint16_t m_last;
+    std::string m_note;
     std::vector<std::string> m_notes;
 };
 
@@ -146,6 +154,56 @@ TEST(StartHardwareAccess, DriverOwnedSmbusHostIsLoggedAndTreatedAsEmpty)
     EXPECT_NE(log.find("SMB address=0400\r\n"), std::string::npos);
     EXPECT_TRUE(log.ends_with("Port 0400-041f claimed by i801_smbus, not used\r\n")) << log;
     EXPECT_EQ(state.Chips.ChipCount, 0);
+}
+
+// The w83627hf driver holds 0295-0296: the all-ones it "reads" must not be logged as the
+// vendor byte, and the search goes on to the SMBus.
+TEST(StartHardwareAccess, DriverOwnedIsaPortsAreNotSearchedNorLoggedAsRead)
+{
+    testing::SimBench bench(testing::IntelBoard(R"("isa": {"model": "W83627HF"},
+                                                   "smbus": [{"address": "0x48", "model": "LM75"}])"));
+    DriverOwnedSmbus ports(*bench.Sim, 0x295, 0x296, "Port 0295-0296 claimed by w83627hf, not used");
+    platform::Platform platform{ports, *bench.Sim, *bench.Sim, bench.Store, bench.Files, *bench.Sim, *bench.Sim};
+    core::MonitorState state(platform);
+    state.ProgramPath = "/sim";
+    state.SetDefaultSettings();
+    state.Log().OpenLog("/sim/owned.txt", true);
+    HardwareEngine engine(state);
+    engine.CreateBusMutexes();
+    ASSERT_TRUE(engine.StartHardwareAccess());
+    EXPECT_TRUE(engine.SearchChips({}));
+    const std::string log = bench.Files.Text("/sim/owned.txt");
+    EXPECT_EQ(log.find("ISA reg"), std::string::npos) << log;
+    EXPECT_NE(log.find("Port 0295-0296 claimed by w83627hf, not used\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("ISA search skipped: its ports belong to a kernel driver\r\n"), std::string::npos) << log;
+    EXPECT_TRUE(bench.Sim->IsaChip()->WriteLog().empty());
+    ASSERT_EQ(state.Chips.ChipCount, 1);
+    EXPECT_EQ(state.Chips.Records[0].Name, "LM75");
+}
+
+// Lock files that cannot be opened: the log line carries the platform's reason.
+class UnopenableLocks : public platform::MutexFactory
+{
+public:
+    std::unique_ptr<platform::NamedMutex> CreateNamedMutex(const std::string&) override { return nullptr; }
+    std::string CreationError() const override { return "cannot open /run/lock/x: No such file or directory"; }
+};
+
+TEST(StartHardwareAccess, AMissingLockDirectoryIsLoggedWithItsCause)
+{
+    testing::SimBench bench(R"({"isa": {"model": "W83627HF"}})");
+    UnopenableLocks locks;
+    platform::Platform platform{*bench.Sim, *bench.Sim, locks, bench.Store, bench.Files, *bench.Sim, *bench.Sim};
+    core::MonitorState state(platform);
+    state.ProgramPath = "/sim";
+    state.Log().OpenLog("/sim/locks.txt", true);
+    HardwareEngine engine(state);
+    engine.CreateBusMutexes();
+    const std::string log = bench.Files.Text("/sim/locks.txt");
+    EXPECT_NE(log.find("Bus lock Access_ISABUS.HTP.Method unavailable (cannot open /run/lock/x: No such file or "
+                       "directory): bus not used\r\n"),
+              std::string::npos)
+        << log;
 }
 
 } // namespace

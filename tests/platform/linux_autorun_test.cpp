@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "case_name.h"
+
 #include "core/program_store_access.h"
 #include "linux_test_support.h"
 #include "platform/linux/desktop_entry.h"
@@ -49,7 +51,12 @@ INSTANTIATE_TEST_SUITE_P(
                       ExecCase{"/opt/tab\there", R"("/opt/tab\there")"},
                       ExecCase{"/opt/line\nbreak", R"("/opt/line\nbreak")"},
                       ExecCase{"/opt/~me/a;b&c|d<e>f*g?h#i(j)", R"x("/opt/~me/a;b&c|d<e>f*g?h#i(j)")x"},
-                      ExecCase{"/opt/grüße/calventa", "/opt/grüße/calventa"}));
+                      ExecCase{"/opt/grüße/calventa", "/opt/grüße/calventa"}),
+    [](const ::testing::TestParamInfo<ExecCase>& info) {
+        const auto& c = info.param;
+        (void)c;
+        return calventa::testnames::CaseName(c.path);
+    });
 
 TEST(DesktopExec, ProgramOfHandWrittenValues)
 {

@@ -309,6 +309,32 @@ TEST(LinuxFileSystemReplace, AnUnwritableDirectoryLeavesTheOldFile)
     EXPECT_EQ(Entries(dir.Path()), std::vector<std::string>{"settings.dat"});
 }
 
+// A user freezes the settings with chmod a-w; the rename would replace the file anyway.
+TEST(LinuxFileSystemReplace, AFileTheUserMadeReadOnlyIsLeftAloneAndReportedReadOnly)
+{
+    TempDir dir;
+    const std::string home = MakeAttackerDirectory(dir / "home"); // the user's own directory
+    ASSERT_FALSE(home.empty());
+    const std::string frozen = home + "/settings.dat";
+    const std::string open = home + "/other.dat";
+    WriteText(frozen, "frozen");
+    WriteText(open, "old");
+    ASSERT_EQ(chown(frozen.c_str(), testing::kAttackerUid, testing::kAttackerUid), 0);
+    ASSERT_EQ(chown(open.c_str(), testing::kAttackerUid, testing::kAttackerUid), 0);
+    ASSERT_EQ(chmod(frozen.c_str(), 0444), 0);
+    ASSERT_EQ(chmod(open.c_str(), 0644), 0);
+
+    EXPECT_TRUE(AsAttacker([&] {
+        LinuxFileSystem files;
+        const bool frozenRefused = !files.ReplaceFile(frozen, Bytes("new")) && errno == EACCES;
+        return frozenRefused && files.IsReadOnly(frozen) && !files.IsReadOnly(open) &&
+               !files.IsReadOnly(home + "/missing") && files.ReplaceFile(open, Bytes("new"));
+    }));
+    EXPECT_EQ(FactsOf(frozen), (FileFacts{testing::kAttackerUid, 0444, "frozen"}));
+    EXPECT_EQ(ReadText(open), "new");
+    EXPECT_EQ(Entries(home), (std::vector<std::string>{"other.dat", "settings.dat"}));
+}
+
 TEST(LinuxFileSystemReplace, RefusesToReplaceADirectoryOrAMissingDirectorysFile)
 {
     TempDir dir;

@@ -125,6 +125,9 @@ TEST(LinuxMutexAttack, AFifoAsTheLockFileIsRefusedAtOnce)
 
     const auto opened = ExitWithin(2s, [&] { return LinuxMutexFactory(lockDir).CreateNamedMutex(kName) ? 1 : 0; });
     EXPECT_EQ(opened, 0) << "the start-up hangs on a FIFO";
+    LinuxMutexFactory factory(lockDir);
+    factory.CreateNamedMutex(kName);
+    EXPECT_EQ(factory.CreationError(), lockDir + "/" + kName + " is not a regular file");
 }
 
 // A lock file that is a link is not followed: the attacker could make root hold a lock on
@@ -149,11 +152,16 @@ TEST(LinuxMutexAttack, ALinkAsTheLockFileIsRefused)
 TEST(LinuxMutexFactory, GivesNothingWhenTheFileCannotBeOpenedOrNamed)
 {
     TempDir dir;
-    EXPECT_EQ(LinuxMutexFactory(dir / "missing").CreateNamedMutex(kName), nullptr);
+    LinuxMutexFactory missing(dir / "missing");
+    EXPECT_EQ(missing.CreateNamedMutex(kName), nullptr);
+    EXPECT_EQ(missing.CreationError(), "cannot open " + dir / "missing/" + kName + ": No such file or directory");
     LinuxMutexFactory factory(dir.Path());
     EXPECT_EQ(factory.CreateNamedMutex(""), nullptr);
     EXPECT_EQ(factory.CreateNamedMutex("../escape"), nullptr);
     EXPECT_EQ(factory.CreateNamedMutex(".."), nullptr);
+    EXPECT_EQ(factory.CreationError(), "not a file name: ..");
+    EXPECT_NE(factory.CreateNamedMutex(kName), nullptr);
+    EXPECT_EQ(factory.CreationError(), "");
 }
 
 } // namespace

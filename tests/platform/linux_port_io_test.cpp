@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "case_name.h"
+
 #include "linux_test_support.h"
 #include "platform/linux/io_port_claims.h"
 #include "platform/linux/linux_port_io.h"
@@ -53,7 +55,12 @@ TEST_P(IoPortsMalformedLine, IsSkippedWithoutLosingItsNeighbours)
 INSTANTIATE_TEST_SUITE_P(Lines, IoPortsMalformedLine,
                          ::testing::Values("", "garbage", "0295 : w83627hf", "0295- : w83627hf", "-0296 : w83627hf",
                                            "0296-0295 : backwards", "0295-0296 :", "0295-0296 :   ", "0295-0296 x",
-                                           "0295-0296:w83627hf", "123456789-123456789 : too long", "zzzz-0296 : x"));
+                                           "0295-0296:w83627hf", "123456789-123456789 : too long", "zzzz-0296 : x"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                             const auto& c = info.param;
+                             (void)c;
+                             return calventa::testnames::CaseName(c) + "_" + std::to_string(info.index);
+                         });
 
 struct OwnerCase
 {
@@ -86,7 +93,13 @@ INSTANTIATE_TEST_SUITE_P(Ports, IoPortOwner,
                                            OwnerCase{0x805, "nct6775"}, // deeper than the ACPI block
                                            OwnerCase{0x800, "ACPI PM1a_EVT_BLK"}, OwnerCase{0xa00, ""},
                                            OwnerCase{0xcf8, ""}, OwnerCase{0xcfc, ""}, OwnerCase{0xe080, ""},
-                                           OwnerCase{0x70, "rtc_cmos"}, OwnerCase{0xffff, ""}));
+                                           OwnerCase{0x70, "rtc_cmos"}, OwnerCase{0xffff, ""}),
+                         [](const ::testing::TestParamInfo<OwnerCase>& info) {
+                             const auto& c = info.param;
+                             (void)c;
+                             return "Port" + std::to_string(c.port) + "_" +
+                                    calventa::testnames::CaseName(*c.owner != 0 ? c.owner : "unclaimed");
+                         });
 
 TEST(IoPortOwnerName, PlaceholdersAreNotDrivers)
 {
@@ -137,14 +150,69 @@ TEST(LinuxPortIo, RefusesWhenThePortOwnersCannotBeRead)
     EXPECT_EQ(ports.AccessMethod(), "iopl");
 }
 
-TEST(LinuxPortIo, RefusesWhenThePortOwnersAreHidden)
+// CapEff of /proc/self/status: bit 17 is CAP_SYS_RAWIO, bit 21 CAP_SYS_ADMIN.
+struct CapabilityCase
+{
+    const char* name;
+    const char* status;
+    const char* missing;
+};
+
+class MissingCapabilities : public ::testing::TestWithParam<CapabilityCase>
+{
+};
+
+TEST_P(MissingCapabilities, NamesWhatTheEffectiveSetLacks)
+{
+    EXPECT_EQ(MissingPortCapabilities(GetParam().status), GetParam().missing);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    StatusTexts, MissingCapabilities,
+    ::testing::Values(CapabilityCase{"PlainUser", "Name:\tx\nCapEff:\t0000000000000000\n",
+                                     "CAP_SYS_ADMIN and CAP_SYS_RAWIO"},
+                      CapabilityCase{"RawioOnly", "Name:\tx\nCapEff:\t0000000000020000\n", "CAP_SYS_ADMIN"},
+                      CapabilityCase{"AdminOnly", "Name:\tx\nCapEff:\t0000000000200000\n", "CAP_SYS_RAWIO"},
+                      CapabilityCase{"Root", "Name:\tx\nCapEff:\t000001ffffffffff\n", ""},
+                      CapabilityCase{"NoCapEffLine", "Name:\tx\nCapPrm:\t0000000000000000\n", ""},
+                      CapabilityCase{"MalformedCapEff", "Name:\tx\nCapEff:\tzz\n", ""}),
+    [](const ::testing::TestParamInfo<CapabilityCase>& info) { return std::string(info.param.name); });
+
+// Hidden owners refuse access even to a process that could raise the I/O level: the note
+// says what is missing and why that matters.
+TEST(LinuxPortIo, RefusesWhenThePortOwnersAreHiddenAndNamesTheMissingCapabilities)
 {
     TempDir dir;
     WriteText(dir / "ioports", "0000-0000 : PCI Bus 0000:00\n  0000-0000 : w83627hf\n");
-    LinuxPortIo ports(dir / "ioports", dir / "lockdown");
+    WriteText(dir / "status", "Name:\tcalventa\nCapEff:\t0000000000020000\n"); // CAP_SYS_RAWIO only
+    LinuxPortIo ports(dir / "ioports", dir / "lockdown", dir / "status");
     EXPECT_FALSE(ports.RequestAccess());
     ASSERT_EQ(ports.AccessNotes().size(), 1u);
-    EXPECT_NE(ports.AccessNotes()[0].find("hidden"), std::string::npos);
+    EXPECT_EQ(ports.AccessNotes()[0],
+              "Port owners hidden in " + dir / "ioports" +
+                  " (reading them needs CAP_SYS_ADMIN; missing: CAP_SYS_ADMIN), port access not "
+                  "requested: the ranges kernel drivers hold are unknown");
+}
+
+// A plain user sees the owners (a kernel that shows them to all) but may not raise the level;
+// a kernel built without iopl refuses everyone, with its own error.
+TEST(LinuxPortIo, ARefusedIoplIsNotedWithItsErrorAndAMissingCapability)
+{
+    TempDir dir;
+    WriteText(dir / "ioports", kIoports);
+    WriteText(dir / "status", "Name:\tcalventa\nCapEff:\t0000000000000000\n");
+    const std::string refused = "iopl refused port access (";
+    const std::string noRawio = "iopl refused port access (Operation not permitted): it needs CAP_SYS_RAWIO, which "
+                                "this process lacks";
+    EXPECT_TRUE(testing::AsAttacker([&] {
+        LinuxPortIo ports(dir / "ioports", dir / "lockdown", dir / "status");
+        if (ports.RequestAccess() || ports.AccessNotes().empty()) {
+            return false;
+        }
+        const std::string note = ports.AccessNotes().back();
+        const bool eperm = note.find("Operation not permitted") != std::string::npos;
+        return note.starts_with(refused) && (!eperm || note == noRawio);
+    }));
 }
 
 TEST(LinuxPortIo, WithoutAccessReadsAllOnesAndWritesNothing)

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+
+#include "case_name.h"
 #include <signal.h>
 #include <sys/time.h>
 
@@ -57,7 +59,16 @@ INSTANTIATE_TEST_SUITE_P(Paths, LinuxJoinPath,
                                            JoinCase{"/opt/calventa/", "/drv", "/opt/calventa/drv"},
                                            JoinCase{"/opt/calventa", "/drv", "/opt/calventa/drv"},
                                            JoinCase{"/", "settings.dat", "/settings.dat"},
-                                           JoinCase{"", "settings.dat", "settings.dat"}));
+                                           JoinCase{"", "settings.dat", "settings.dat"}),
+                         [](const ::testing::TestParamInfo<JoinCase>& info) {
+                             // The separators are what the cases differ in: spelled out.
+                             const std::string text = std::string(info.param.directory) + " plus " + info.param.name;
+                             std::string spelled;
+                             for (const char ch : text) {
+                                 spelled += ch == '/' ? std::string(" Slash ") : std::string(1, ch);
+                             }
+                             return calventa::testnames::CaseName(spelled);
+                         });
 
 struct DirectoryCase
 {
@@ -81,7 +92,14 @@ INSTANTIATE_TEST_SUITE_P(Environment, LinuxProgramDirectory,
                                            DirectoryCase{"", "/home/ann", "/home/ann/.config/calventa"},
                                            DirectoryCase{"relative/cfg", "/home/ann", "/home/ann/.config/calventa"},
                                            DirectoryCase{nullptr, nullptr, "/work/here"},
-                                           DirectoryCase{nullptr, "", "/work/here"}));
+                                           DirectoryCase{nullptr, "", "/work/here"}),
+                         [](const ::testing::TestParamInfo<DirectoryCase>& info) {
+                             const auto& c = info.param;
+                             (void)c;
+                             return calventa::testnames::CaseName(
+                                 std::string("config ") + (c.xdgConfigHome != nullptr ? c.xdgConfigHome : "unset") +
+                                 " home " + (c.home != nullptr ? c.home : "unset"));
+                         });
 
 TEST(LinuxSystemFacts, TheDefaultProgramDirectoryIsCreatedPrivate)
 {

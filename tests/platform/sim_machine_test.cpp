@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "case_name.h"
+
 namespace calventa::sim {
 namespace {
 
@@ -359,7 +361,12 @@ INSTANTIATE_TEST_SUITE_P(
                       Preset{"IT8712F", {{0x5B, 0x12}, {0x58, 0x80}, {0x4F, 0}}, 0},
                       Preset{"IT8705F", {{0x5B, 0x12}, {0x58, 0x90}}, 0}, Preset{"LM87", {{0x3E, 2}, {0x3F, 6}}, 0},
                       Preset{"LM90", {{0xFE, 1}, {0xFF, 0x21}}, 0},
-                      Preset{"LM75", {{0x00, 0}, {0x58, 0}, {0xFF, 0}}, 0}, Preset{"raw", {{0x58, 0}, {0x4F, 0}}, 0}));
+                      Preset{"LM75", {{0x00, 0}, {0x58, 0}, {0xFF, 0}}, 0}, Preset{"raw", {{0x58, 0}, {0x4F, 0}}, 0}),
+    [](const ::testing::TestParamInfo<Preset>& info) {
+        const auto& c = info.param;
+        (void)c;
+        return calventa::testnames::CaseName(c.model);
+    });
 
 TEST(SimChipRecording, LogsEveryWriteWithItsBank)
 {

@@ -66,13 +66,39 @@ protected:
         return copy;
     }
 
+    // A daemon a failed assertion leaves running would hold CTest's output pipe open, so
+    // that CTest waits minutes for a test that failed in milliseconds: TearDown stops it.
+    void TearDown() override
+    {
+        for (const pid_t daemon : m_daemons) {
+            testing::TerminateProcess(daemon, 2000);
+        }
+    }
+
+    pid_t StartDaemon(const std::vector<std::string>& arguments)
+    {
+        const pid_t daemon = testing::StartProcess(arguments, m_environment);
+        if (daemon > 0) {
+            m_daemons.push_back(daemon);
+        }
+        return daemon;
+    }
+
+    // Its exit code after SIGTERM, -1 when it did not end within the timeout.
+    int StopDaemon(pid_t daemon, int timeoutMs)
+    {
+        std::erase(m_daemons, daemon);
+        return testing::TerminateProcess(daemon, timeoutMs);
+    }
+
     TempDir m_dir;
     std::map<std::string, std::string> m_environment;
+    std::vector<pid_t> m_daemons;
 };
 
 TEST_F(ServiceProcess, MonitorWithoutDriveRightsReadsTheTemperaturesThroughIt)
 {
-    const pid_t daemon = testing::StartProcess({CALVENTASVC_PATH}, m_environment);
+    const pid_t daemon = StartDaemon({CALVENTASVC_PATH});
     ASSERT_GT(daemon, 0);
     ASSERT_TRUE(testing::WaitForSocket(m_environment["CALVENTA_SERVICE_SOCKET"], 10000));
 
@@ -106,13 +132,13 @@ TEST_F(ServiceProcess, MonitorWithoutDriveRightsReadsTheTemperaturesThroughIt)
         EXPECT_EQ(host->SimDrives()->DriveOpens(), 0);
     }
 
-    EXPECT_EQ(testing::TerminateProcess(daemon, 5000), 0);
+    EXPECT_EQ(StopDaemon(daemon, 5000), 0);
     EXPECT_EQ(access(m_environment["CALVENTA_SERVICE_SOCKET"].c_str(), F_OK), -1);
 }
 
 TEST_F(ServiceProcess, CalventaCliWithoutDriveRightsShowsTheDisksReadByTheService)
 {
-    const pid_t daemon = testing::StartProcess({CALVENTASVC_PATH}, m_environment);
+    const pid_t daemon = StartDaemon({CALVENTASVC_PATH});
     ASSERT_GT(daemon, 0);
     ASSERT_TRUE(testing::WaitForSocket(m_environment["CALVENTA_SERVICE_SOCKET"], 10000));
 
@@ -129,7 +155,7 @@ TEST_F(ServiceProcess, CalventaCliWithoutDriveRightsShowsTheDisksReadByTheServic
         out.append(buffer, n);
     }
     EXPECT_EQ(pclose(pipe), 0);
-    EXPECT_EQ(testing::TerminateProcess(daemon, 5000), 0);
+    EXPECT_EQ(StopDaemon(daemon, 5000), 0);
 
     const auto json = nlohmann::json::parse(out, nullptr, false);
     ASSERT_FALSE(json.is_discarded()) << out;
@@ -297,9 +323,8 @@ TEST_F(ServiceProcess, ServesWithRawIoAsItsOnlyCapability)
     if (geteuid() != 0 || access("/usr/bin/setpriv", X_OK) != 0) {
         GTEST_SKIP() << "needs root and setpriv (util-linux)";
     }
-    const pid_t daemon = testing::StartProcess(
-        {"/usr/bin/setpriv", "--bounding-set=-all,+sys_rawio", "--inh-caps=-all", "--no-new-privs", CALVENTASVC_PATH},
-        m_environment);
+    const pid_t daemon = StartDaemon(
+        {"/usr/bin/setpriv", "--bounding-set=-all,+sys_rawio", "--inh-caps=-all", "--no-new-privs", CALVENTASVC_PATH});
     ASSERT_GT(daemon, 0);
     ASSERT_TRUE(testing::WaitForSocket(m_environment["CALVENTA_SERVICE_SOCKET"], 10000));
     platform::linux_backend::SocketServiceManager manager(m_environment["CALVENTA_SERVICE_SOCKET"], m_dir / "units",
@@ -312,7 +337,7 @@ TEST_F(ServiceProcess, ServesWithRawIoAsItsOnlyCapability)
         EXPECT_TRUE(service->ControlForImage(code, error, image)) << code << ": " << error;
         EXPECT_TRUE(image);
     }
-    EXPECT_EQ(testing::TerminateProcess(daemon, 5000), 0);
+    EXPECT_EQ(StopDaemon(daemon, 5000), 0);
 }
 
 // The daemon reads NVMe controllers from sysfs, so it needs neither CAP_SYS_ADMIN (the

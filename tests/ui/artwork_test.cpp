@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "case_name.h"
+
 #include <set>
 
 #include "core/settings_block.h"
@@ -48,11 +50,18 @@ TEST_P(TrayIconImage, TextPixelsInTrayColorRestTransparent)
 }
 
 INSTANTIATE_TEST_SUITE_P(Requests, TrayIconImage,
-                         ::testing::Values(TrayCase{"45", 8, 2, 0, 0x00FF0000},    // default blue
-                                           TrayCase{"99", 7, 3, 2, 0x000000FF},    // red
-                                           TrayCase{"101", 7, 1, 2, 0x0000FF00},   // cut at the edge
-                                           TrayCase{"-12", 8, 2, 0, 0x00FFFFFF},   // white
-                                           TrayCase{"100", 8, 2, 0, 0x00123456})); // top byte ignored
+                         ::testing::Values(TrayCase{"45", 8, 2, 0, 0x00FF0000},  // default blue
+                                           TrayCase{"99", 7, 3, 2, 0x000000FF},  // red
+                                           TrayCase{"101", 7, 1, 2, 0x0000FF00}, // cut at the edge
+                                           TrayCase{"-12", 8, 2, 0, 0x00FFFFFF}, // white
+                                           TrayCase{"100", 8, 2, 0, 0x00123456}),
+                         [](const ::testing::TestParamInfo<TrayCase>& info) {
+                             const auto& c = info.param;
+                             (void)c;
+                             return calventa::testnames::CaseName("text " + c.text + " size " +
+                                                                  std::to_string(c.pointSize) + " colour " +
+                                                                  std::to_string(c.color));
+                         }); // top byte ignored
 
 TEST(TrayIconImage, SameTextInAnotherColourChangesOnlyTheColour)
 {

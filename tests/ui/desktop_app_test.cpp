@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "case_name.h"
+
 #include "core/options_presenter.h"
 
 #include <QApplication>
@@ -16,7 +18,9 @@
 #include <random>
 
 #include "app/desktop_signals.h"
+#include "app/fake_services.h"
 #include "app/machine_host.h"
+#include "platform/sim/sim_disks.h"
 #include "ui/alarm_window.h"
 #include "ui/main_window.h"
 #include "ui/options_window.h"
@@ -80,7 +84,12 @@ INSTANTIATE_TEST_SUITE_P(Alpha, Opacity,
                          ::testing::Values(OpacityCase{0, 255}, OpacityCase{1, 252}, OpacityCase{50, 127},
                                            OpacityCase{94, 15}, OpacityCase{95, 15}, OpacityCase{100, 15},
                                            OpacityCase{INT32_MAX, 15}, OpacityCase{-1, 255},
-                                           OpacityCase{INT32_MIN, 255}));
+                                           OpacityCase{INT32_MIN, 255}),
+                         [](const ::testing::TestParamInfo<OpacityCase>& info) {
+                             const auto& c = info.param;
+                             (void)c;
+                             return "Alpha" + calventa::testnames::NumberName(c.alpha);
+                         });
 
 TEST(StartUp, WindowModePositionAndOpacityFromSettings)
 {
@@ -164,6 +173,23 @@ TEST(Timers, StartMinimizedKeepsTheWindowInTheTray)
     EXPECT_EQ(desktop.app->Tray().DefaultItem(), ui::TrayItem::Restore);
     // Without a notification area the window must come up all the same.
     EXPECT_EQ(desktop.app->ShowTimer().isActive(), !ui::TrayIcon::Available());
+}
+
+// Started before the panel (no notification area yet): the icon is asked for all the same,
+// so that it appears with the panel, while the window comes up as the fallback.
+TEST(Timers, TheTrayIconIsShownEvenBeforeANotificationAreaExists)
+{
+    core::SettingsBlock settings = DesktopFixture::Defaults();
+    settings.StartMinimized = 1;
+    DesktopFixture desktop(kChipBoard, settings);
+    desktop.app->Start();
+    EXPECT_TRUE(desktop.app->Tray().ShowRequested());
+    if (!ui::TrayIcon::Available()) {
+        EXPECT_TRUE(desktop.app->ShowTimer().isActive()) << "the window is the fallback until then";
+    }
+    desktop.app->Tray().Action(ui::TrayItem::Exit)->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(desktop.app->Tray().ShowRequested());
 }
 
 TEST(Timers, ShowTimerBringsTheWindowUpOnce)
@@ -290,6 +316,81 @@ TEST(Close, TerminationSignalsCloseThroughTheNormalPath)
         EXPECT_EQ(received.at(0).at(0).toInt(), signalNumber);
         EXPECT_EQ(finished.count(), 1);
     }
+}
+
+// A user who may not open the drives and has no disk service gets the administrator notice
+// during the start-up, before the main loop runs. A SIGTERM then must end the program: the
+// notice closes, the start-up ends, and the main loop that follows quits by itself.
+TEST(Close, ATerminationSignalDuringAStartUpNoticeEndsTheProgram)
+{
+    constexpr const char* kBoard =
+        R"({"disk_access": "denied", "disks": [{"drive": 0}], "isa": {"model": "W83627HF"}})";
+    std::string error;
+    const auto board = sim::ParseBoard(kBoard, error);
+    ASSERT_TRUE(board) << error;
+    sim::SimDisks drives(*board);
+    app::testing::FakeServices services;
+    services.Installed = false;
+    platform::DiskPlatform disks{drives, services};
+    DesktopFixture desktop(kBoard);
+    desktop.app->AttachDisks(disks);
+
+    app::TerminationSignals termination;
+    ASSERT_TRUE(termination.Installed());
+    QObject::connect(&termination, &app::TerminationSignals::Received, desktop.app.get(), &app::DesktopApp::Terminate);
+    QObject::connect(desktop.app.get(), &app::DesktopApp::Finished, qApp, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    bool noticeSeen = false;
+    QTimer::singleShot(100, [&] {
+        noticeSeen = QApplication::activeModalWidget() != nullptr;
+        std::raise(SIGTERM);
+    });
+    bool guardFired = false;
+    QTimer::singleShot(3000, [&] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            guardFired = true;
+            modal->close(); // a failing test must not hang
+        }
+    });
+    desktop.app->Start(); // returns only once the notice is gone
+    EXPECT_FALSE(guardFired) << "the notice stayed up";
+
+    bool timedOut = false;
+    QTimer::singleShot(4000, [&] {
+        timedOut = true;
+        QCoreApplication::quit();
+    });
+    QApplication::exec();
+    EXPECT_TRUE(noticeSeen);
+    EXPECT_FALSE(timedOut) << "the main loop did not end";
+    EXPECT_TRUE(desktop.app->Closed());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST(Close, ATerminationSignalClosesTheAboutWindowAndTheProgram)
+{
+    DesktopFixture desktop(kChipBoard);
+    desktop.app->Start();
+    app::TerminationSignals termination;
+    QObject::connect(&termination, &app::TerminationSignals::Received, desktop.app.get(), &app::DesktopApp::Terminate);
+    QSignalSpy finished(desktop.app.get(), &app::DesktopApp::Finished);
+    bool aboutSeen = false;
+    QTimer::singleShot(100, [&] {
+        aboutSeen = QApplication::activeModalWidget() != nullptr;
+        std::raise(SIGHUP);
+    });
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            modal->close(); // a failing test must not hang
+        }
+    });
+    guard.start(3000);
+    desktop.app->AboutClick(); // modal: returns when the window closes
+    EXPECT_TRUE(guard.isActive()) << "About stayed up until the guard closed it";
+    EXPECT_TRUE(aboutSeen);
+    EXPECT_EQ(finished.count(), 1);
 }
 
 // Any settings.dat starts the program with a window that can be seen and reached.

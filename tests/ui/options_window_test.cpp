@@ -243,6 +243,34 @@ TEST_F(OptionsDialog, ReopeningKeepsAStaleSensorPageOnTop)
     EXPECT_EQ(Field("SensorIntervalField"), QStringLiteral("42"));
 }
 
+// The stale page stays above the refilled General page: what is drawn there is that page
+// alone, and a click where a General control lies reaches the page that is drawn.
+TEST_F(OptionsDialog, AStaleSensorPageIsDrawnOpaqueOverTheGeneralPage)
+{
+    Open();
+    ClickNode("Cpu");
+    Click("CancelButton");
+    desktop->app->Tray().Action(ui::TrayItem::Settings)->trigger();
+    QWidget* sensor = Find<QWidget>(*dialog, "SensorPage");
+    ASSERT_TRUE(sensor->isVisible());
+    ASSERT_TRUE(Shown("GeneralPage"));
+
+    const QRect onDialog(sensor->mapTo(dialog, QPoint(0, 0)), sensor->size());
+    const QImage shot = dialog->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage alone = sensor->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(alone.size(), onDialog.size());
+    EXPECT_TRUE(shot.copy(onDialog) == alone) << "the General page shows through the sensor page";
+
+    QWidget* startMinimized = Find<QWidget>(*dialog, "StartMinimized");
+    const QPoint where = startMinimized->mapTo(dialog, startMinimized->rect().center());
+    QWidget* hit = dialog->childAt(where);
+    ASSERT_NE(hit, nullptr);
+    EXPECT_TRUE(hit == sensor || sensor->isAncestorOf(hit)) << hit->objectName().toStdString();
+    const bool before = State().TempParam.StartMinimized != 0;
+    QTest::mouseClick(hit, Qt::LeftButton, {}, hit->mapFrom(dialog, where));
+    EXPECT_EQ(State().TempParam.StartMinimized != 0, before) << "a hidden control took the click";
+}
+
 TEST_F(OptionsDialog, ColorDialogOpensWithItsOwnLastColor)
 {
     core::SettingsBlock settings = DesktopFixture::Defaults();

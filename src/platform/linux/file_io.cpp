@@ -167,8 +167,15 @@ bool ReplaceIn(int directoryFd, const std::string& name, std::span<const uint8_t
             errno = EISDIR;
             return false;
         }
-        if (existing == ExistingFileMode::KeepOwn && S_ISREG(old.st_mode) && old.st_uid == geteuid()) {
-            mode = old.st_mode & 0777;
+        if (existing == ExistingFileMode::KeepOwn && S_ISREG(old.st_mode)) {
+            // The rename would replace a file whatever its mode; one the user made read-only
+            // to keep it as it is stays, as an open for writing would have failed.
+            if (faccessat(directoryFd, name.c_str(), W_OK, AT_SYMLINK_NOFOLLOW) != 0 && errno == EACCES) {
+                return false;
+            }
+            if (old.st_uid == geteuid()) {
+                mode = old.st_mode & 0777;
+            }
         }
     }
     RemoveStaleTemporaries(directoryFd, name);

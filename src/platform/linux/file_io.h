@@ -19,7 +19,8 @@ std::optional<std::vector<uint8_t>> ReadFileBytes(const std::string& path, size_
 // What a replaced file's mode becomes when the file already exists.
 enum class ExistingFileMode {
     Fixed,   // newFileMode, whatever was there
-    KeepOwn, // a regular file of this process's user keeps its permission bits (never set-id)
+    KeepOwn, // a regular file the real user may not write is left alone (EACCES); one of this
+             // process's user keeps its permission bits (never set-id)
 };
 
 // Writes the bytes to a temporary file beside path, syncs it and renames it over path, so

@@ -51,6 +51,15 @@ bool LinuxFileSystem::ReplaceFile(const std::string& path, std::span<const uint8
     return ReplaceFileAtomically(path, bytes, 0644 & ~CurrentUmask(), ExistingFileMode::KeepOwn);
 }
 
+bool LinuxFileSystem::IsReadOnly(const std::string& path)
+{
+    struct stat st = {};
+    if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return false;
+    }
+    return faccessat(AT_FDCWD, path.c_str(), W_OK, AT_SYMLINK_NOFOLLOW) != 0 && errno == EACCES;
+}
+
 std::unique_ptr<TextFile> LinuxFileSystem::CreateTextFile(const std::string& path)
 {
     // Not through a link, not into a FIFO (non-blocking: no waiting for a reader), and not

@@ -10,8 +10,10 @@ class LinuxFileSystem final : public FileSystem
 public:
     std::optional<std::vector<uint8_t>> ReadFile(const std::string& path, size_t maxBytes) override;
     // A new file, or one replacing a link or another user's file, gets 0644 less the umask;
-    // a regular file of this user keeps its permission bits, set-id bits cleared.
+    // a regular file of this user keeps its permission bits, set-id bits cleared. A regular
+    // file the real user may not write stays (EACCES).
     bool ReplaceFile(const std::string& path, std::span<const uint8_t> bytes) override;
+    bool IsReadOnly(const std::string& path) override;
     // Never through a link or into anything but a regular file with a single name.
     std::unique_ptr<TextFile> CreateTextFile(const std::string& path) override;
     bool RemoveFile(const std::string& path) override;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 #include "platform/linux/file_io.h"
@@ -105,11 +106,16 @@ LinuxMutexFactory::LinuxMutexFactory(std::string lockDirectory) : m_lockDirector
 
 std::unique_ptr<NamedMutex> LinuxMutexFactory::CreateNamedMutex(const std::string& name)
 {
+    m_creationError.clear();
     if (!IsPlainFileName(name)) {
+        m_creationError = "not a file name: " + name;
         return nullptr;
     }
-    const int fd = OpenLockFile(m_lockDirectory + "/" + name);
+    const std::string path = m_lockDirectory + "/" + name;
+    const int fd = OpenLockFile(path);
     if (fd < 0) {
+        m_creationError =
+            errno == EINVAL ? path + " is not a regular file" : "cannot open " + path + ": " + std::strerror(errno);
         return nullptr;
     }
     return std::make_unique<FlockMutex>(fd);

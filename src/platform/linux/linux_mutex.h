@@ -20,9 +20,13 @@ public:
     // the name is not a plain file name, or what is there is not a regular file (a link,
     // a FIFO): the bus is then not used.
     std::unique_ptr<NamedMutex> CreateNamedMutex(const std::string& name) override;
+    // "cannot open <path>: <errno text>" (a missing /run/lock shows here), or why the name
+    // or the file was refused.
+    std::string CreationError() const override { return m_creationError; }
 
 private:
     std::string m_lockDirectory;
+    std::string m_creationError;
 };
 
 } // namespace calventa::platform::linux_backend

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
 
 #include "platform/linux/file_io.h"
 
@@ -16,6 +18,7 @@ namespace {
 
 constexpr size_t kMaxIoportsBytes = 256 * 1024;
 constexpr size_t kMaxLockdownBytes = 256;
+constexpr size_t kMaxStatusBytes = 16 * 1024;
 
 // Touched by every chip search: the ISA monitor's index/data pair and PCI configuration
 // mechanism #1.
@@ -68,9 +71,41 @@ void PortOut32(uint16_t, uint32_t) {}
 
 } // namespace
 
-LinuxPortIo::LinuxPortIo(std::string ioportsPath, std::string lockdownPath)
-    : m_ioportsPath(std::move(ioportsPath)), m_lockdownPath(std::move(lockdownPath))
+std::string MissingPortCapabilities(const std::string& statusText)
 {
+    constexpr int kCapSysRawio = 17; // iopl
+    constexpr int kCapSysAdmin = 21; // the owners' addresses in /proc/ioports
+    const size_t at = statusText.find("\nCapEff:");
+    if (at == std::string::npos) {
+        return {};
+    }
+    const char* start = statusText.c_str() + at + 8;
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long effective = std::strtoull(start, &end, 16);
+    if (end == start || errno != 0) {
+        return {};
+    }
+    std::vector<std::string> missing;
+    if ((effective >> kCapSysAdmin & 1) == 0) {
+        missing.emplace_back("CAP_SYS_ADMIN");
+    }
+    if ((effective >> kCapSysRawio & 1) == 0) {
+        missing.emplace_back("CAP_SYS_RAWIO");
+    }
+    return missing.empty() ? std::string() : missing.size() == 1 ? missing[0] : missing[0] + " and " + missing[1];
+}
+
+LinuxPortIo::LinuxPortIo(std::string ioportsPath, std::string lockdownPath, std::string statusPath)
+    : m_ioportsPath(std::move(ioportsPath)), m_lockdownPath(std::move(lockdownPath)),
+      m_statusPath(std::move(statusPath))
+{
+}
+
+std::string LinuxPortIo::MissingCapabilities() const
+{
+    const auto status = ReadFileBytes(m_statusPath, kMaxStatusBytes);
+    return status ? MissingPortCapabilities(TextOf(*status)) : std::string();
 }
 
 bool LinuxPortIo::RequestAccess()
@@ -84,7 +119,12 @@ bool LinuxPortIo::RequestAccess()
     }
     m_claims = IoPortClaims(TextOf(*ioports));
     if (m_claims.OwnersHidden()) {
-        AddNote("Port owners hidden in " + m_ioportsPath + " (needs CAP_SYS_ADMIN), port access not requested");
+        // CAP_SYS_RAWIO alone would allow iopl, but without the owners no driver's ranges
+        // could be kept clear.
+        const std::string missing = MissingCapabilities();
+        AddNote("Port owners hidden in " + m_ioportsPath + " (reading them needs CAP_SYS_ADMIN" +
+                (missing.empty() ? std::string() : "; missing: " + missing) +
+                "), port access not requested: the ranges kernel drivers hold are unknown");
         return false;
     }
     for (auto& note : ClaimNotes(m_claims, kSearchPorts)) {
@@ -96,8 +136,12 @@ bool LinuxPortIo::RequestAccess()
         if (error == EPERM && lockdown) {
             if (const auto mode = ActiveLockdownMode(TextOf(*lockdown))) {
                 AddNote("Kernel lockdown (" + *mode + ") refuses port access, even to root");
+                return false;
             }
         }
+        const bool noRawio = error == EPERM && MissingCapabilities().find("CAP_SYS_RAWIO") != std::string::npos;
+        AddNote(std::string("iopl refused port access (") + std::strerror(error) + ")" +
+                (noRawio ? ": it needs CAP_SYS_RAWIO, which this process lacks" : ""));
         return false;
     }
     m_granted = true;
