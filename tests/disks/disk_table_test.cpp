@@ -101,7 +101,10 @@ INSTANTIATE_TEST_SUITE_P(Lengths, DiskTablePartialImage,
                          ::testing::Values(PartialCase{601, 9, 5, 6}, PartialCase{602, 2, 5, 6},
                                            PartialCase{604, 2, 5, 6}, PartialCase{605, 2, 0, 6},
                                            PartialCase{610, 2, 0, 2}, PartialCase{612, 2, 0, 2},
-                                           PartialCase{700, 2, 0, 2}));
+                                           PartialCase{700, 2, 0, 2}),
+                         [](const ::testing::TestParamInfo<PartialCase>& testCase) {
+                             return "Image" + std::to_string(testCase.param.length) + "Bytes";
+                         });
 
 TEST(DiskTableImage, ImageEndingInsideAStringKeepsTheOldTail)
 {

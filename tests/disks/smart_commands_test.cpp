@@ -135,7 +135,11 @@ INSTANTIATE_TEST_SUITE_P(Entries, TemperatureAttribute,
                          ::testing::Values(AttributeCase{0, 41, 41}, AttributeCase{3, 0xF6, -10},
                                            AttributeCase{35, 38, 38}, AttributeCase{41, 0x7F, 127},
                                            AttributeCase{12, 0x80, -128}, AttributeCase{7, 0xFF, -1},
-                                           AttributeCase{7, 0, 0}));
+                                           AttributeCase{7, 0, 0}),
+                         [](const ::testing::TestParamInfo<AttributeCase>& testCase) {
+                             return "Entry" + std::to_string(testCase.param.entry) + "RawLow" +
+                                    std::to_string(testCase.param.rawLow);
+                         });
 
 TEST(TemperatureAttributeSearch, StopsAfterFortyTwoEntries)
 {

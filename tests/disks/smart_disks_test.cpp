@@ -931,7 +931,11 @@ INSTANTIATE_TEST_SUITE_P(Lengths, ScanSysdataLength,
                          ::testing::Values(SysdataCase{0, false, 0}, SysdataCase{600, true, 0},
                                            SysdataCase{601, true, 0}, SysdataCase{602, true, 2},
                                            SysdataCase{606, true, 2}, SysdataCase{610, true, 2},
-                                           SysdataCase{611, false, 0}, SysdataCase{4096, false, 0}));
+                                           SysdataCase{611, false, 0}, SysdataCase{4096, false, 0}),
+                         [](const ::testing::TestParamInfo<SysdataCase>& testCase) {
+                             return "Sysdata" + std::to_string(testCase.param.length) + "Bytes" +
+                                    (testCase.param.modelArrives ? "Taken" : "Refused");
+                         });
 
 TEST(ServiceAccess, TemperatureValueLongerThan601BytesIsNotTaken)
 {

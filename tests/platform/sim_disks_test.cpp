@@ -173,7 +173,12 @@ INSTANTIATE_TEST_SUITE_P(Boards, SimDiskAccess,
                                                       platform::DriveOpenError::AccessDenied},
                                            AccessCase{"absent", DiskRights::User, platform::DriveOpenError::NotFound},
                                            AccessCase{"denied", DiskRights::Service, platform::DriveOpenError::None},
-                                           AccessCase{"absent", DiskRights::Service, platform::DriveOpenError::None}));
+                                           AccessCase{"absent", DiskRights::Service, platform::DriveOpenError::None}),
+                         [](const ::testing::TestParamInfo<AccessCase>& testCase) {
+                             std::string access = testCase.param.access;
+                             access[0] = static_cast<char>(access[0] - 'a' + 'A');
+                             return access + (testCase.param.rights == DiskRights::User ? "ForAUser" : "ForTheService");
+                         });
 
 TEST(SimDiskAccessNoRawIo, UsersOpenTheDrivesButEveryCommandIsRefusedForRights)
 {
