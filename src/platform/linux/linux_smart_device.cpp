@@ -34,9 +34,11 @@ constexpr size_t kSenseBufferSize = 64;
 constexpr mode_t kCopiedFileMode = 0644;
 constexpr size_t kMaxCopiedFileBytes = static_cast<size_t>(64) << 20; // driver files are far smaller
 
-// The ATA status register the drive returned, from descriptor (0x72/0x73) or fixed
-// (0x70/0x71) format sense data; nullopt when the sense data carries none.
-std::optional<uint8_t> ReturnedAtaStatus(std::span<const uint8_t> sense)
+// A register the drive returned, from the ATA Return descriptor (0x72/0x73 sense data, at
+// `descriptorByte` of the descriptor) or from the INFORMATION field of fixed (0x70/0x71)
+// sense data (error, status, device, count at bytes 3..6); nullopt when the sense data
+// carries none.
+std::optional<uint8_t> ReturnedAtaRegister(std::span<const uint8_t> sense, size_t descriptorByte, size_t fixedByte)
 {
     if (sense.size() < 8) {
         return std::nullopt;
@@ -47,16 +49,22 @@ std::optional<uint8_t> ReturnedAtaStatus(std::span<const uint8_t> sense)
         for (size_t d = 8; d + 1 < end;) {
             const size_t length = static_cast<size_t>(sense[d + 1]) + 2;
             if (sense[d] == kAtaStatusReturnDescriptor && length >= 14 && d + 13 < end) {
-                return sense[d + 13];
+                return sense[d + descriptorByte];
             }
             d += length;
         }
         return std::nullopt;
     }
     if (format == 0x70 || format == 0x71) {
-        return sense[4]; // the INFORMATION field holds error, status, device, count
+        return sense[fixedByte];
     }
     return std::nullopt;
+}
+
+// The ATA status register the drive returned.
+std::optional<uint8_t> ReturnedAtaStatus(std::span<const uint8_t> sense)
+{
+    return ReturnedAtaRegister(sense, 13, 4);
 }
 
 std::pair<uint8_t, std::pair<uint8_t, uint8_t>> SenseKeyAndCodes(std::span<const uint8_t> sense)
@@ -152,25 +160,7 @@ AtaPassThroughCdb BuildAtaPassThrough16(const SmartCommand& command)
 
 std::optional<uint8_t> ReturnedSectorCount(std::span<const uint8_t> sense)
 {
-    if (sense.size() < 8) {
-        return std::nullopt;
-    }
-    const uint8_t format = sense[0] & 0x7F;
-    if (format == 0x72 || format == 0x73) {
-        const size_t end = std::min(sense.size(), static_cast<size_t>(8) + sense[7]);
-        for (size_t d = 8; d + 1 < end;) {
-            const size_t length = static_cast<size_t>(sense[d + 1]) + 2;
-            if (sense[d] == kAtaStatusReturnDescriptor && length >= 14 && d + 13 < end) {
-                return sense[d + 5]; // count (7:0)
-            }
-            d += length;
-        }
-        return std::nullopt;
-    }
-    if (format == 0x70 || format == 0x71) {
-        return sense[6]; // INFORMATION: error, status, device, count (7:0)
-    }
-    return std::nullopt;
+    return ReturnedAtaRegister(sense, 5, 6); // count (7:0)
 }
 
 bool AtaPassThroughSucceeded(const SgIoOutcome& outcome)
