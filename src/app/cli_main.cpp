@@ -1,11 +1,20 @@
 // calventa-cli: the monitor's start-up and update passes without windows, printed as text
 // or JSON. It never writes settings.dat.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <functional>
 #include <iostream>
 #include <optional>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "app/cli_output.h"
 #include "app/machine_host.h"
@@ -15,6 +24,20 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: calventa-cli [--json] [--passes N] [--dir DIR] [--mode test|debug|fancontrol] [--dump-registers]\n";
+
+constexpr const char* kHelp = "Reads the motherboard's sensor chips and the disks' temperatures once, as the calventa\n"
+                              "window would show them, and prints them.\n"
+                              "\n"
+                              "  --json             one JSON object instead of the readable text\n"
+                              "  --passes N         N more update passes after start-up (0..999999, default 0)\n"
+                              "  --dir DIR          program directory holding settings.dat (and debug.txt)\n"
+                              "  --mode WORD        start as `calventa WORD` would: test, debug or fancontrol\n"
+                              "  --dump-registers   with --json: every chip register written (simulated board only)\n"
+                              "  --help             this text\n"
+                              "  --version          the program's name and version\n"
+                              "\n"
+                              "CALVENTA_BOARD=FILE runs on a simulated board instead of the machine.\n"
+                              "The plain output is coloured on a terminal unless NO_COLOR is set.\n";
 
 // No windows here: the administrator notice is not shown, messages go to standard error.
 class CliNotices final : public calventa::disks::DiskNotices, public calventa::disks::UserMessages
@@ -32,6 +55,8 @@ struct CliOptions
 {
     bool json = false;
     bool dumpRegisters = false;
+    bool help = false;
+    bool version = false;
     int passes = 0;
     std::optional<std::string> directory;
     std::string mode;
@@ -45,51 +70,88 @@ std::optional<int> ParseCount(const std::string& text)
     return std::stoi(text);
 }
 
+// One entry per option: whether it takes a value, and what it does with it (an error text
+// when the value is refused).
+struct CliOption
+{
+    const char* name;
+    bool takesValue;
+    std::function<std::string(CliOptions&, const std::string&)> apply;
+};
+
+const std::vector<CliOption>& OptionTable()
+{
+    static const std::vector<CliOption> table = {
+        {"--json", false, [](CliOptions& o, const std::string&) { return o.json = true, std::string(); }},
+        {"--dump-registers", false,
+         [](CliOptions& o, const std::string&) { return o.dumpRegisters = true, std::string(); }},
+        {"--help", false, [](CliOptions& o, const std::string&) { return o.help = true, std::string(); }},
+        {"--version", false, [](CliOptions& o, const std::string&) { return o.version = true, std::string(); }},
+        {"--passes", true,
+         [](CliOptions& o, const std::string& text) {
+             const auto count = ParseCount(text);
+             o.passes = count.value_or(0);
+             return count ? std::string() : "--passes takes a whole number from 0 to 999999, not \"" + text + "\"";
+         }},
+        {"--dir", true, [](CliOptions& o, const std::string& text) { return o.directory = text, std::string(); }},
+        {"--mode", true,
+         [](CliOptions& o, const std::string& text) {
+             o.mode = text;
+             return text == "test" || text == "debug" || text == "fancontrol"
+                        ? std::string()
+                        : "--mode takes test, debug or fancontrol, not \"" + text + "\"";
+         }},
+    };
+    return table;
+}
+
 bool ParseArguments(int argc, char** argv, CliOptions& options, std::string& error)
 {
+    std::set<std::string> seen;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        auto value = [&]() -> std::optional<std::string> {
+        const auto& table = OptionTable();
+        const auto option =
+            std::find_if(table.begin(), table.end(), [&](const CliOption& entry) { return arg == entry.name; });
+        if (option == table.end()) {
+            error = "unknown argument " + arg;
+            return false;
+        }
+        if (!seen.insert(arg).second) {
+            error = arg + " given more than once";
+            return false;
+        }
+        std::string value;
+        if (option->takesValue) {
             if (i + 1 >= argc) {
                 error = arg + " needs a value";
-                return std::nullopt;
-            }
-            return std::string(argv[++i]);
-        };
-        if (arg == "--json") {
-            options.json = true;
-        } else if (arg == "--dump-registers") {
-            options.dumpRegisters = true;
-        } else if (arg == "--passes") {
-            const auto text = value();
-            const auto count = text ? ParseCount(*text) : std::nullopt;
-            if (!count) {
-                error = error.empty() ? "--passes takes a whole number from 0 to 999999" : error;
                 return false;
             }
-            options.passes = *count;
-        } else if (arg == "--dir") {
-            const auto text = value();
-            if (!text) {
-                return false;
-            }
-            options.directory = *text;
-        } else if (arg == "--mode") {
-            const auto text = value();
-            if (!text) {
-                return false;
-            }
-            if (*text != "test" && *text != "debug" && *text != "fancontrol") {
-                error = "--mode takes test, debug or fancontrol";
-                return false;
-            }
-            options.mode = *text;
-        } else {
-            error = "unknown argument " + arg;
+            value = argv[++i];
+        }
+        error = option->apply(options, value);
+        if (!error.empty()) {
             return false;
         }
     }
     return true;
+}
+
+// The program directory must exist and take the files the run may write; checked before
+// anything runs, so a mistyped --dir is not read as "no settings.dat".
+std::string DirectoryProblem(const std::string& directory)
+{
+    struct stat facts = {};
+    if (stat(directory.c_str(), &facts) != 0) {
+        return "--dir " + directory + ": " + std::strerror(errno);
+    }
+    if (!S_ISDIR(facts.st_mode)) {
+        return "--dir " + directory + ": not a directory";
+    }
+    if (access(directory.c_str(), W_OK) != 0) {
+        return "--dir " + directory + ": not writable: " + std::strerror(errno);
+    }
+    return {};
 }
 
 // The signal that asked the passes to stop; read between passes. A signal handler can
@@ -121,8 +183,23 @@ int main(int argc, char** argv)
     CliOptions options;
     std::string error;
     if (!ParseArguments(argc, argv, options, error)) {
-        std::cerr << "calventa-cli: " << error << "\n" << kUsage;
+        std::cerr << "calventa-cli: " << error << " (see calventa-cli --help)\n";
         return 2;
+    }
+    if (options.help) {
+        std::cout << kUsage << "\n" << kHelp;
+        return 0;
+    }
+    if (options.version) {
+        std::cout << "calventa-cli " << CALVENTA_VERSION << "\n";
+        return 0;
+    }
+    if (options.directory) {
+        error = DirectoryProblem(*options.directory);
+        if (!error.empty()) {
+            std::cerr << "calventa-cli: " << error << "\n";
+            return 1;
+        }
     }
     std::unique_ptr<app::MachineHost> host = app::MachineHost::FromEnvironment(error);
     if (!host) {
@@ -165,7 +242,8 @@ int main(int argc, char** argv)
                          .dump(2, ' ', false, nlohmann::json::error_handler_t::replace)
                   << "\n";
     } else {
-        std::cout << app::CliPlainText(monitor);
+        std::cout << app::CliPlainText(monitor,
+                                       app::PlainTextInColour(isatty(STDOUT_FILENO) != 0, std::getenv("NO_COLOR")));
     }
     return logMissing ? 1 : 0;
 }

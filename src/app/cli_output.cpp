@@ -1,7 +1,10 @@
 #include "app/cli_output.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <sstream>
+#include <string_view>
 #include <type_traits>
 
 #include "core/value_text.h"
@@ -12,6 +15,12 @@ namespace calventa::app {
 namespace {
 
 using nlohmann::ordered_json;
+
+constexpr const char* kIndent = "  ";
+constexpr const char* kAlarmMarker = "! ";   // in place of the indent when no colour shows it
+constexpr const char* kRedOn = "\033[1;31m"; // red and bold, as the window shows a value out of range
+constexpr const char* kColourOff = "\033[0m";
+constexpr std::array<const char*, 3> kPanelHeadings = {"Temperatures", "Fans", "Voltages"};
 
 std::string Hex2(unsigned value)
 {
@@ -238,35 +247,91 @@ ordered_json CliJson(Monitor& monitor, sim::SimMachine* sim, bool dumpRegisters)
     return out;
 }
 
-std::string CliPlainText(Monitor& monitor)
+std::string CliPlainText(Monitor& monitor, bool colour)
 {
     const core::MonitorState& state = monitor.State();
+    const core::MainWindowPresenter& window = monitor.MainWindow();
     std::ostringstream text;
+
+    text << "Chips\n";
     for (int i = 0; i < state.Chips.ChipCount && i < core::kChipCapacity; ++i) {
         const core::ChipRecord& chip = state.Chips.Records[static_cast<size_t>(i)];
-        text << "Chip " << i << ": " << chip.Name << " on "
+        text << kIndent << chip.Name << " on "
              << (chip.Bus == core::kBusIsa ? std::string("ISA")
                  : chip.IsKernelDevice()   ? "kernel " + chip.KernelBusPath
                                            : "SMBus " + Hex2(chip.Address))
              << "\n";
     }
     if (state.Chips.ChipCount == 0) {
-        text << "No chip found\n";
+        text << kIndent << "none found\n";
     }
-    for (const core::MainWindowRow& row : monitor.MainWindow().Layout().Rows) {
-        const core::MainWindowValue& value = monitor.MainWindow().Value(row.Slot);
-        text << core::SlotLabel(row.Slot) << " " << value.Text << (value.Red ? " (!)" : "")
-             << (value.Power.empty() ? "" : " " + value.Power) << "\n";
+    if (state.Disks.Listed(0)) {
+        text << "Disks\n";
+        for (int i = 0; i < core::kMaxDisks && state.Disks.Listed(i); ++i) {
+            const auto n = static_cast<size_t>(i);
+            text << kIndent << "HD" << i << " " << state.Disks.Model[n] << " ("
+                 << (state.Disks.IsNvme(i) ? "NVMe" : "ATA") << ", serial " << state.Disks.Serial[n] << ", firmware "
+                 << state.Disks.Firmware[n] << ")\n";
+        }
     }
+
+    // Captions padded to the widest one, as the window's value column lines up.
+    size_t captionWidth = 0;
+    for (const core::MainWindowRow& row : window.Layout().Rows) {
+        captionWidth = std::max(captionWidth, std::string_view(core::SlotLabel(row.Slot)).size());
+    }
+    for (const int panel : {core::kPanelTemperatures, core::kPanelFans, core::kPanelVoltages}) {
+        bool headed = false;
+        for (const core::MainWindowRow& row : window.Layout().Rows) {
+            if (row.Panel != panel) {
+                continue;
+            }
+            if (!headed) {
+                text << kPanelHeadings[static_cast<size_t>(panel)] << "\n";
+                headed = true;
+            }
+            const core::MainWindowValue& value = window.Value(row.Slot);
+            const std::string caption = core::SlotLabel(row.Slot);
+            text << (value.Red && !colour ? kAlarmMarker : kIndent) << caption
+                 << std::string(captionWidth - caption.size() + 1, ' ');
+            if (value.Red && colour) {
+                text << kRedOn << value.Text << kColourOff;
+            } else {
+                text << value.Text;
+            }
+            if (value.Stale) {
+                text << " (" << value.Note << ")";
+            }
+            text << "\n";
+            if (!value.Power.empty()) {
+                text << kIndent << std::string(captionWidth + 1, ' ') << value.Power << "\n";
+            }
+        }
+    }
+
     std::string tip = monitor.Tray().Tip;
     for (size_t at = tip.find("\r\n"); at != std::string::npos; at = tip.find("\r\n", at)) {
         tip.replace(at, 2, " | ");
     }
     text << "Tray: " << tip << "\n";
-    for (const std::string& line : AlarmLines(monitor)) {
-        text << "Alarm: " << line << "\n";
+    const std::vector<std::string> alarms = AlarmLines(monitor);
+    if (!alarms.empty()) {
+        text << "Alarms\n";
+    }
+    for (const std::string& line : alarms) {
+        if (colour) {
+            text << kIndent << kRedOn << line << kColourOff << "\n";
+        } else {
+            text << kAlarmMarker << line << "\n";
+        }
     }
     return text.str();
+}
+
+bool PlainTextInColour(bool terminal, const char* noColor)
+{
+    // NO_COLOR set to anything but the empty string asks for no escape sequences.
+    return terminal && (noColor == nullptr || noColor[0] == '\0');
 }
 
 } // namespace calventa::app

@@ -15,7 +15,12 @@ namespace calventa::app {
 // calventa-cli's JSON object. `sim` gives the register dump when dumpRegisters is set.
 nlohmann::ordered_json CliJson(Monitor& monitor, sim::SimMachine* sim, bool dumpRegisters);
 
-// calventa-cli's plain output: the chips, then one "<label> <value>" line per shown slot.
-std::string CliPlainText(Monitor& monitor);
+// calventa-cli's plain output: the chips and disks, then the window's rows under their panel's
+// heading with the captions aligned, each power line under its fan, then the tray tip and the
+// alarm lines. Rows out of range are red with `colour`, marked with "!" without it.
+std::string CliPlainText(Monitor& monitor, bool colour);
+
+// Whether the plain output uses colour: only on a terminal, and not when NO_COLOR is set.
+bool PlainTextInColour(bool terminal, const char* noColor);
 
 } // namespace calventa::app

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "platform/linux/file_program_store.h"
@@ -22,6 +23,17 @@ using namespace calventa;
 using platform::linux_backend::LinuxDiskPaths;
 
 constexpr const char* kUsage = "usage: calventasvc [--install | --uninstall] [--silent]\n";
+
+constexpr const char* kHelp = "\n"
+                              "The Calventa disk service: reads the disks' S.M.A.R.T. temperatures as root and hands\n"
+                              "them to every user's monitor over /run/calventa/calventasvc.sock. Without arguments it\n"
+                              "serves until SIGTERM.\n"
+                              "\n"
+                              "  --install     write and enable the systemd unit calventasvc.service (root)\n"
+                              "  --uninstall   stop, disable and remove that unit (root)\n"
+                              "  --silent      with --install or --uninstall: print nothing\n"
+                              "  --help        this text\n"
+                              "  --version     the program's name and version\n";
 
 std::string EnvironmentOr(const char* name, const char* fallback)
 {
@@ -123,8 +135,21 @@ int main(int argc, char** argv)
     bool install = false;
     bool uninstall = false;
     bool silent = false;
+    std::set<std::string> seen;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (!seen.insert(arg).second) {
+            std::fprintf(stderr, "calventasvc: %s given more than once\n", arg.c_str());
+            return 2;
+        }
+        if (arg == "--help") {
+            std::printf("%s%s", kUsage, kHelp);
+            return 0;
+        }
+        if (arg == "--version") {
+            std::printf("calventasvc %s\n", CALVENTA_VERSION);
+            return 0;
+        }
         if (arg == "--install") {
             install = true;
         } else if (arg == "--uninstall") {
