@@ -7,14 +7,17 @@
 #include <optional>
 #include <string>
 
+#include "app/cli_metrics.h"
 #include "app/cli_output.h"
+#include "app/cli_watch.h"
 #include "app/machine_host.h"
 #include "app/monitor.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: calventa-cli [--json] [--passes N] [--dir DIR] [--mode test|debug|fancontrol] [--dump-registers]\n";
+    "usage: calventa-cli [--json] [--passes N] [--dir DIR] [--mode test|debug|fancontrol] [--dump-registers]\n"
+    "                    [--format text|json|prometheus] [--textfile PATH] [--watch SECONDS]\n";
 
 // No windows here: the administrator notice is not shown, messages go to standard error.
 class CliNotices final : public calventa::disks::DiskNotices, public calventa::disks::UserMessages
@@ -35,6 +38,9 @@ struct CliOptions
     int passes = 0;
     std::optional<std::string> directory;
     std::string mode;
+    calventa::app::CliOutputOptions outputs;
+    bool formatGiven = false;
+    int watchSeconds = 0; // 0: one snapshot
 };
 
 std::optional<int> ParseCount(const std::string& text)
@@ -58,6 +64,38 @@ bool ParseArguments(int argc, char** argv, CliOptions& options, std::string& err
         };
         if (arg == "--json") {
             options.json = true;
+            options.outputs.format = calventa::app::CliFormat::Json;
+            options.formatGiven = true;
+        } else if (arg == "--format") {
+            const auto text = value();
+            using calventa::app::CliFormat;
+            const std::optional<CliFormat> format = !text                   ? std::nullopt
+                                                    : *text == "text"       ? std::optional(CliFormat::Text)
+                                                    : *text == "json"       ? std::optional(CliFormat::Json)
+                                                    : *text == "prometheus" ? std::optional(CliFormat::Prometheus)
+                                                                            : std::nullopt;
+            if (!format) {
+                error = error.empty() ? "--format takes text, json or prometheus" : error;
+                return false;
+            }
+            options.outputs.format = *format;
+            options.json = *format == CliFormat::Json;
+            options.formatGiven = true;
+        } else if (arg == "--textfile") {
+            const auto text = value();
+            if (!text || text->empty()) {
+                error = error.empty() ? "--textfile needs a file path" : error;
+                return false;
+            }
+            options.outputs.textfile = *text;
+        } else if (arg == "--watch") {
+            const auto text = value();
+            const auto seconds = text ? calventa::app::ParseWatchSeconds(*text) : std::nullopt;
+            if (!seconds) {
+                error = error.empty() ? "--watch takes whole seconds from 1 to 86400" : error;
+                return false;
+            }
+            options.watchSeconds = *seconds;
         } else if (arg == "--dump-registers") {
             options.dumpRegisters = true;
         } else if (arg == "--passes") {
@@ -103,14 +141,18 @@ extern "C" void AskToStop(int signal)
 
 // SIGINT, SIGTERM and SIGHUP end the passes early and go through the normal close, so the
 // fan outputs are handed back (and kernel pwm modes restored) however the run ends.
-void StopOnSignals()
+sigset_t StopOnSignals()
 {
     struct sigaction action = {};
     action.sa_handler = AskToStop;
     sigemptyset(&action.sa_mask);
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         sigaction(signal, &action, nullptr);
+        sigaddset(&stopSignals, signal);
     }
+    return stopSignals;
 }
 
 } // namespace
@@ -130,7 +172,10 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    StopOnSignals();
+    const sigset_t stopSignals = StopOnSignals();
+    // With --textfile alone the metrics go to the file and nothing to standard output.
+    options.outputs.toStdout = options.formatGiven || options.outputs.textfile.empty();
+    options.outputs.dumpRegisters = options.dumpRegisters;
     app::Monitor monitor(host->Get());
     CliNotices notices;
     monitor.AttachDisks(host->Disks(), notices, notices);
@@ -154,6 +199,11 @@ int main(int argc, char** argv)
     if (g_stopSignal == 0) {
         monitor.DiskPass();
     }
+    if (options.watchSeconds > 0) {
+        const int status =
+            app::RunCliWatch(monitor, *host, options.outputs, options.watchSeconds, g_stopSignal, stopSignals);
+        return status != 0 ? status : (logMissing ? 1 : 0);
+    }
     monitor.CloseQuery();
     monitor.Close();
     if (g_stopSignal != 0) {
@@ -164,8 +214,15 @@ int main(int argc, char** argv)
         std::cout << app::CliJson(monitor, host->Sim(), options.dumpRegisters)
                          .dump(2, ' ', false, nlohmann::json::error_handler_t::replace)
                   << "\n";
-    } else {
+    } else if (options.outputs.format == app::CliFormat::Prometheus && options.outputs.toStdout) {
+        std::cout << app::CliMetrics(monitor);
+    } else if (options.outputs.toStdout) {
         std::cout << app::CliPlainText(monitor);
+    }
+    if (!options.outputs.textfile.empty() &&
+        !app::WriteTextfile(options.outputs.textfile, app::CliMetrics(monitor), error)) {
+        std::cerr << "calventa-cli: " << error << "\n";
+        return 1;
     }
     return logMissing ? 1 : 0;
 }
