@@ -148,17 +148,6 @@ TEST_F(WatchOnBoard, AStopRequestEndsItBeforeTheNextPass)
     EXPECT_EQ(outputTimes.size(), 3u);
 }
 
-TEST_F(WatchOnBoard, AFailedOutputEndsIt)
-{
-    hooks.output = [this] {
-        outputTimes.push_back(clock.now);
-        return outputTimes.size() < 2;
-    };
-    const WatchResult result = RunWatch(monitor, clock, 5, hooks);
-    EXPECT_TRUE(result.outputFailed);
-    EXPECT_EQ(result.intervals, 1);
-}
-
 // --- the real clock -----------------------------------------------------------------------
 
 volatile std::sig_atomic_t g_seen = 0;
@@ -193,16 +182,6 @@ TEST(SignalWatchClock, ASignalDuringAPassEndsTheNextWaitAtOnce)
     sigprocmask(SIG_BLOCK, nullptr, &now);
     EXPECT_EQ(sigismember(&now, SIGUSR1), 0); // the mask is back as it was
     sigaction(SIGUSR1, &previous, nullptr);
-}
-
-TEST(SignalWatchClock, WaitsUntilTheDeadline)
-{
-    sigset_t none;
-    sigemptyset(&none);
-    SignalWatchClock clock(none);
-    const int64_t start = clock.NowMs();
-    clock.WaitUntil(start + 120);
-    EXPECT_GE(clock.NowMs() - start, 120);
 }
 
 // --- the textfile -------------------------------------------------------------------------
