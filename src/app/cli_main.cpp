@@ -16,23 +16,29 @@
 #include <string>
 #include <vector>
 
+#include "app/cli_metrics.h"
 #include "app/cli_output.h"
+#include "app/cli_watch.h"
 #include "app/machine_host.h"
 #include "app/monitor.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: calventa-cli [--json] [--passes N] [--dir DIR] [--mode test|debug|fancontrol] [--dump-registers]\n";
+    "usage: calventa-cli [--json] [--passes N] [--dir DIR] [--mode test|debug|fancontrol] [--dump-registers]\n"
+    "                    [--format text|json|prometheus] [--textfile PATH] [--watch SECONDS]\n";
 
-constexpr const char* kHelp = "Reads the motherboard's sensor chips and the disks' temperatures once, as the calventa\n"
-                              "window would show them, and prints them.\n"
+constexpr const char* kHelp = "Reads the motherboard's sensor chips and the disks' temperatures, as the calventa\n"
+                              "window would show them, and prints them once (or every SECONDS with --watch).\n"
                               "\n"
                               "  --json             one JSON object instead of the readable text\n"
                               "  --passes N         N more update passes after start-up (0..999999, default 0)\n"
                               "  --dir DIR          program directory holding settings.dat (and debug.txt)\n"
                               "  --mode WORD        start as `calventa WORD` would: test, debug or fancontrol\n"
                               "  --dump-registers   with --json: every chip register written (simulated board only)\n"
+                              "  --format FORMAT    text, json (as --json) or prometheus (the exposition format)\n"
+                              "  --textfile PATH    write the metrics to PATH atomically (for a textfile collector)\n"
+                              "  --watch SECONDS    keep running: a pass and an output every SECONDS (1..86400)\n"
                               "  --help             this text\n"
                               "  --version          the program's name and version\n"
                               "\n"
@@ -60,6 +66,9 @@ struct CliOptions
     int passes = 0;
     std::optional<std::string> directory;
     std::string mode;
+    calventa::app::CliOutputOptions outputs;
+    bool formatGiven = false;
+    int watchSeconds = 0; // 0: one snapshot
 };
 
 std::optional<int> ParseCount(const std::string& text)
@@ -68,6 +77,20 @@ std::optional<int> ParseCount(const std::string& text)
         return std::nullopt;
     }
     return std::stoi(text);
+}
+
+using calventa::app::CliFormat;
+
+// --json is --format json; the two may be combined only when they agree.
+std::string SetFormat(CliOptions& options, CliFormat format, const char* option)
+{
+    if (options.formatGiven && options.outputs.format != format) {
+        return std::string(option) + " contradicts the format already chosen";
+    }
+    options.outputs.format = format;
+    options.json = format == CliFormat::Json;
+    options.formatGiven = true;
+    return {};
 }
 
 // One entry per option: whether it takes a value, and what it does with it (an error text
@@ -82,7 +105,27 @@ struct CliOption
 const std::vector<CliOption>& OptionTable()
 {
     static const std::vector<CliOption> table = {
-        {"--json", false, [](CliOptions& o, const std::string&) { return o.json = true, std::string(); }},
+        {"--json", false, [](CliOptions& o, const std::string&) { return SetFormat(o, CliFormat::Json, "--json"); }},
+        {"--format", true,
+         [](CliOptions& o, const std::string& text) {
+             const std::optional<CliFormat> format = text == "text"         ? std::optional(CliFormat::Text)
+                                                     : text == "json"       ? std::optional(CliFormat::Json)
+                                                     : text == "prometheus" ? std::optional(CliFormat::Prometheus)
+                                                                            : std::nullopt;
+             return format ? SetFormat(o, *format, "--format")
+                           : "--format takes text, json or prometheus, not \"" + text + "\"";
+         }},
+        {"--textfile", true,
+         [](CliOptions& o, const std::string& text) {
+             o.outputs.textfile = text;
+             return text.empty() ? std::string("--textfile needs a file path") : std::string();
+         }},
+        {"--watch", true,
+         [](CliOptions& o, const std::string& text) {
+             const auto seconds = calventa::app::ParseWatchSeconds(text);
+             o.watchSeconds = seconds.value_or(0);
+             return seconds ? std::string() : "--watch takes whole seconds from 1 to 86400, not \"" + text + "\"";
+         }},
         {"--dump-registers", false,
          [](CliOptions& o, const std::string&) { return o.dumpRegisters = true, std::string(); }},
         {"--help", false, [](CliOptions& o, const std::string&) { return o.help = true, std::string(); }},
@@ -165,14 +208,18 @@ extern "C" void AskToStop(int signal)
 
 // SIGINT, SIGTERM and SIGHUP end the passes early and go through the normal close, so the
 // fan outputs are handed back (and kernel pwm modes restored) however the run ends.
-void StopOnSignals()
+sigset_t StopOnSignals()
 {
     struct sigaction action = {};
     action.sa_handler = AskToStop;
     sigemptyset(&action.sa_mask);
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         sigaction(signal, &action, nullptr);
+        sigaddset(&stopSignals, signal);
     }
+    return stopSignals;
 }
 
 } // namespace
@@ -207,7 +254,11 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    StopOnSignals();
+    const sigset_t stopSignals = StopOnSignals();
+    // With --textfile alone the metrics go to the file and nothing to standard output.
+    options.outputs.toStdout = options.formatGiven || options.outputs.textfile.empty();
+    options.outputs.dumpRegisters = options.dumpRegisters;
+    options.outputs.colour = app::PlainTextInColour(isatty(STDOUT_FILENO) != 0, std::getenv("NO_COLOR"));
     app::Monitor monitor(host->Get());
     CliNotices notices;
     monitor.AttachDisks(host->Disks(), notices, notices);
@@ -231,6 +282,11 @@ int main(int argc, char** argv)
     if (g_stopSignal == 0) {
         monitor.DiskPass();
     }
+    if (options.watchSeconds > 0) {
+        const int status =
+            app::RunCliWatch(monitor, *host, options.outputs, options.watchSeconds, g_stopSignal, stopSignals);
+        return status != 0 ? status : (logMissing ? 1 : 0);
+    }
     monitor.CloseQuery();
     monitor.Close();
     if (g_stopSignal != 0) {
@@ -241,9 +297,15 @@ int main(int argc, char** argv)
         std::cout << app::CliJson(monitor, host->Sim(), options.dumpRegisters)
                          .dump(2, ' ', false, nlohmann::json::error_handler_t::replace)
                   << "\n";
-    } else {
-        std::cout << app::CliPlainText(monitor,
-                                       app::PlainTextInColour(isatty(STDOUT_FILENO) != 0, std::getenv("NO_COLOR")));
+    } else if (options.outputs.format == app::CliFormat::Prometheus && options.outputs.toStdout) {
+        std::cout << app::CliMetrics(monitor);
+    } else if (options.outputs.toStdout) {
+        std::cout << app::CliPlainText(monitor, options.outputs.colour);
+    }
+    if (!options.outputs.textfile.empty() &&
+        !app::WriteTextfile(options.outputs.textfile, app::CliMetrics(monitor), error)) {
+        std::cerr << "calventa-cli: " << error << "\n";
+        return 1;
     }
     return logMissing ? 1 : 0;
 }

@@ -1,5 +1,9 @@
 #include "core/main_window_presenter.h"
 
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
 #include "core/value_text.h"
 
 namespace calventa::core {
@@ -14,6 +18,29 @@ constexpr int kPanelBottomMargin = 6;
 constexpr int kFrameHeight = 20;
 constexpr int kValueLeft = 64;
 constexpr int kVoltageValueLeft = 78;
+
+std::optional<double> ShownTemperature(int32_t celsius)
+{
+    return IsShownTemperature(celsius) ? std::optional<double>(celsius) : std::nullopt;
+}
+
+// The float as the shortest decimal that reads back as it (3.3, not 3.2999999523), so that
+// outputs of the double show what the chip formula gave. Like the text, NaN and infinities
+// read as zero.
+double VoltReading(float volts)
+{
+    if (!std::isfinite(volts)) {
+        return 0.0;
+    }
+    char text[32];
+    for (int digits = 1; digits <= 9; ++digits) {
+        std::snprintf(text, sizeof text, "%.*g", digits, static_cast<double>(volts));
+        if (std::strtof(text, nullptr) == volts) {
+            break;
+        }
+    }
+    return std::strtod(text, nullptr);
+}
 
 int PanelOfSlot(int slot)
 {
@@ -123,12 +150,14 @@ bool MainWindowPresenter::RefreshMainWindow(MonitorState& state, AlarmFlags& ala
             const int32_t t = state.Chips.Temp(s.Chip, s.Channel);
             value.Red = EvaluateAlarm(s, alarms, t);
             value.Text = GetFahrString(t);
+            value.Reading = ShownTemperature(t);
             break;
         }
         case SlotKind::Disk: {
             const int disk = slot - kSlotHd0;
             const int32_t t = state.Disks.TemperatureOf(disk);
             value.Text = GetFahrString(t);
+            value.Reading = ShownTemperature(t);
             if (!state.Disks.Current(disk)) {
                 // The last value read, not a reading: it neither raises nor clears an alarm.
                 value.Stale = true;
@@ -146,8 +175,10 @@ bool MainWindowPresenter::RefreshMainWindow(MonitorState& state, AlarmFlags& ala
             const int channel = slot - kSlotCpuFan + 1;
             value.Red = EvaluateAlarm(s, alarms, rpm);
             value.Text = GetFanString(rpm);
+            value.Reading = rpm;
             if (FanControlActive(state.Settings, channel)) {
-                value.Power = "Power = " + std::to_string(state.FanDuty.Get(channel)) + "%";
+                value.PowerPercent = state.FanDuty.Get(channel);
+                value.Power = "Power = " + std::to_string(*value.PowerPercent) + "%";
             }
             break;
         }
@@ -155,6 +186,7 @@ bool MainWindowPresenter::RefreshMainWindow(MonitorState& state, AlarmFlags& ala
             const float volts = state.Chips.Volt(s.Chip, s.Channel);
             value.Red = EvaluateAlarm(s, alarms, volts);
             value.Text = GetVoltString(volts, separator) + " V";
+            value.Reading = VoltReading(volts);
             break;
         }
         }

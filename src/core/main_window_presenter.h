@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,11 @@ struct MainWindowValue
     // Not read in the last pass (a sleeping disk): shown greyed, with Note saying why.
     bool Stale = false;
     std::string Note;
+    // The number Text shows (°C, V or RPM), for outputs that need it unformatted; none when
+    // Text shows no number ("n/a", "out of range").
+    std::optional<double> Reading;
+    // The duty Power shows, 0..100; none without a power line.
+    std::optional<int> PowerPercent;
 };
 
 struct MainWindowLayout

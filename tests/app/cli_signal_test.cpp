@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -80,11 +81,88 @@ TEST_P(CliSignalTest, EndsThroughTheNormalCloseAndLeavesNoRestoreFile)
     EXPECT_FALSE(fs::exists(stateFile));
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, CliSignalTest, ::testing::Values(SIGTERM, SIGINT, SIGHUP),
-                         [](const ::testing::TestParamInfo<int>& signal) {
-                             return std::string(signal.param == SIGTERM  ? "Sigterm"
-                                                : signal.param == SIGINT ? "Sigint"
-                                                                         : "Sighup");
-                         });
+std::string SignalName(const ::testing::TestParamInfo<int>& signal)
+{
+    return signal.param == SIGTERM ? "Sigterm" : signal.param == SIGINT ? "Sigint" : "Sighup";
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, CliSignalTest, ::testing::Values(SIGTERM, SIGINT, SIGHUP), SignalName);
+
+// --watch: a signal is the normal end of the run (status 0), through the same close; and a
+// reader that goes away (a closed pipe) ends it the same way instead of killing it.
+class CliWatchEndTest : public CliSignalTest
+{
+protected:
+    // Starts the watch with standard output on outFd; the state file shows fan control running.
+    pid_t StartWatch(int outFd)
+    {
+        const pid_t child = fork();
+        if (child == 0) {
+            setenv("CALVENTA_BOARD", (dir / "board.json").c_str(), 1);
+            setenv("CALVENTA_REGISTRY_ROOT", (dir / "registry").c_str(), 1);
+            setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
+            dup2(outFd, STDOUT_FILENO);
+            execl(CALVENTA_CLI_PATH, CALVENTA_CLI_PATH, "--mode", "fancontrol", "--watch", "1", "--json", "--dir",
+                  dir.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        return child;
+    }
+    bool WaitFor(const fs::path& file)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!fs::exists(file) && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return fs::exists(file);
+    }
+    const fs::path stateFile() const { return dir / calventa::hardware::kKernelPwmStateFileName; }
+};
+
+TEST_P(CliWatchEndTest, ASignalEndsTheWatchThroughTheNormalClose)
+{
+    const int devNull = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    const pid_t child = StartWatch(devNull);
+    close(devNull);
+    ASSERT_GE(child, 0);
+    const bool sawStateFile = WaitFor(stateFile());
+    kill(child, GetParam());
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(sawStateFile) << "the watch never drove pwm1";
+    ASSERT_TRUE(WIFEXITED(status)) << "killed by the signal instead of closing";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_FALSE(fs::exists(stateFile()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, CliWatchEndTest, ::testing::Values(SIGTERM, SIGINT, SIGHUP), SignalName);
+
+TEST_F(CliWatchEndTest, AClosedPipeEndsTheWatchThroughTheNormalClose)
+{
+    int fds[2];
+    ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
+    const pid_t child = StartWatch(fds[1]);
+    close(fds[1]);
+    ASSERT_GE(child, 0);
+    char first = 0;
+    const bool gotOutput = read(fds[0], &first, 1) == 1; // the start-up's line has begun
+    close(fds[0]);
+    int status = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    bool ended = false;
+    while (!(ended = waitpid(child, &status, WNOHANG) == child) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (!ended) {
+        kill(child, SIGKILL);
+        waitpid(child, &status, 0);
+        FAIL() << "the watch went on writing into a closed pipe";
+    }
+    EXPECT_TRUE(gotOutput);
+    EXPECT_EQ(first, '{');
+    ASSERT_TRUE(WIFEXITED(status)) << "killed by SIGPIPE instead of closing";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_FALSE(fs::exists(stateFile()));
+}
 
 } // namespace

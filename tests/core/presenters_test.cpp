@@ -7,6 +7,7 @@
 #include "core/main_window_presenter.h"
 #include "core/tray_presenter.h"
 #include "core/update_cycle.h"
+#include "core/value_text.h"
 
 namespace calventa::core {
 namespace {
@@ -190,6 +191,47 @@ TEST_F(PresenterTest, ValuesOutsideTheirLimitsTurnRed)
     state.Chips.Records[0].Temps[0] = 69;
     EXPECT_FALSE(window.RefreshMainWindow(state, alarms));
     EXPECT_FALSE(window.Value(kSlotCpu).Red);
+}
+
+// The numbers beside the texts, for outputs that need them unformatted: the value each text
+// shows, none where the text shows none.
+TEST_F(PresenterTest, ReadingsAreTheNumbersTheTextsShow)
+{
+    Show(kSlotCpu);
+    Show(kSlotSys, 2);
+    Show(kSlot3_3V);
+    Show(kSlot12V, 2);
+    Show(kSlotCpuFan);
+    Show(kSlotSysFan, 2);
+    Slot(kSlotHd0).Enabled = 1;
+    state.Disks.DiskCount = 1;
+    state.Disks.Temperature[0] = 41;
+    state.Chips.Records[0].Temps[0] = -12;
+    state.Chips.Records[0].Temps[1] = std::numeric_limits<int32_t>::max();
+    state.Chips.Records[0].Volts[0] = 3.3f;
+    state.Chips.Records[0].Volts[1] = std::numeric_limits<float>::quiet_NaN();
+    state.Chips.Records[0].Fans[0] = 4412;
+    state.Chips.Records[0].Fans[1] = 2657;
+    state.Settings.FanControl[1] = {kSourceCpu, 45, 1, 0};
+    state.FanDuty.Set(2, 70);
+    window.BuildMainWindow(state, alarms);
+
+    EXPECT_EQ(window.Value(kSlotCpu).Reading, -12.0);
+    EXPECT_EQ(window.Value(kSlotSys).Text, "out of range");
+    EXPECT_FALSE(window.Value(kSlotSys).Reading.has_value());
+    EXPECT_EQ(window.Value(kSlotHd0).Reading, 41.0);
+    EXPECT_EQ(window.Value(kSlot3_3V).Reading, 3.3); // the float's own decimal, not 3.2999999523
+    EXPECT_EQ(window.Value(kSlot12V).Text, "0.00 V");
+    EXPECT_EQ(window.Value(kSlot12V).Reading, 0.0);
+    EXPECT_EQ(window.Value(kSlotCpuFan).Reading, 4412.0);
+    EXPECT_FALSE(window.Value(kSlotCpuFan).PowerPercent.has_value());
+    EXPECT_EQ(window.Value(kSlotSysFan).PowerPercent, 70);
+
+    state.Chips.Records[0].SetMissing(ChannelKind::Temperature, 1); // a failed kernel read
+    state.Chips.Records[0].Bus = kBusKernel;
+    window.RefreshMainWindow(state, alarms);
+    EXPECT_EQ(window.Value(kSlotCpu).Text, kNoReadingText);
+    EXPECT_FALSE(window.Value(kSlotCpu).Reading.has_value());
 }
 
 // --- alarm evaluation ---------------------------------------------------------------------
