@@ -2,9 +2,12 @@
 
 #include <algorithm>
 
+#include <QFontMetrics>
+#include <QGuiApplication>
 #include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QToolButton>
 #include <QWindow>
 
@@ -121,6 +124,26 @@ void PaintWindowOutline(QWidget* window)
     QPainter p(window);
     p.setPen(FromColorValue(0x00512B17));
     p.drawRect(window->rect().adjusted(0, 0, -1, -1));
+}
+
+void CentreOnDesktop(QWidget* window)
+{
+    const QScreen* screen = window->screen();
+    if (screen == nullptr) {
+        screen = QGuiApplication::primaryScreen();
+    }
+    if (screen == nullptr) {
+        return;
+    }
+    const QRect area = screen->geometry();
+    const QRect frame = window->frameGeometry();
+    // A top-level window's position is its frame's corner.
+    window->move(area.x() + (area.width() - frame.width()) / 2, area.y() + (area.height() - frame.height()) / 2);
+}
+
+int TextWidth(const QWidget* widget, const QString& text)
+{
+    return QFontMetrics(widget->font()).horizontalAdvance(text);
 }
 
 } // namespace calventa::ui
