@@ -121,6 +121,7 @@ AboutWindow::AboutWindow(LinkOpener opener, QWidget* parent) : QDialog(parent), 
     connect(m_close, &QPushButton::clicked, this, &QDialog::accept);
 
     PlaceTexts();
+    CentreWhenShown(this);
 }
 
 void AboutWindow::PlaceTexts()
@@ -179,12 +180,6 @@ void AboutWindow::changeEvent(QEvent* event)
     if (event->type() == QEvent::FontChange && m_close != nullptr) {
         PlaceTexts();
     }
-}
-
-void AboutWindow::showEvent(QShowEvent* event)
-{
-    QDialog::showEvent(event);
-    CentreOnDesktop(this);
 }
 
 void AboutWindow::paintEvent(QPaintEvent*)

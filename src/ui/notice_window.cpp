@@ -125,6 +125,7 @@ NoticeWindow::NoticeWindow(const core::NoticeContent& content, core::NoticeKind 
     });
 
     PlaceTexts();
+    CentreWhenShown(this);
 }
 
 void NoticeWindow::PlaceTexts()
@@ -168,12 +169,6 @@ void NoticeWindow::changeEvent(QEvent* event)
     if (event->type() == QEvent::FontChange && m_ok != nullptr) {
         PlaceTexts();
     }
-}
-
-void NoticeWindow::showEvent(QShowEvent* event)
-{
-    QDialog::showEvent(event);
-    CentreOnDesktop(this);
 }
 
 void NoticeWindow::paintEvent(QPaintEvent*)

@@ -58,6 +58,10 @@ void PaintWindowOutline(QWidget* window);
 // window off centre by the guess.
 void CentreOnDesktop(QWidget* window);
 
+// Centres `window` each time it is shown, and once more if the window manager's frame turns
+// out larger than Qt knew at that moment (a frame is reported after the window is mapped).
+void CentreWhenShown(QWidget* window);
+
 // The width `text` takes in `widget`'s font: what a label must hold for nothing to be cut.
 int TextWidth(const QWidget* widget, const QString& text);
 

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QTest>
 #include <QTextBlock>
 #include <QTextLayout>
 #include <functional>
@@ -283,14 +284,17 @@ INSTANTIATE_TEST_SUITE_P(Fonts, AboutCaptions, ::testing::Values(0, 6, 11),
                                                     : "At" + std::to_string(info.param) + "Points";
                          });
 
-TEST(CentreOnDesktop, UsesTheFrameTheWindowSystemReports)
+TEST(CentreWhenShown, CentresTheFrameTheWindowSystemReports)
 {
-    // A window with the window system's own frame: its frame, not its client area, is centred.
+    // A window with the window system's own frame: its frame, not its client area, is
+    // centred, also when the window manager reports the frame only after mapping it.
     QWidget framed;
     framed.resize(300, 200);
+    ui::CentreWhenShown(&framed);
     framed.show();
-    ASSERT_NE(framed.frameGeometry(), framed.geometry()) << "this platform draws no frame";
-    ui::CentreOnDesktop(&framed);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return framed.frameGeometry() != framed.geometry(); }, 2000))
+        << "this platform draws no frame";
+    QTest::qWait(100);
     ExpectCentred(framed);
 }
 
