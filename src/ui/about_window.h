@@ -3,7 +3,12 @@
 #include <QDialog>
 #include <QLabel>
 #include <QUrl>
+#include <array>
 #include <functional>
+
+class QFrame;
+class QPlainTextEdit;
+class QPushButton;
 
 namespace calventa::ui {
 
@@ -46,10 +51,23 @@ public:
     static QUrl SupportUrl();
 
 protected:
+    void changeEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void PlaceTexts();
+
     LinkOpener m_opener;
+    CaptionBar* m_caption = nullptr;
+    QWidget* m_client = nullptr;
+    QLabel* m_title = nullptr;
+    QLabel* m_homepageCaption = nullptr;
+    LinkLabel* m_homepage = nullptr;
+    QLabel* m_supportCaption = nullptr;
+    LinkLabel* m_support = nullptr;
+    QPlainTextEdit* m_text = nullptr;
+    QPushButton* m_close = nullptr;
+    std::array<QFrame*, 3> m_separators{};
 };
 
 } // namespace calventa::ui

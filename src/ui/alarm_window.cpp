@@ -19,6 +19,10 @@ constexpr int kCloseLeft = 4;
 constexpr int kCloseWidth = 177;
 constexpr int kCloseHeight = 20;
 constexpr int32_t kRed = 255;
+// The lines' own width in the panel, between their left edge and the panel's frame.
+constexpr int kLineWidth = kPanelPlace.width() - core::AlarmWindowContent::kLineLeft - 2;
+// The client area's width left of the panel, kept on its right as well when the panel grows.
+constexpr int kPanelGap = kPanelPlace.x();
 
 } // namespace
 
@@ -54,8 +58,7 @@ AlarmWindow::AlarmWindow(QWidget* parent) : QWidget(parent)
         line->setObjectName(QStringLiteral("AlarmLine%1").arg(i));
         line->setPalette(red);
         line->setGeometry(core::AlarmWindowContent::kLineLeft,
-                          core::AlarmWindowContent::kFirstLineTop + i * core::AlarmWindowContent::kLineStep,
-                          kPanelPlace.width() - core::AlarmWindowContent::kLineLeft - 2,
+                          core::AlarmWindowContent::kFirstLineTop + i * core::AlarmWindowContent::kLineStep, kLineWidth,
                           core::AlarmWindowContent::kLineStep);
         line->hide();
         m_lines.push_back(line);
@@ -85,9 +88,24 @@ void AlarmWindow::Render(const core::AlarmWindowContent& content, bool shown)
             m_lines[i]->hide();
         }
     }
-    m_panel->resize(kPanelPlace.width(), content.PanelHeight);
+    // A line wider than its place (a three-digit temperature, a wide face) widens the lines,
+    // then the panel into the window's spare width, and only then the window, to the left so
+    // that its right edge keeps its place.
+    int lineWidth = kLineWidth;
+    for (size_t i = 0; i < used; ++i) {
+        lineWidth = std::max(lineWidth, TextWidth(m_lines[i], m_lines[i]->text()));
+    }
+    const int panelWidth =
+        std::max(kPanelPlace.width(), core::AlarmWindowContent::kLineLeft + lineWidth + m_panel->frameWidth());
+    const int clientWidth = core::AlarmWindowContent::kWidth - 2 * kFrameBorder;
+    const int extra = std::max(0, kPanelGap + panelWidth + kPanelGap - clientWidth);
+    for (size_t i = 0; i < used; ++i) {
+        m_lines[i]->resize(lineWidth, core::AlarmWindowContent::kLineStep);
+    }
+    m_panel->resize(panelWidth, content.PanelHeight);
     m_close->move(kCloseLeft, content.CloseButtonTop);
-    setGeometry(content.Left, content.Top, core::AlarmWindowContent::kWidth, std::max(content.Height, 0));
+    setGeometry(content.Left - extra, content.Top, core::AlarmWindowContent::kWidth + extra,
+                std::max(content.Height, 0));
     show();
     raise();
     repaint();

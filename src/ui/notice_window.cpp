@@ -1,6 +1,9 @@
 #include "ui/notice_window.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
+#include <QEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QPainter>
@@ -16,15 +19,9 @@ namespace {
 
 constexpr int kMargin = 10;
 constexpr int kTextLeft = 52;
-constexpr int kBottomArea = 38; // check box and button below the lower separator
-
-QFrame* MakeSeparator(QWidget* parent, int left, int top, int width)
-{
-    auto* line = new QFrame(parent);
-    line->setFrameStyle(QFrame::HLine | QFrame::Sunken);
-    line->setGeometry(left, top, width, 2);
-    return line;
-}
+constexpr int kBottomArea = 38;   // check box and button below the lower separator
+constexpr int kPictureRight = 42; // the picture's right edge
+constexpr int kNarrowGap = 4;     // the least room kept beside a widened text field
 
 QPixmap DrawOkPicture()
 {
@@ -65,15 +62,14 @@ QPixmap DrawNoticePicture(core::NoticeKind kind)
     return pixmap;
 }
 
-NoticeWindow::NoticeWindow(const core::NoticeContent& content, core::NoticeKind kind, QWidget* parent) : QDialog(parent)
+NoticeWindow::NoticeWindow(const core::NoticeContent& content, core::NoticeKind kind, QWidget* parent)
+    : QDialog(parent), m_width(content.Width), m_height(content.Height)
 {
     setObjectName(kind == core::NoticeKind::AdminNotice ? QStringLiteral("Tnform") : QStringLiteral("Tf2"));
     setModal(true);
-    setFixedSize(content.Width, content.Height);
     // A caption strip without controls: the notice closes only through "OK".
-    CaptionBar* caption = DecorateWindow(this, QString::fromStdString(content.Caption), false);
-    caption->setGeometry(0, 0, width(), kCaptionHeight);
-    for (QWidget* control : caption->findChildren<QWidget*>()) {
+    m_caption = DecorateWindow(this, QString::fromStdString(content.Caption), false);
+    for (QWidget* control : m_caption->findChildren<QWidget*>()) {
         control->hide();
     }
     setWindowFlag(Qt::WindowStaysOnTopHint, content.StaysOnTop);
@@ -81,58 +77,98 @@ NoticeWindow::NoticeWindow(const core::NoticeContent& content, core::NoticeKind 
     grey.setColor(QPalette::Window, FromColorValue(content.BackgroundColor));
     setPalette(grey);
 
-    const int clientWidth = width() - 2 * kFrameBorder;
-    const int clientHeight = height() - kCaptionHeight - kFrameBorder;
-    auto* client = new QWidget(this);
-    client->setGeometry(kFrameBorder, kCaptionHeight, clientWidth, clientHeight);
+    m_client = new QWidget(this);
 
-    auto* picture = new QLabel(client);
+    auto* picture = new QLabel(m_client);
     picture->setObjectName(QStringLiteral("NoticePicture"));
     picture->setGeometry(kMargin, kMargin, 32, 32);
     picture->setPixmap(DrawNoticePicture(kind));
 
-    const int textWidth = clientWidth - kTextLeft - kMargin;
-    const int lowerLine = clientHeight - kBottomArea;
-    MakeSeparator(client, kTextLeft, 6, textWidth);
-    MakeSeparator(client, kTextLeft, lowerLine, textWidth);
+    for (QFrame*& separator : m_separators) {
+        separator = new QFrame(m_client);
+        separator->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+    }
 
-    auto* text = new QPlainTextEdit(client);
-    text->setObjectName(QStringLiteral("NoticeText"));
-    text->setReadOnly(true);
-    text->setFrameStyle(QFrame::NoFrame);
-    text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    text->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    text->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    text->document()->setDocumentMargin(1);
+    m_text = new QPlainTextEdit(m_client);
+    m_text->setObjectName(QStringLiteral("NoticeText"));
+    m_text->setReadOnly(true);
+    m_text->setFrameStyle(QFrame::NoFrame);
+    m_text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_text->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The notice's lines are its rows: a line too long for the field is given room, not folded.
+    m_text->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_text->document()->setDocumentMargin(1);
     QStringList lines;
     for (const std::string& line : content.Lines) {
         lines << QString::fromStdString(line);
     }
-    text->setPlainText(lines.join(QLatin1Char('\n')));
-    QPalette textPalette = text->palette();
+    m_text->setPlainText(lines.join(QLatin1Char('\n')));
+    QPalette textPalette = m_text->palette();
     textPalette.setColor(QPalette::Base, FromColorValue(content.BackgroundColor));
-    text->setPalette(textPalette);
-    text->setGeometry(kTextLeft, 10, textWidth, lowerLine - 12);
+    m_text->setPalette(textPalette);
 
-    m_doNotShow = new QCheckBox(QString::fromStdString(content.CheckBoxText), client);
+    m_doNotShow = new QCheckBox(QString::fromStdString(content.CheckBoxText), m_client);
     m_doNotShow->setObjectName(QStringLiteral("DoNotShowAgain"));
-    m_doNotShow->move(kTextLeft, lowerLine + 12);
-    m_doNotShow->adjustSize();
 
-    auto* ok = new QPushButton(QString::fromStdString(content.ButtonText), client);
-    ok->setObjectName(QStringLiteral("OkButton"));
-    QFont bold = ok->font();
+    m_ok = new QPushButton(QString::fromStdString(content.ButtonText), m_client);
+    m_ok->setObjectName(QStringLiteral("OkButton"));
+    QFont bold;
     bold.setBold(true);
-    ok->setFont(bold);
+    m_ok->setFont(bold);
     if (content.ButtonPicture) {
-        ok->setIcon(QIcon(DrawOkPicture()));
+        m_ok->setIcon(QIcon(DrawOkPicture()));
     }
-    ok->setGeometry(clientWidth - kMargin - 75, lowerLine + 8, 75, 25);
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, [this] {
+    m_ok->setDefault(true);
+    connect(m_ok, &QPushButton::clicked, this, [this] {
         emit OkClicked(m_doNotShow->isChecked());
         accept();
     });
+
+    PlaceTexts();
+    CentreWhenShown(this);
+}
+
+void NoticeWindow::PlaceTexts()
+{
+    // The text field takes its widest line's width: first from its right margin, then from the
+    // gap beside the picture, and only then does the window grow.
+    int needed = 0;
+    for (const QString& line : m_text->toPlainText().split(QLatin1Char('\n'))) {
+        needed = std::max(needed, TextWidth(m_text, line));
+    }
+    needed += 2 * static_cast<int>(m_text->document()->documentMargin()) + 1;
+
+    int clientWidth = m_width - 2 * kFrameBorder;
+    int textLeft = kTextLeft;
+    int textWidth = clientWidth - kTextLeft - kMargin;
+    if (needed > textWidth) {
+        const int right = clientWidth - kNarrowGap;
+        textLeft = std::max(kPictureRight + kNarrowGap, std::min(kTextLeft, right - needed));
+        clientWidth += std::max(0, textLeft + needed - right);
+        textWidth = needed;
+    }
+    const int width = clientWidth + 2 * kFrameBorder;
+    setFixedSize(width, m_height);
+    m_caption->setGeometry(0, 0, width, kCaptionHeight);
+
+    const int clientHeight = m_height - kCaptionHeight - kFrameBorder;
+    m_client->setGeometry(kFrameBorder, kCaptionHeight, clientWidth, clientHeight);
+    const int lowerLine = clientHeight - kBottomArea;
+    m_separators[0]->setGeometry(textLeft, 6, textWidth, 2);
+    m_separators[1]->setGeometry(textLeft, lowerLine, textWidth, 2);
+    m_text->setGeometry(textLeft, 10, textWidth, lowerLine - 12);
+    m_doNotShow->move(kTextLeft, lowerLine + 12);
+    m_doNotShow->adjustSize();
+    m_ok->setGeometry(clientWidth - kMargin - 75, lowerLine + 8, 75, 25);
+}
+
+void NoticeWindow::changeEvent(QEvent* event)
+{
+    QDialog::changeEvent(event);
+    // The frame sets the window's font while the window is still being built.
+    if (event->type() == QEvent::FontChange && m_ok != nullptr) {
+        PlaceTexts();
+    }
 }
 
 void NoticeWindow::paintEvent(QPaintEvent*)

@@ -2,9 +2,14 @@
 
 #include <algorithm>
 
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QFontMetrics>
+#include <QGuiApplication>
 #include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QToolButton>
 #include <QWindow>
 
@@ -15,6 +20,46 @@ namespace calventa::ui {
 namespace {
 
 constexpr int kButtonSize = 13;
+
+// Watches a window for CentreWhenShown. The window manager's frame may be reported with no
+// move of the client area at all, so every event of the first moments after showing looks at
+// the frame.
+class FrameCentring : public QObject
+{
+public:
+    explicit FrameCentring(QWidget* window) : QObject(window), m_window(window) {}
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched != m_window) {
+            return false;
+        }
+        if (event->type() == QEvent::Show) {
+            CentreOnDesktop(m_window);
+            m_frame = m_window->frameGeometry();
+            m_shown.start();
+            return false;
+        }
+        if (!m_shown.isValid() || m_shown.elapsed() > kFrameWaitMs) {
+            return false;
+        }
+        const QRect frame = m_window->frameGeometry();
+        if (frame.size() != m_frame.size()) {
+            m_shown.invalidate();
+            CentreOnDesktop(m_window);
+        } else if (frame.topLeft() != m_frame.topLeft()) {
+            m_shown.invalidate(); // moved by the user or the window manager: leave it there
+        }
+        return false;
+    }
+
+private:
+    static constexpr qint64 kFrameWaitMs = 2000;
+
+    QWidget* m_window;
+    QRect m_frame;
+    QElapsedTimer m_shown;
+};
 
 QToolButton* MakeCaptionButton(QWidget* parent, const QString& objectName, const QString& text)
 {
@@ -121,6 +166,31 @@ void PaintWindowOutline(QWidget* window)
     QPainter p(window);
     p.setPen(FromColorValue(0x00512B17));
     p.drawRect(window->rect().adjusted(0, 0, -1, -1));
+}
+
+void CentreOnDesktop(QWidget* window)
+{
+    const QScreen* screen = window->screen();
+    if (screen == nullptr) {
+        screen = QGuiApplication::primaryScreen();
+    }
+    if (screen == nullptr) {
+        return;
+    }
+    const QRect area = screen->geometry();
+    const QRect frame = window->frameGeometry();
+    // A top-level window's position is its frame's corner.
+    window->move(area.x() + (area.width() - frame.width()) / 2, area.y() + (area.height() - frame.height()) / 2);
+}
+
+void CentreWhenShown(QWidget* window)
+{
+    window->installEventFilter(new FrameCentring(window));
+}
+
+int TextWidth(const QWidget* widget, const QString& text)
+{
+    return QFontMetrics(widget->font()).horizontalAdvance(text);
 }
 
 } // namespace calventa::ui

@@ -53,4 +53,16 @@ void PlaceFrameParts(QWidget* window, QWidget* caption, QWidget* client);
 // The thin outline around a decorated window; its paint handler calls this.
 void PaintWindowOutline(QWidget* window);
 
+// Moves a top-level window so that its frame, as the window system reports it, stands in the
+// middle of its screen. Centring the client area and guessing the frame puts a frameless
+// window off centre by the guess.
+void CentreOnDesktop(QWidget* window);
+
+// Centres `window` each time it is shown, and once more if the window manager's frame turns
+// out larger than Qt knew at that moment (a frame is reported after the window is mapped).
+void CentreWhenShown(QWidget* window);
+
+// The width `text` takes in `widget`'s font: what a label must hold for nothing to be cut.
+int TextWidth(const QWidget* widget, const QString& text);
+
 } // namespace calventa::ui
