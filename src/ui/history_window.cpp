@@ -105,6 +105,10 @@ void HistoryPlotWidget::paintEvent(QPaintEvent*)
         low -= 1.0;
         high += 1.0;
     }
+    // A little room, so that no curve runs along the frame.
+    const double room = (high - low) * 0.04;
+    low -= room;
+    high += room;
     const double step = NiceStep((high - low) / kTicks);
     low = std::floor(low / step) * step;
     high = std::ceil(high / step) * step;
