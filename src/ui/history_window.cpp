@@ -165,6 +165,16 @@ void HistoryPlotWidget::paintEvent(QPaintEvent*)
                 p.drawLine(QPointF(area.left(), yOf(limit)), QPointF(area.right(), yOf(limit)));
             }
         }
+        // Minute samples: each minute's range as a faint bar behind its mean.
+        QColor band = color;
+        band.setAlpha(60);
+        p.setPen(QPen(band, 1));
+        for (const core::HistoryPoint& point : line.Points) {
+            if (!std::isnan(point.Avg) && point.Max > point.Min) {
+                const double x = xOf(point.Time);
+                p.drawLine(QPointF(x, yOf(point.Min)), QPointF(x, yOf(point.Max)));
+            }
+        }
         QPainterPath path;
         bool penDown = false;
         for (size_t k = 0; k < line.Points.size(); ++k) {

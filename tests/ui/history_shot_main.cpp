@@ -2,9 +2,11 @@
 // history window open, for a look at it under a virtual X server. The board's virtual clock is
 // moved by the sensor interval before each pass, with the CPU temperature, a fan's count and
 // VCore changing; a two-minute stretch without passes stands for a suspend. Arguments:
-// minutes to simulate (default 20), then optionally a PNG path for the window's own grab.
+// minutes to simulate (default 20), optionally a PNG path for the window's own grab, then
+// optionally the span's index in the span box (0 10 min, 1 1 h, 2 24 h).
 // It stays up for a few seconds so that the X server's screen can be taken.
 #include <QApplication>
+#include <QComboBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -64,10 +66,15 @@ int main(int argc, char** argv)
     program.HistoryClick();
     program.HistoryForm()->resize(900, 860);
     program.HistoryForm()->move(40, 20);
+    if (argc > 3) {
+        if (auto* span = program.HistoryForm()->findChild<QComboBox*>(QStringLiteral("SpanBox"))) {
+            span->setCurrentIndex(std::atoi(argv[3]));
+        }
+    }
     QTest::qWait(1500);
     if (argc > 2) {
         program.HistoryForm()->grab().save(QString::fromLocal8Bit(argv[2]));
     }
-    QTimer::singleShot(4000, &application, &QCoreApplication::quit);
+    QTimer::singleShot(9000, &application, &QCoreApplication::quit);
     return QApplication::exec();
 }
