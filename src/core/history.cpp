@@ -80,10 +80,12 @@ struct MinuteSample
     float Max;
 };
 
-// A ring of fixed size that overwrites its oldest entry.
+// A ring of fixed size that overwrites its oldest entry. Entries are left uninitialised
+// until written (and never read before), so a new ring's pages cost no memory until the
+// record fills them.
 template <typename T, size_t N> struct Ring
 {
-    std::array<T, N> Items{};
+    std::array<T, N> Items;
     size_t Next = 0;
     size_t Count = 0;
 
@@ -255,7 +257,7 @@ void SensorHistory::Record(int64_t now, int intervalSeconds, const std::vector<V
         }
         auto& series = m_series[static_cast<size_t>(v.Slot)];
         if (!series || series->Source != v.Source) {
-            series = std::make_unique<SlotSeries>();
+            series = std::make_unique_for_overwrite<SlotSeries>();
             series->Source = v.Source;
         }
         const bool gap = m_jumped || (series->HasLast && time - series->LastTime > longestStep);
