@@ -136,6 +136,7 @@ std::string IsoTimeOfSeconds(int64_t seconds)
 struct SensorHistory::SlotSeries
 {
     uint32_t Source = 0;
+    uint32_t Jumps = 0; // clock jumps before the newest sample
     Ring<FullSample, kFullSamples> Full;
     Ring<MinuteSample, kMinuteSamples> Minutes;
     int64_t LastTime = 0; // of the newest full-resolution sample
@@ -224,7 +225,6 @@ void SensorHistory::Clear()
 
 int64_t SensorHistory::RecordTime(int64_t now)
 {
-    m_jumped = false;
     if (m_started && now - m_origin > kLatestRelative) {
         Clear();
     }
@@ -240,7 +240,7 @@ int64_t SensorHistory::RecordTime(int64_t now)
         // that the newest sample stays the latest, and leave a gap.
         const int64_t lastRelative = m_latest - m_origin;
         m_origin = now - (lastRelative + kMinSpacingSeconds);
-        m_jumped = true;
+        ++m_jumps;
     }
     m_latest = now;
     return now - m_origin;
@@ -260,7 +260,9 @@ void SensorHistory::Record(int64_t now, int intervalSeconds, const std::vector<V
             series = std::make_unique_for_overwrite<SlotSeries>();
             series->Source = v.Source;
         }
-        const bool gap = m_jumped || (series->HasLast && time - series->LastTime > longestStep);
+        // A row read less often than the jumps came (a disk) still breaks at the jump.
+        const bool gap = series->HasLast && (series->Jumps != m_jumps || time - series->LastTime > longestStep);
+        series->Jumps = m_jumps;
         const float reading = Plausible(KindOfSlot(v.Slot), v.Reading) ? v.Reading : kNoValue;
         series->Add(time, reading, gap);
     }

@@ -97,7 +97,7 @@ public:
 
 private:
     struct SlotSeries;
-    // The record's own time of a pass at clock second `now`; sets m_jumped on a clock jump.
+    // The record's own time of a pass at clock second `now`; counts the clock's jumps.
     int64_t RecordTime(int64_t now);
     void Clear();
 
@@ -105,7 +105,7 @@ private:
     int64_t m_origin = 0; // clock seconds of relative time 0
     int64_t m_latest = 0;
     bool m_started = false;
-    bool m_jumped = false;
+    uint32_t m_jumps = 0;
 };
 
 // Feeds the history from what the main window shows after a pass, at the platform clock's

@@ -169,6 +169,18 @@ TEST_F(HistoryTest, AClockJumpBackKeepsTheRecordInOrderWithAGap)
     EXPECT_GE(Gaps(day), 1u);
 }
 
+TEST_F(HistoryTest, ARowReadLessOftenStillBreaksAtAClockJump)
+{
+    history.Record(kStart, 60, {{kSlotHd0, 0, 40.0f}});
+    history.Record(kStart + 30, 3, {{kSlotCpu, 1, 50.0f}});
+    history.Record(kStart + 10, 3, {{kSlotCpu, 1, 51.0f}}); // set back 20 s
+    history.Record(kStart + 40, 60, {{kSlotHd0, 0, 41.0f}});
+    const std::vector<HistoryPoint> points = Last(kSlotHd0, 600);
+    ASSERT_EQ(points.size(), 3u);
+    EXPECT_TRUE(std::isnan(points[1].Avg));
+    EXPECT_EQ(points[2].Time, kStart + 40);
+}
+
 TEST_F(HistoryTest, MissedPassesAreAGapAndCloseOnesReplaceTheLast)
 {
     Pass(3, 40);
