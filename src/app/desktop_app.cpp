@@ -5,14 +5,17 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QScreen>
 #include <algorithm>
 
 #include "app/desktop_service_menu.h"
+#include "core/history_presenter.h"
 #include "core/update_cycle.h"
 #include "ui/alarm_window.h"
 #include "ui/desktop_view.h"
+#include "ui/history_window.h"
 #include "ui/main_window.h"
 #include "ui/notice_window.h"
 #include "ui/options_window.h"
@@ -165,6 +168,7 @@ void DesktopApp::CreateMainWindow()
     connect(m_tray->Action(TrayItem::Restore), &QAction::triggered, this, &DesktopApp::RestoreClick);
     connect(m_tray->Action(TrayItem::Minimize), &QAction::triggered, this, &DesktopApp::MinimizeClick);
     connect(m_tray->Action(TrayItem::Settings), &QAction::triggered, this, &DesktopApp::SettingsClick);
+    connect(m_tray->Action(TrayItem::History), &QAction::triggered, this, &DesktopApp::HistoryClick);
     connect(m_tray->Action(TrayItem::InstallService), &QAction::triggered, this, &DesktopApp::InstallServiceClick);
     connect(m_tray->Action(TrayItem::UninstallService), &QAction::triggered, this, &DesktopApp::UninstallServiceClick);
     // Queued: both leave the menu's own event handling first (Exit frees the menu).
@@ -295,6 +299,58 @@ void DesktopApp::SettingsClick()
     m_optionsWindow->activateWindow();
 }
 
+void DesktopApp::HistoryClick()
+{
+    if (m_closed) {
+        return;
+    }
+    // Made on first use: a monitor whose history is never looked at pays for no window.
+    if (m_historyWindow == nullptr) {
+        m_historyWindow = std::make_unique<ui::HistoryWindow>();
+        connect(m_historyWindow.get(), &ui::HistoryWindow::SpanChanged, this, &DesktopApp::RenderHistory);
+        connect(m_historyWindow.get(), &ui::HistoryWindow::ResetClicked, this, [this] {
+            m_monitor.History().ResetStats();
+            RenderHistory();
+        });
+        connect(m_historyWindow.get(), &ui::HistoryWindow::ExportClicked, this, &DesktopApp::ExportHistory);
+    }
+    m_historyWindow->show();
+    m_historyWindow->raise();
+    m_historyWindow->activateWindow();
+    RenderHistory();
+}
+
+void DesktopApp::RenderHistory()
+{
+    if (m_historyWindow != nullptr && m_historyWindow->isVisible()) {
+        m_historyWindow->Render(core::BuildHistoryContent(m_monitor.History(), m_monitor.State(),
+                                                          m_monitor.MainWindow(), m_historyWindow->Span()));
+    }
+}
+
+void DesktopApp::ExportHistory()
+{
+    if (m_historyWindow == nullptr) {
+        return;
+    }
+    const QString path = m_exportPathChooser
+                             ? m_exportPathChooser()
+                             : QFileDialog::getSaveFileName(m_historyWindow.get(), QStringLiteral("Export history"),
+                                                            QStringLiteral("calventa-history.csv"),
+                                                            QStringLiteral("CSV files (*.csv);;All files (*)"));
+    if (path.isEmpty()) {
+        return;
+    }
+    // The span as shown when the button was pressed, not as a pass may have moved it since.
+    const std::string csv = core::HistoryCsv(core::BuildHistoryContent(
+        m_monitor.History(), m_monitor.State(), m_monitor.MainWindow(), m_historyWindow->Span()));
+    const auto* bytes = reinterpret_cast<const uint8_t*>(csv.data());
+    if (!m_platform.files.ReplaceFile(path.toStdString(), std::span<const uint8_t>(bytes, csv.size()))) {
+        m_historyWindow->ShowExportError(
+            QStringLiteral("The history could not be saved as \"%1\". Choose a folder you may write to.").arg(path));
+    }
+}
+
 void DesktopApp::AboutClick()
 {
     if (m_aboutOpen || m_closed) {
@@ -341,11 +397,13 @@ void DesktopApp::CloseMainWindow()
 void DesktopApp::SensorTimerTimer()
 {
     m_monitor.UpdatePass();
+    RenderHistory();
 }
 
 void DesktopApp::DiskTimerTimer()
 {
     m_monitor.DiskPass();
+    RenderHistory();
 }
 
 void DesktopApp::ShowTimerTimer()
@@ -383,6 +441,9 @@ void DesktopApp::MainWindowClosing()
     }
     if (m_optionsWindow != nullptr) {
         m_optionsWindow->close();
+    }
+    if (m_historyWindow != nullptr) {
+        m_historyWindow->close();
     }
     if (m_serviceWindow != nullptr) {
         m_serviceWindow->CloseTimer().stop();

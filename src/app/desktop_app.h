@@ -3,7 +3,9 @@
 #include <QObject>
 #include <QPoint>
 #include <QSize>
+#include <QString>
 #include <QTimer>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,6 +21,7 @@
 namespace calventa::ui {
 class AlarmWindow;
 class DesktopView;
+class HistoryWindow;
 class MainWindow;
 class OptionsWindow;
 class ServiceProgressWindow;
@@ -69,6 +72,10 @@ public:
     ui::OptionsWindow* OptionsForm() { return m_optionsWindow.get(); }
     OptionsController* Options() { return m_options.get(); }
     ui::ServiceProgressWindow* ServiceForm() { return m_serviceWindow.get(); }
+    // nullptr until "History.." first opens it.
+    ui::HistoryWindow* HistoryForm() { return m_historyWindow.get(); }
+    // Asks where the history's CSV goes; an empty answer cancels. A file dialog by default.
+    void SetExportPathChooser(std::function<QString()> chooser) { m_exportPathChooser = std::move(chooser); }
     // nullptr until Start() with disks attached.
     DesktopServiceMenu* ServiceMenu() { return m_serviceMenu.get(); }
     // Object names "SensorTimer", "DiskTimer", "ShowTimer", "PositionTimer".
@@ -89,6 +96,7 @@ public:
     void RestoreClick();
     void MinimizeClick();
     void SettingsClick();
+    void HistoryClick();
     void AboutClick();
     void ExitClick();
     void InstallServiceClick();
@@ -112,6 +120,9 @@ private:
     void ShowTimerTimer();
     void PositionTimerTimer();
     void MainWindowClosing();
+    // The history window's content for its span, only while it is shown.
+    void RenderHistory();
+    void ExportHistory();
 
     DesktopScreenFacts m_facts;
     platform::Platform m_platform;
@@ -128,6 +139,8 @@ private:
     std::unique_ptr<OptionsController> m_options;
     std::unique_ptr<ui::OptionsWindow> m_optionsWindow;
     std::unique_ptr<ui::ServiceProgressWindow> m_serviceWindow;
+    std::unique_ptr<ui::HistoryWindow> m_historyWindow;
+    std::function<QString()> m_exportPathChooser;
     platform::DiskPlatform* m_disks = nullptr;
     EffectiveUserRights m_rights;
     std::unique_ptr<SystemdServiceManager> m_serviceManager;

@@ -79,6 +79,8 @@ void Monitor::StartUp(const std::optional<std::string>& programDirectory)
     }
     m_state.Log().CloseLog();
     BuildMainWindow();
+    // The disk rows' first values; the disk timer brings the next ones.
+    core::RecordShownValues(m_history, m_state, m_mainWindow, core::HistoryPass::Disks);
     ShowTray();
 }
 
@@ -104,6 +106,7 @@ void Monitor::UpdatePass()
     m_hardware.ApplyCorrections();
     m_hardware.UpdateFanControl();
     RefreshMainWindow();
+    core::RecordShownValues(m_history, m_state, m_mainWindow, core::HistoryPass::Sensors);
     ShowTray();
     if (m_alarms.AlarmWindowShown) {
         CheckAlarms();
@@ -114,6 +117,7 @@ void Monitor::DiskPass()
 {
     ReadDiskTemperatures();
     RefreshMainWindow();
+    core::RecordShownValues(m_history, m_state, m_mainWindow, core::HistoryPass::Disks);
     if (m_alarms.AlarmWindowShown) {
         CheckAlarms();
     }

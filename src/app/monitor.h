@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/alarms.h"
+#include "core/history.h"
 #include "core/main_window_presenter.h"
 #include "core/monitor_state.h"
 #include "core/monitor_view.h"
@@ -40,6 +41,9 @@ public:
     const core::TrayContent& Tray() const { return m_tray; }
     const core::AlarmWindowContent& AlarmWindow() const { return m_alarmWindow; }
     const core::AlarmFlags& Alarms() const { return m_alarms; }
+    // What every shown row read since start, fed by the update and disk passes.
+    core::SensorHistory& History() { return m_history; }
+    const core::SensorHistory& History() const { return m_history; }
 
     // The windows; nullptr (the default) for a headless monitor.
     void SetView(core::MonitorView* view) { m_view = view; }
@@ -62,9 +66,9 @@ public:
     // From now on alarms can raise the alarm window.
     void AlarmWindowCreated() { m_alarms.AlarmWindowReady = true; }
 
-    // Sensor timer: chips, corrections, fan control, main window, tray, alarm list.
+    // Sensor timer: chips, corrections, fan control, main window, tray, alarm list, history.
     void UpdatePass();
-    // Disk timer: disk temperatures, main window, alarm list.
+    // Disk timer: disk temperatures, main window, alarm list, history.
     void DiskPass();
     // Disk temperatures alone, for callers that refresh the windows themselves (options "OK").
     void ReadDiskTemperatures();
@@ -91,6 +95,7 @@ private:
     hardware::HardwareEngine m_hardware;
     core::AlarmFlags m_alarms;
     core::MainWindowPresenter m_mainWindow;
+    core::SensorHistory m_history;
     core::TrayContent m_tray;
     core::AlarmWindowContent m_alarmWindow;
     core::MonitorView* m_view = nullptr;

@@ -314,6 +314,13 @@ QPixmap DrawMenuPicture(MenuPicture picture)
         p.drawRect(QRectF(9.5, 6.5, 3, 3));
         p.drawRect(QRectF(5.5, 11, 3, 3));
         break;
+    case MenuPicture::History:
+        p.setPen(QPen(frame, 1));
+        p.drawLine(QPointF(1.5, 1.5), QPointF(1.5, 14.5));
+        p.drawLine(QPointF(1.5, 14.5), QPointF(14.5, 14.5));
+        p.setPen(QPen(QColor(74, 104, 161), 1.8));
+        p.drawPolyline(QPolygonF({QPointF(3, 11), QPointF(6, 7), QPointF(9, 9.5), QPointF(14, 3)}));
+        break;
     case MenuPicture::About:
         p.setPen(frame);
         p.setBrush(QColor(74, 104, 161));

@@ -41,7 +41,7 @@ QImage DrawTrayIcon(const core::TrayIconRequest& request);
 QPixmap DrawApplicationPicture(int size);
 QIcon ApplicationIcon();
 
-enum class MenuPicture { Restore, Minimize, Settings, About, InstallService, UninstallService, Exit };
+enum class MenuPicture { Restore, Minimize, Settings, History, About, InstallService, UninstallService, Exit };
 QPixmap DrawMenuPicture(MenuPicture picture);
 
 } // namespace calventa::ui
