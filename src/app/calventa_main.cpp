@@ -56,6 +56,9 @@ int main(int argc, char** argv)
         return *exitCode;
     }
 
+    // The window's timers are real: a simulated board's clock keeps up with them, so the
+    // history and the alarm times see the minutes pass.
+    host->FollowRealTime();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Calventa"));
     QApplication::setWindowIcon(ui::ApplicationIcon());

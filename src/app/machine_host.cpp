@@ -1,5 +1,6 @@
 #include "app/machine_host.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 
@@ -28,15 +29,56 @@ private:
     LinuxDiskPlatform m_disks;
 };
 
+// The board's clock, optionally kept up with real time: before each look at the time the
+// virtual time is moved on to the real time elapsed since following began, when behind it.
+class PacedBoardClock final : public platform::Clock
+{
+public:
+    explicit PacedBoardClock(sim::SimMachine& board) : m_board(board) {}
+
+    void Follow()
+    {
+        m_following = true;
+        m_realStart = std::chrono::steady_clock::now();
+        m_virtualStart = m_board.ElapsedMs();
+    }
+    platform::LocalDateTime Now() override
+    {
+        CatchUp();
+        return m_board.Now();
+    }
+    void SleepMs(uint32_t milliseconds) override { m_board.SleepMs(milliseconds); }
+
+private:
+    void CatchUp()
+    {
+        if (!m_following) {
+            return;
+        }
+        const auto real =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - m_realStart);
+        const uint64_t target = m_virtualStart + static_cast<uint64_t>(real.count());
+        const uint64_t elapsed = m_board.ElapsedMs();
+        if (target > elapsed) {
+            m_board.AdvanceMs(target - elapsed);
+        }
+    }
+
+    sim::SimMachine& m_board;
+    bool m_following = false;
+    std::chrono::steady_clock::time_point m_realStart;
+    uint64_t m_virtualStart = 0;
+};
+
 // A board stands in for the hardware; files stay real. Its program store lives in
 // $CALVENTA_REGISTRY_ROOT, or in a temporary directory removed at exit.
 class BoardHost final : public MachineHost
 {
 public:
     explicit BoardHost(std::unique_ptr<sim::SimMachine> machine)
-        : m_sim(std::move(machine)), m_paths(LinuxPaths::FromEnvironment()),
+        : m_sim(std::move(machine)), m_clock(*m_sim), m_paths(LinuxPaths::FromEnvironment()),
           m_store(StoreRoot(), AutostartDirectory(), [this] { return m_sim->ExecutablePath(); }),
-          m_platform{*m_sim, *m_sim, *m_sim, m_store, m_files, *m_sim, *m_sim}, m_simDisks(m_sim->Board()),
+          m_platform{*m_sim, m_clock, *m_sim, m_store, m_files, *m_sim, *m_sim}, m_simDisks(m_sim->Board()),
           m_services(ServiceManagerFor(LinuxDiskPaths::FromEnvironment())), m_disks{m_simDisks, m_services}
     {
         LinuxSystemFacts realFacts(m_paths.programDirectory);
@@ -56,6 +98,7 @@ public:
     sim::SimMachine* Sim() override { return m_sim.get(); }
     platform::DiskPlatform& Disks() override { return m_disks; }
     sim::SimDisks* SimDrives() override { return &m_simDisks; }
+    void FollowRealTime() override { m_clock.Follow(); }
 
 private:
     std::string TemporaryRoot()
@@ -86,6 +129,7 @@ private:
     }
 
     std::unique_ptr<sim::SimMachine> m_sim;
+    PacedBoardClock m_clock;
     LinuxPaths m_paths;
     std::string m_temporaryRoot;
     FileProgramStore m_store;

@@ -9,7 +9,7 @@
 namespace calventa::sim {
 class SimMachine;
 class SimDisks;
-}
+} // namespace calventa::sim
 
 namespace calventa::app {
 
@@ -27,6 +27,11 @@ public:
     virtual platform::DiskPlatform& Disks() = 0;
     // The board's disks, or nullptr on real hardware.
     virtual sim::SimDisks* SimDrives() = 0;
+    // On a simulated board, from now on the board's clock runs at least as fast as real
+    // time (its own waits still add to it), so a program driven by real timers sees time
+    // pass; without this the board's time moves only by its virtual waits, which keeps a
+    // short run's output repeatable. Nothing to do on real hardware.
+    virtual void FollowRealTime() {}
 
     // On refusal of the board file: nullptr and a one-line error.
     static std::unique_ptr<MachineHost> FromEnvironment(std::string& error);

@@ -391,6 +391,23 @@ TEST(SimChipRecording, LogsEveryWriteWithItsBank)
     EXPECT_EQ(chip.Peek(0x20, 9), 0);
 }
 
+// A board left running for days (the desktop program, a watch) keeps a bounded record.
+TEST(SimChipRecording, KeepsTheRecentWritesWithoutGrowingWithUptime)
+{
+    ChipDescription described;
+    described.model = ChipModel::W83627HF;
+    SimChip chip(described);
+    for (size_t i = 0; i < 5 * SimChip::kKeptWrites; ++i) {
+        chip.Write(0x5A, static_cast<uint8_t>(i));
+    }
+    chip.Write(0x50, 0x77);
+    EXPECT_GE(chip.WriteLog().size(), SimChip::kKeptWrites);
+    EXPECT_LE(chip.WriteLog().size(), 2 * SimChip::kKeptWrites);
+    EXPECT_EQ(chip.WriteLog().back(), (RegisterWrite{0x50, 0, 0x77}));
+    const RegisterWrite before = chip.WriteLog()[chip.WriteLog().size() - 2];
+    EXPECT_EQ(before.value, static_cast<uint8_t>(5 * SimChip::kKeptWrites - 1));
+}
+
 TEST(SimChipRecording, VendorWritesLandInTheSelectedHalf)
 {
     ChipDescription described;

@@ -1,5 +1,7 @@
 #include "platform/sim/sim_chip.h"
 
+#include "platform/sim/recent_log.h"
+
 namespace calventa::sim {
 
 namespace {
@@ -127,7 +129,7 @@ void SimChip::Write(uint8_t reg, uint8_t value)
         m_vendor = highHalf ? static_cast<uint16_t>((m_vendor & 0x00FF) | (value << 8))
                             : static_cast<uint16_t>((m_vendor & 0xFF00) | value);
     }
-    m_writeLog.push_back({reg, bank, value});
+    AppendKeepingRecent(m_writeLog, RegisterWrite{reg, bank, value}, kKeptWrites);
     m_lastWrites[reg] = value;
 }
 

@@ -24,6 +24,7 @@ struct RegisterWrite
 class SimChip
 {
 public:
+    static constexpr size_t kKeptWrites = 65536;
     static constexpr uint8_t kBankSelect = 0x4E; // bits 0..2 bank, bit 7 vendor half in 0x4F
     static constexpr uint8_t kVendorId = 0x4F;
     static constexpr uint8_t kChipId = 0x58; // bank 0
@@ -44,7 +45,8 @@ public:
     uint8_t Peek(uint8_t reg, uint8_t bank = 0) const;
     void Poke(uint8_t reg, uint8_t value, uint8_t bank = 0);
 
-    // Every bus write in order, and register → last value written (keyed by number only).
+    // The bus writes in order (at least the last kKeptWrites), and register → last value
+    // written (keyed by number only).
     const std::vector<RegisterWrite>& WriteLog() const { return m_writeLog; }
     const std::map<uint8_t, uint8_t>& LastWrites() const { return m_lastWrites; }
     void ClearWriteLog();

@@ -1,5 +1,7 @@
 #include "platform/sim/sim_machine.h"
 
+#include "platform/sim/recent_log.h"
+
 #include <cstdio>
 #include <set>
 
@@ -71,7 +73,8 @@ public:
             ++stats.failedWaits;
             m_registry->time->elapsedMs += timeoutMs;
         }
-        m_registry->events.push_back({m_name, MutexEvent::Kind::Wait, owned});
+        AppendKeepingRecent(m_registry->events, MutexEvent{m_name, MutexEvent::Kind::Wait, owned},
+                            SimMachine::kKeptMutexEvents);
         return owned;
     }
 
@@ -85,7 +88,8 @@ public:
         } else {
             ++stats.unownedReleases;
         }
-        m_registry->events.push_back({m_name, MutexEvent::Kind::Release, owned});
+        AppendKeepingRecent(m_registry->events, MutexEvent{m_name, MutexEvent::Kind::Release, owned},
+                            SimMachine::kKeptMutexEvents);
     }
 
 private:

@@ -164,6 +164,8 @@ public:
     void SetMutexHeldElsewhere(const std::string& name, bool held); // Wait fails after its timeout
     void SetMutexCreationFails(bool fails);                         // CreateNamedMutex returns nullptr
     MutexStats MutexStatsFor(const std::string& name) const;
+    // At least the last kKeptMutexEvents calls, oldest first.
+    static constexpr size_t kKeptMutexEvents = 16384;
     const std::vector<MutexEvent>& MutexEvents() const;
     void ClearMutexEvents();
 
