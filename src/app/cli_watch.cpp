@@ -158,22 +158,6 @@ bool WriteTextfile(const std::string& path, const std::string& text, std::string
     return false;
 }
 
-bool WriteAll(int fd, const std::string& text)
-{
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 int RunCliWatch(Monitor& monitor, MachineHost& host, const CliOutputOptions& outputs, int intervalSeconds,
                 const volatile std::sig_atomic_t& stopSignal, const sigset_t& stopSignals)
 {
@@ -198,7 +182,8 @@ int RunCliWatch(Monitor& monitor, MachineHost& host, const CliOutputOptions& out
             if (outputs.format != CliFormat::Json) {
                 text += "\n"; // a blank line between snapshots
             }
-            if (!WriteAll(STDOUT_FILENO, text)) {
+            if (!platform::linux_backend::WriteAll(STDOUT_FILENO,
+                                                   {reinterpret_cast<const uint8_t*>(text.data()), text.size()})) {
                 if (errno != EPIPE) {
                     std::cerr << "calventa-cli: cannot write standard output: " << std::strerror(errno) << "\n";
                     status = 1;

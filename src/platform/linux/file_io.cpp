@@ -24,22 +24,6 @@ namespace {
 constexpr size_t kReadChunk = 64 * 1024;
 constexpr mode_t kFallbackUmask = 022;
 
-bool WriteAll(int fd, std::span<const uint8_t> bytes)
-{
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 constexpr int kTemporaryAttempts = 100;
 constexpr size_t kRandomLength = 6;
 constexpr std::string_view kRandomAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
@@ -207,6 +191,22 @@ bool ReplaceIn(int directoryFd, const std::string& name, std::span<const uint8_t
 }
 
 } // namespace
+
+bool WriteAll(int fd, std::span<const uint8_t> bytes)
+{
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
 
 std::optional<std::vector<uint8_t>> ReadFileBytes(const std::string& path, size_t maxBytes)
 {

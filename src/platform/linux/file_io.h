@@ -12,6 +12,9 @@
 // File primitives shared by the file system, the program store and the port-owner check.
 namespace calventa::platform::linux_backend {
 
+// Writes all of bytes to fd, again after EINTR and partial writes; false on an error.
+bool WriteAll(int fd, std::span<const uint8_t> bytes);
+
 // Up to maxBytes from the start of the file; nullopt when it cannot be opened or read or is
 // not a regular file (a FIFO planted in its place is never waited on).
 std::optional<std::vector<uint8_t>> ReadFileBytes(const std::string& path, size_t maxBytes);
