@@ -69,6 +69,8 @@ int main(int argc, char** argv)
         std::cerr << "calventa-desktop-bench: " << error << "\n";
         return 2;
     }
+    // As in calventa: the board's clock keeps up with the real timers, so the history fills.
+    host->FollowRealTime();
     app::DesktopApp program(host->Get(), app::CommandWord::None);
     program.AttachDisks(host->Disks());
     if (idle) {
