@@ -13,30 +13,14 @@
 
 namespace {
 
-struct CliRun
-{
-    int exitCode = -1;
-    std::string out;
-};
+using CliRun = calventa::platform::linux_backend::testing::ShellRun;
 
 // Runs the CLI through the shell with the given environment prefix and arguments;
 // standard error is folded into the output.
 CliRun RunCli(const std::string& environment, const std::string& arguments)
 {
-    const std::string command = environment + " " + CALVENTA_CLI_PATH + " " + arguments + " 2>&1";
-    CliRun run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return run;
-    }
-    std::array<char, 4096> buffer{};
-    size_t count = 0;
-    while ((count = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) {
-        run.out.append(buffer.data(), count);
-    }
-    const int status = pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return calventa::platform::linux_backend::testing::RunShell(environment + " " + CALVENTA_CLI_PATH + " " +
+                                                                arguments + " 2>&1");
 }
 
 // RunCli in a forked child that has given up root first, as a normal user starts the program.

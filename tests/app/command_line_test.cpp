@@ -47,16 +47,9 @@ ProgramRun RunProgram(const std::string& command)
     const std::string full =
         "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM CALVENTA_BOARD=" + std::string(CALVENTA_SOURCE_DIR) +
         "/boards/demo.json " + command + " 2>" + pattern;
-    FILE* pipe = popen(full.c_str(), "r");
-    if (pipe != nullptr) {
-        std::array<char, 4096> buffer{};
-        size_t count = 0;
-        while ((count = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) {
-            run.out.append(buffer.data(), count);
-        }
-        const int status = pclose(pipe);
-        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
+    const auto shell = calventa::platform::linux_backend::testing::RunShell(full);
+    run.exitCode = shell.exitCode;
+    run.out = shell.out;
     run.err = ReadAll(pattern);
     unlink(pattern);
     return run;

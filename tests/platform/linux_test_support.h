@@ -7,7 +7,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -77,6 +79,31 @@ inline mode_t ModeOf(const std::string& path)
 
 // For the permission cases, inside a forked child only: root passes every permission check,
 // so it becomes nobody; another user is already bound by the permission bits.
+// What a command run through the shell printed on standard output, and its exit status
+// (-1 when it could not be started or did not exit).
+struct ShellRun
+{
+    int exitCode = -1;
+    std::string out;
+};
+
+inline ShellRun RunShell(const std::string& command)
+{
+    ShellRun run;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return run;
+    }
+    std::array<char, 4096> buffer{};
+    size_t count = 0;
+    while ((count = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) {
+        run.out.append(buffer.data(), count);
+    }
+    const int status = pclose(pipe);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
 inline void BecomeUnprivileged()
 {
     if (geteuid() == 0) {
