@@ -45,11 +45,11 @@ protected:
     void SetNow(int64_t seconds) { machine.Time.Current = LocalTimeOfSeconds(seconds); }
 
     // One update pass `seconds` after the previous one, with CPU at `celsius`.
-    void Pass(int seconds, int32_t celsius)
+    void Pass(int seconds, int32_t celsius, int32_t fanRpm = 2000)
     {
         SetNow(Now() + seconds);
         Chip().SetTemp(1, celsius);
-        Chip().SetFan(1, 2000);
+        Chip().SetFan(1, fanRpm);
         Chip().SetVolt(1, 1.5f);
         window.RefreshMainWindow(state, alarms);
         RecordShownValues(history, state, window, HistoryPass::Sensors);
@@ -194,6 +194,30 @@ TEST_F(HistoryTest, MissedPassesAreAGapAndCloseOnesReplaceTheLast)
     ASSERT_EQ(points.size(), 4u);
     EXPECT_TRUE(std::isnan(points[2].Avg));
     EXPECT_FLOAT_EQ(points[3].Avg, 43.0f);
+    Pass(2, 44); // exactly the least spacing: a sample of its own
+    points = Last(kSlotCpu, 600);
+    ASSERT_EQ(points.size(), 5u);
+    EXPECT_FLOAT_EQ(points[3].Avg, 43.0f);
+    EXPECT_FLOAT_EQ(points[4].Avg, 44.0f);
+    EXPECT_EQ(points[4].Time - points[3].Time, SensorHistory::kMinSpacingSeconds);
+}
+
+TEST_F(HistoryTest, AStoppedFanIsAReadingOfZeroNotAGap)
+{
+    Pass(3, 40, 2000);
+    Pass(3, 40, 0);
+    Pass(3, 40, 1500);
+    const std::vector<HistoryPoint> points = Last(kSlotCpuFan, 600);
+    ASSERT_EQ(points.size(), 3u);
+    EXPECT_EQ(Gaps(points), 0u);
+    EXPECT_FLOAT_EQ(points[1].Min, 0.0f);
+    const HistoryStats stats = history.Stats(kSlotCpuFan);
+    EXPECT_FLOAT_EQ(stats.Min, 0.0f);
+    EXPECT_FLOAT_EQ(stats.Max, 2000.0f);
+    const HistoryContent content = BuildHistoryContent(history, state, window, HistorySpan::Day);
+    ASSERT_EQ(content.Table.size(), 4u);
+    EXPECT_EQ(content.Table[2].Min, "0 RPM");
+    EXPECT_FLOAT_EQ(content.Plots[kPanelFans].Lines[0].Points.back().Min, 0.0f); // the running minute
 }
 
 struct BadReading
@@ -306,8 +330,13 @@ TEST_F(HistoryTest, ContentShowsTheChosenUnitLimitsAndCaptions)
     state.Settings.TrayFahrenheit = 1;
     window.BuildMainWindow(state, alarms);
     Pass(3, 45);
-    Pass(3, 50);
     HistoryContent content = BuildHistoryContent(history, state, window, HistorySpan::TenMinutes);
+    ASSERT_EQ(content.Table.size(), 4u);
+    EXPECT_EQ(content.Table[1].Current, "n/a"); // HD0 before its first disk pass
+    state.Disks.Temperature[0] = 35;
+    RecordShownValues(history, state, window, HistoryPass::Disks);
+    Pass(3, 50);
+    content = BuildHistoryContent(history, state, window, HistorySpan::TenMinutes);
     const HistoryPlot& temps = content.Plots[kPanelTemperatures];
     EXPECT_EQ(temps.Unit, kDeg + "F");
     ASSERT_EQ(temps.Lines.size(), 2u); // CPU and HD0
@@ -318,12 +347,15 @@ TEST_F(HistoryTest, ContentShowsTheChosenUnitLimitsAndCaptions)
     EXPECT_TRUE(temps.Lines[0].HasLimits);
     EXPECT_FLOAT_EQ(temps.Lines[0].HighLimit, 158.0f);
     EXPECT_FALSE(temps.Lines[1].HasLimits);
+    ASSERT_EQ(temps.Lines[1].Points.size(), 1u); // the disk's line is in the same unit
+    EXPECT_FLOAT_EQ(temps.Lines[1].Points[0].Avg, 95.0f);
+    EXPECT_FLOAT_EQ(temps.Lines[1].Points[0].Max, 95.0f);
     ASSERT_EQ(content.Plots[kPanelVoltages].Lines.size(), 1u);
     EXPECT_EQ(content.Plots[kPanelVoltages].Lines[0].Caption, "VCoreA");
     ASSERT_EQ(content.Table.size(), 4u);
     EXPECT_EQ(content.Table[0].Current, "122 " + kDeg + "F");
     EXPECT_EQ(content.Table[0].Min, "113 " + kDeg + "F");
-    EXPECT_EQ(content.Table[1].Current, "n/a"); // HD0 before its first disk pass
+    EXPECT_EQ(content.Table[1].Current, "95 " + kDeg + "F");
     EXPECT_EQ(content.Table[2].Max, "2000 RPM");
     EXPECT_EQ(content.Table[3].Current, "1.50 V");
     EXPECT_EQ(content.To - content.From, 600);
