@@ -88,6 +88,38 @@ TEST_F(HistoryWindowTest, PlotsTheMainWindowsPanelsWithALegendEach)
     EXPECT_NE(ui::HistoryLineColor(0), ui::HistoryLineColor(1));
 }
 
+// Each table row's swatch has the colour of its row's line in its own plot: the n-th line
+// of every plot has the n-th colour.
+TEST(HistoryWindowSwatches, EachRowHasTheColourOfItsLineInItsPlot)
+{
+    core::HistoryContent content;
+    content.To = 600;
+    const std::array<std::vector<std::pair<int, const char*>>, 3> panels{
+        {{{core::kSlotCpu, "CPU"}, {core::kSlotSys, "SYS"}, {core::kSlotHd0, "HD0"}},
+         {{core::kSlotCpuFan, "CPU"}, {core::kSlotSysFan, "SYS"}},
+         {{core::kSlotVCoreA, "VCoreA"}}}};
+    std::vector<QColor> expected;
+    for (size_t i = 0; i < panels.size(); ++i) {
+        for (size_t k = 0; k < panels[i].size(); ++k) {
+            const auto& [slot, caption] = panels[i][k];
+            content.Plots[i].Lines.push_back({slot, caption, {{300, 1.0f, 1.0f, 1.0f}}});
+            content.Table.push_back({slot, caption, "1", "1", "1"});
+            expected.push_back(ui::HistoryLineColor(static_cast<int>(k)));
+        }
+    }
+    ui::HistoryWindow window;
+    window.Render(content);
+    auto* table = Child<QTableWidget>(window, QStringLiteral("ValueTable"));
+    ASSERT_EQ(table->rowCount(), static_cast<int>(expected.size()));
+    for (int row = 0; row < table->rowCount(); ++row) {
+        const QImage swatch = table->item(row, 0)->icon().pixmap(10, 10).toImage();
+        ASSERT_FALSE(swatch.isNull()) << row;
+        EXPECT_EQ(swatch.pixelColor(swatch.width() / 2, swatch.height() / 2).name().toStdString(),
+                  expected[static_cast<size_t>(row)].name().toStdString())
+            << "row " << row << " " << table->item(row, 0)->text().toStdString();
+    }
+}
+
 TEST_F(HistoryWindowTest, TableShowsCurrentMinimumAndMaximumAndResetStartsThemAgain)
 {
     Pass(50);
