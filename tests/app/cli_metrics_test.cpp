@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "../disks/disk_fakes.h"
+#include "app/cli_output.h"
 #include "case_name.h"
 #include "core/settings_block.h"
 #include "monitor_on_board.h"
@@ -106,8 +107,8 @@ constexpr const char* kBoard = R"({
 class MetricsOnBoard : public ::testing::Test
 {
 protected:
-    MetricsOnBoard()
-        : drives(disks::testing::Board(kBoard)), diskPlatform{drives, services}, board(kBoard), monitor(*board.monitor)
+    explicit MetricsOnBoard(const char* json = kBoard)
+        : drives(disks::testing::Board(json)), diskPlatform{drives, services}, board(json), monitor(*board.monitor)
     {
         monitor.AttachDisks(diskPlatform, notices, messages);
         monitor.StartUp(std::string("/sim"));
@@ -164,6 +165,39 @@ TEST_F(MetricsOnBoard, DiskRowsCarryDriveModelAndSerialEscaped)
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0], R"(calventa_disk_temperature_celsius{slot="HD0",drive="0",kind="ata",)"
                         R"(model="SIM \"FAST\" DISK",serial="S\\N1"} 39)");
+}
+
+// An ATA disk and an NVMe controller whose entry in the drive list carries the NVMe flag.
+constexpr const char* kDiskBoard = R"({
+  "port_access": false,
+  "disks": [ { "drive": 0, "model": "SIM SATA", "serial": "SA1", "temperature": 41 },
+             { "kind": "nvme", "drive": 1, "model": "SIM NVME", "serial": "NV1", "temperature": 38 } ],
+  "kernel": { "devices": [ { "name": "coretemp", "bus_path": "platform/coretemp.0",
+    "inputs": [ { "kind": "temp", "number": 1, "label": "Package id 0", "value": 47 } ] } ] } })";
+
+class MetricsOnDiskBoard : public MetricsOnBoard
+{
+protected:
+    MetricsOnDiskBoard() : MetricsOnBoard(kDiskBoard) {}
+};
+
+TEST_F(MetricsOnDiskBoard, EachDiskIsLabelledWithTheDriveAndKindTheJsonNames)
+{
+    const auto lines = Lines(CliMetrics(monitor), "calventa_disk_temperature_celsius{");
+    const nlohmann::ordered_json disks = CliJson(monitor, nullptr, false)["disks"];
+    ASSERT_EQ(disks.size(), 2u);
+    ASSERT_EQ(lines.size(), disks.size());
+    for (const auto& disk : disks) {
+        const std::string labels = "drive=\"" + std::to_string(disk["drive"].get<int>()) + "\",kind=\"" +
+                                   disk["kind"].get<std::string>() + "\",model=\"" + disk["model"].get<std::string>() +
+                                   "\"";
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                                [&](const std::string& line) { return line.find(labels) != std::string::npos; }),
+                  1)
+            << labels;
+    }
+    EXPECT_EQ(lines[1], R"(calventa_disk_temperature_celsius{slot="HD1",drive="1",kind="nvme",)"
+                        R"(model="SIM NVME",serial="NV1"} 38)");
 }
 
 TEST_F(MetricsOnBoard, AKernelDeviceIsAChipWithItsBusPath)
