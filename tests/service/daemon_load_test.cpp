@@ -135,6 +135,48 @@ TEST(DaemonUnderLoad, RootIsNotBoundByTheUserRate)
     }
 }
 
+// The share is exact: the user's fourth connection of four is held, its fifth makes the
+// oldest go and nothing else. Idle connections would stay ten seconds, so a drop within the
+// test is the share's doing.
+TEST(DaemonUnderLoad, AUserHoldsExactlyItsShareOfConnections)
+{
+    DaemonOptions options;
+    options.maxConnectionsPerUser = 4;
+    options.requestTimeoutMs = 10000;
+    ServingDaemon daemon(kTwoDisks, options);
+    const pid_t child = fork();
+    if (child == 0) {
+        platform::linux_backend::testing::BecomeUnprivileged();
+        std::vector<std::unique_ptr<testing::RawClient>> held;
+        for (size_t i = 0; i < options.maxConnectionsPerUser; ++i) {
+            held.push_back(std::make_unique<testing::RawClient>(daemon.SocketPath()));
+        }
+        // The daemon has accepted them all by the end of the wait; none went.
+        for (const auto& client : held) {
+            if (client->Receive(100) != std::nullopt) {
+                _exit(1);
+            }
+        }
+        testing::RawClient fifth(daemon.SocketPath());
+        if (held[0]->Receive(3000) != std::vector<uint8_t>{}) {
+            _exit(2); // the oldest should have made way
+        }
+        for (size_t i = 1; i < held.size(); ++i) {
+            if (held[i]->Receive(100) != std::nullopt) {
+                _exit(3);
+            }
+        }
+        fifth.Send(testing::Message(platform::kDiskScanControl));
+        _exit(fifth.Receive(3000) == testing::Message(0) ? 0 : 4);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    // 1: a connection within the share was dropped; 2: one beyond it was held; 3: more than
+    // the oldest went; 4: the newest was not answered.
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
 TEST(DaemonUnderLoad, IdleConnectionsOfAUserBeyondItsShareMakeWayForItsNewOnes)
 {
     DaemonOptions options;
@@ -172,9 +214,10 @@ TEST(DaemonUnderLoad, AtTheConnectionLimitArrivedRequestsAreAnsweredAndIdleOnesG
     options.userAnswersPerSecond = 0.01; // ...for a hundred seconds
     ServingDaemon daemon(kTwoDisks, options);
     int sent[2];
-    ASSERT_EQ(pipe(sent), 0);
+    ASSERT_EQ(pipe2(sent, O_CLOEXEC), 0);
     const pid_t child = fork();
     if (child == 0) {
+        close(sent[0]);
         platform::linux_backend::testing::BecomeUnprivileged();
         testing::RawClient first(daemon.SocketPath());
         first.Send(testing::Message(platform::kDiskTemperatureControl));
@@ -186,8 +229,16 @@ TEST(DaemonUnderLoad, AtTheConnectionLimitArrivedRequestsAreAnsweredAndIdleOnesG
         [[maybe_unused]] const ssize_t n = write(sent[1], "x", 1);
         _exit(waiting.Receive(5000) == testing::Message(0) ? 0 : 1);
     }
+    // Only the child holds the write end: a child that ends early ends the read too.
+    close(sent[1]);
     char byte = 0;
-    ASSERT_EQ(read(sent[0], &byte, 1), 1);
+    const ssize_t signalled = read(sent[0], &byte, 1);
+    close(sent[0]);
+    if (signalled != 1) {
+        int status = 0;
+        waitpid(child, &status, 0);
+        FAIL() << "the child ended before its request waited, status " << WEXITSTATUS(status);
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(200)); // the daemon sees it waiting
     testing::RawClient idle(daemon.SocketPath());
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -200,8 +251,6 @@ TEST(DaemonUnderLoad, AtTheConnectionLimitArrivedRequestsAreAnsweredAndIdleOnesG
     testing::RawClient third(daemon.SocketPath()); // the limit again: the oldest idle one goes
     EXPECT_EQ(idle.Receive(2000), std::vector<uint8_t>{});
     EXPECT_EQ(second.Receive(200), std::nullopt); // still held
-    close(sent[0]);
-    close(sent[1]);
 }
 
 // ---- coalescing, on a clock the test moves ----
@@ -323,12 +372,22 @@ TEST(DaemonCoalescing, AScanMakesTheLastTemperatureImageStale)
 {
     CoalescingBench bench;
     DiskServiceDaemon daemon(bench.drives, bench.store, bench.options);
-    daemon.HandleControl(platform::kDiskScanControl);
-    daemon.HandleControl(platform::kDiskTemperatureControl);
-    bench.now += std::chrono::seconds(2);
-    daemon.HandleControl(platform::kDiskScanControl); // the drive list may have changed
+    ASSERT_EQ(daemon.HandleControl(platform::kDiskScanControl).status, 0u);
+    bench.now += std::chrono::milliseconds(1500);
+    const ControlAnswer before = daemon.HandleControl(platform::kDiskTemperatureControl);
+    ASSERT_TRUE(before.fresh);
+    // The next scan is past the scan's second, but within the temperature read's.
+    bench.now += std::chrono::milliseconds(500);
+    bench.drives.Disk(2)->temperature = 30;
+    ASSERT_TRUE(daemon.HandleControl(platform::kDiskScanControl).fresh); // the drive list may have changed
     bench.now += std::chrono::milliseconds(100);
-    EXPECT_TRUE(daemon.HandleControl(platform::kDiskTemperatureControl).fresh);
+    const ControlAnswer after = daemon.HandleControl(platform::kDiskTemperatureControl);
+    EXPECT_TRUE(after.fresh);
+    EXPECT_NE(after.image, before.image);
+    core::DiskTable table;
+    core::DecodeDiskTable(after.image, table);
+    EXPECT_EQ(table.Temperature[1], 30);
+    EXPECT_EQ(bench.Sysdata(), after.image);
 }
 
 TEST(DaemonCoalescing, AFailedWriteIsNotReusedAsAnAnswer)
