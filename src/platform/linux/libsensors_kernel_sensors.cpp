@@ -6,6 +6,7 @@
 #include <sensors/sensors.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -129,6 +130,18 @@ bool Exists(const std::string& path)
     return access(path.c_str(), F_OK) == 0;
 }
 
+bool IsDirectory(const std::string& path)
+{
+    struct stat facts = {};
+    return !path.empty() && stat(path.c_str(), &facts) == 0 && S_ISDIR(facts.st_mode);
+}
+
+std::string ParentName(const std::string& path)
+{
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos || slash == 0 ? std::string() : LastComponent(path.substr(0, slash));
+}
+
 struct InputKindOf
 {
     KernelInputKind Kind;
@@ -150,20 +163,6 @@ std::optional<InputKindOf> KindOf(sensors_feature_type type)
     }
 }
 
-// The hwmon directory itself when the attributes live there (every current driver), or
-// the device directory for the old layout where libsensors' path ends in "/device".
-std::string DeviceDirectoryOf(const std::string& attributeDirectory)
-{
-    const std::string deviceSuffix = "/device";
-    if (attributeDirectory.size() > deviceSuffix.size() &&
-        attributeDirectory.compare(attributeDirectory.size() - deviceSuffix.size(), deviceSuffix.size(),
-                                   deviceSuffix) == 0) {
-        return ResolvedPath(attributeDirectory);
-    }
-    const std::string link = attributeDirectory + deviceSuffix;
-    return Exists(link) ? ResolvedPath(link) : std::string();
-}
-
 // A drive monitor's device (a SCSI device such as drivetemp's) has its disk under block/.
 std::optional<int> AtaDriveOf(const std::string& deviceDirectory)
 {
@@ -176,6 +175,26 @@ std::optional<int> AtaDriveOf(const std::string& deviceDirectory)
 }
 
 } // namespace
+
+std::string DeviceDirectoryOfChip(const std::string& attributeDirectory)
+{
+    const std::string resolved = ResolvedPath(attributeDirectory);
+    if (resolved.empty()) {
+        return {};
+    }
+    // A hwmon class device (…/hwmon/hwmonN, subsystem "hwmon") is not the device: that is
+    // behind its "device" link, and a virtual one has none. Anything else is a device
+    // directory holding the attributes itself (the "/device" a library path may end in
+    // resolves to it as well); its "device" entry, where there is one, is no link to follow
+    // (a PCI device's is its id).
+    const bool classDevice =
+        LastComponent(ResolvedPath(resolved + "/subsystem")) == "hwmon" || ParentName(resolved) == "hwmon";
+    if (!classDevice) {
+        return resolved;
+    }
+    const std::string device = ResolvedPath(resolved + "/device");
+    return IsDirectory(device) ? device : std::string();
+}
 
 LibsensorsKernelSensors::LibsensorsKernelSensors(std::string configFile) : m_configFile(std::move(configFile)) {}
 
@@ -260,7 +279,7 @@ std::vector<KernelDevice> LibsensorsKernelSensors::ScanDevices()
         chip.Name = name;
         chip.Directory = name->path != nullptr ? name->path : "";
         chip.Device.Name = name->prefix != nullptr ? name->prefix : "";
-        const std::string deviceDirectory = DeviceDirectoryOf(chip.Directory);
+        const std::string deviceDirectory = DeviceDirectoryOfChip(chip.Directory);
         chip.Device.BusPath = BusPathOf(deviceDirectory);
         if (!deviceDirectory.empty()) {
             chip.Device.AtaDrive = AtaDriveOf(deviceDirectory);

@@ -11,6 +11,12 @@ struct sensors_chip_name;
 
 namespace calventa::platform::linux_backend {
 
+// The device directory (links resolved) of a chip whose attributes libsensors found in
+// attributeDirectory, for its bus path and the disk it monitors: the "device" link's target
+// of a hwmon class device, or the directory itself where the driver registers its attributes
+// on the device (w83781d, w83627hf, asb100, …). Empty for a virtual device or a bad path.
+std::string DeviceDirectoryOfChip(const std::string& attributeDirectory);
+
 // The kernel's hwmon devices through libsensors, so that the user's sensors.conf applies
 // exactly as the `sensors` command applies it: labels, compute lines and ignore lines.
 // libsensors covers no pwm outputs; those are the pwmN and pwmN_enable files of the
