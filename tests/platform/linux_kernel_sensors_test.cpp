@@ -224,6 +224,23 @@ TEST(LibsensorsConfiguration, UnreadableFileIsNamedInTheLog)
     EXPECT_TRUE(AnyNoteContains(sensors.TakeNotes(), dir / "absent.conf: No such file or directory"));
 }
 
+// The monitor's own start with such a file: noted, run without it, never waited on.
+TEST(LibsensorsConfiguration, AFifoOrADirectoryIsNamedAndNeverWaitedOn)
+{
+    TempDir dir;
+    mkfifo((dir / "fifo.conf").c_str(), 0644);
+    mkdir((dir / "dir.conf").c_str(), 0755);
+    for (const auto& [name, reason] : {std::pair<std::string, std::string>{"fifo.conf", "not a regular file"},
+                                       {"dir.conf", "a directory, not a file"}}) {
+        const std::optional<int> exit = testing::ExitWithin(std::chrono::seconds(5), [&] {
+            LibsensorsKernelSensors sensors(dir / name);
+            sensors.ScanDevices();
+            return AnyNoteContains(sensors.TakeNotes(), dir / name + ": " + reason) ? 0 : 1;
+        });
+        EXPECT_EQ(exit, 0) << name;
+    }
+}
+
 TEST(LibsensorsIndexes, OutsideTheLastScanFailWithoutTouchingAnything)
 {
     LibsensorsKernelSensors sensors;

@@ -1,6 +1,7 @@
 #include "platform/linux/libsensors_kernel_sensors.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <limits.h>
 #include <sensors/error.h>
 #include <sensors/sensors.h>
@@ -176,6 +177,44 @@ std::optional<int> AtaDriveOf(const std::string& deviceDirectory)
 
 } // namespace
 
+std::optional<std::string> ReadSensorsConfiguration(const std::string& path, std::string& error)
+{
+    // Non-blocking: a FIFO opens at once instead of waiting for a writer, and is refused below.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return std::nullopt;
+    }
+    struct stat facts = {};
+    std::optional<std::string> text;
+    if (fstat(fd, &facts) != 0) {
+        error = std::strerror(errno);
+    } else if (!S_ISREG(facts.st_mode)) {
+        error = S_ISDIR(facts.st_mode) ? "a directory, not a file" : "not a regular file";
+    } else if (facts.st_size > static_cast<off_t>(kMaxSensorsConfigurationBytes)) {
+        error = "larger than " + std::to_string(kMaxSensorsConfigurationBytes / 1024) + " KiB";
+    } else {
+        // One byte more than allowed tells a file that grew since fstat.
+        std::string bytes(kMaxSensorsConfigurationBytes + 1, '\0');
+        size_t done = 0;
+        ssize_t count = 0;
+        while (done < bytes.size() &&
+               ((count = read(fd, bytes.data() + done, bytes.size() - done)) > 0 || (count < 0 && errno == EINTR))) {
+            done += count > 0 ? static_cast<size_t>(count) : 0;
+        }
+        if (count < 0) {
+            error = std::strerror(errno);
+        } else if (done > kMaxSensorsConfigurationBytes) {
+            error = "larger than " + std::to_string(kMaxSensorsConfigurationBytes / 1024) + " KiB";
+        } else {
+            bytes.resize(done);
+            text = std::move(bytes);
+        }
+    }
+    close(fd);
+    return text;
+}
+
 std::string DeviceDirectoryOfChip(const std::string& attributeDirectory)
 {
     const std::string resolved = ResolvedPath(attributeDirectory);
@@ -219,11 +258,19 @@ bool LibsensorsKernelSensors::Start()
         ParseErrorCapture capture(parseErrors, m_configFile);
         if (m_configFile.empty()) {
             result = sensors_init(nullptr);
-        } else if (FilePtr config{fopen(m_configFile.c_str(), "re")}) {
-            result = sensors_init(config.get());
         } else {
-            parseErrors.push_back(m_configFile + ": " + std::strerror(errno));
-            result = -SENSORS_ERR_PARSE;
+            std::string error;
+            std::optional<std::string> text = ReadSensorsConfiguration(m_configFile, error);
+            if (text && text->empty()) {
+                text = "\n"; // fmemopen takes no empty buffer
+            }
+            FilePtr config{text ? fmemopen(text->data(), text->size(), "r") : nullptr};
+            if (config) {
+                result = sensors_init(config.get());
+            } else {
+                parseErrors.push_back(m_configFile + ": " + (text ? std::strerror(errno) : error));
+                result = -SENSORS_ERR_PARSE;
+            }
         }
         // libsensors skips a statement it cannot parse and carries on, so the lines after it
         // may apply to the wrong chip: any error means no configuration at all.
