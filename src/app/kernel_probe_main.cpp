@@ -1,6 +1,7 @@
 // calventa-kernel-probe: what the kernel's hwmon devices look like through the Linux back
 // end (libsensors with sensors.conf applied, pwm outputs from sysfs), printed as JSON. A
 // diagnostic for users, and what the real-kernel test checks the back end with.
+#include <algorithm>
 #include <iostream>
 #include <optional>
 #include <string>
