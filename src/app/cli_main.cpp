@@ -21,6 +21,7 @@
 #include "app/cli_watch.h"
 #include "app/machine_host.h"
 #include "app/monitor.h"
+#include "platform/linux/standard_streams.h"
 
 namespace {
 
@@ -197,36 +198,13 @@ std::string DirectoryProblem(const std::string& directory)
     return {};
 }
 
-// The signal that asked the passes to stop; read between passes. A signal handler can
-// reach nothing else, so this is the one process-wide variable.
-volatile std::sig_atomic_t g_stopSignal = 0;
-
-extern "C" void AskToStop(int signal)
-{
-    g_stopSignal = signal;
-}
-
-// SIGINT, SIGTERM and SIGHUP end the passes early and go through the normal close, so the
-// fan outputs are handed back (and kernel pwm modes restored) however the run ends.
-sigset_t StopOnSignals()
-{
-    struct sigaction action = {};
-    action.sa_handler = AskToStop;
-    sigemptyset(&action.sa_mask);
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        sigaction(signal, &action, nullptr);
-        sigaddset(&stopSignals, signal);
-    }
-    return stopSignals;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
 {
     using namespace calventa;
+    using platform::linux_backend::StopSignal;
+    platform::linux_backend::TakeClosedStandardDescriptors();
     CliOptions options;
     std::string error;
     if (!ParseArguments(argc, argv, options, error)) {
@@ -254,7 +232,9 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    const sigset_t stopSignals = StopOnSignals();
+    // A stop signal ends the passes early through the normal close, so the fan outputs are
+    // handed back (and kernel pwm modes restored) however the run ends.
+    const sigset_t stopSignals = platform::linux_backend::CatchStopSignals();
     // With --textfile alone the metrics go to the file and nothing to standard output.
     options.outputs.toStdout = options.formatGiven || options.outputs.textfile.empty();
     options.outputs.dumpRegisters = options.dumpRegisters;
@@ -276,31 +256,41 @@ int main(int argc, char** argv)
     }
     // As in the desktop program, the alarm window exists from the end of start-up on.
     monitor.AlarmWindowCreated();
-    for (int pass = 0; pass < options.passes && g_stopSignal == 0; ++pass) {
+    for (int pass = 0; pass < options.passes && StopSignal() == 0; ++pass) {
         monitor.UpdatePass();
     }
-    if (g_stopSignal == 0) {
+    if (StopSignal() == 0) {
         monitor.DiskPass();
     }
     if (options.watchSeconds > 0) {
         const int status =
-            app::RunCliWatch(monitor, *host, options.outputs, options.watchSeconds, g_stopSignal, stopSignals);
+            app::RunCliWatch(monitor, *host, options.outputs, options.watchSeconds, StopSignal(), stopSignals);
         return status != 0 ? status : (logMissing ? 1 : 0);
     }
     monitor.CloseQuery();
     monitor.Close();
-    if (g_stopSignal != 0) {
-        return 128 + g_stopSignal;
+    if (StopSignal() != 0) {
+        return 128 + StopSignal();
     }
 
-    if (options.json) {
-        std::cout << app::CliJson(monitor, host->Sim(), options.dumpRegisters)
-                         .dump(2, ' ', false, nlohmann::json::error_handler_t::replace)
-                  << "\n";
-    } else if (options.outputs.format == app::CliFormat::Prometheus && options.outputs.toStdout) {
-        std::cout << app::CliMetrics(monitor);
-    } else if (options.outputs.toStdout) {
-        std::cout << app::CliPlainText(monitor, options.outputs.colour);
+    // One snapshot, checked to the end: a full disk or a closed standard output is an error,
+    // never a silent success.
+    if (options.outputs.toStdout) {
+        std::string text;
+        if (options.json) {
+            text = app::CliJson(monitor, host->Sim(), options.dumpRegisters)
+                       .dump(2, ' ', false, nlohmann::json::error_handler_t::replace) +
+                   "\n";
+        } else if (options.outputs.format == app::CliFormat::Prometheus) {
+            text = app::CliMetrics(monitor);
+        } else {
+            text = app::CliPlainText(monitor, options.outputs.colour);
+        }
+        // A reader that went away (EPIPE) is no error here either, as in the watch.
+        if (!platform::linux_backend::FinishStandardOutput(text, error) && !error.empty()) {
+            std::cerr << "calventa-cli: " << error << "\n";
+            return 1;
+        }
     }
     if (!options.outputs.textfile.empty() &&
         !app::WriteTextfile(options.outputs.textfile, app::CliMetrics(monitor), error)) {

@@ -11,6 +11,7 @@
 
 #include "core/monitor_state.h"
 #include "hardware/chip_registers.h"
+#include "hardware/kernel_pwm_keeper.h"
 #include "hardware/smbus_host.h"
 #include "platform/bus_mutex.h"
 #include "platform/kernel_sensors.h"
@@ -107,24 +108,13 @@ private:
         std::vector<int> Pwms;                  // pwm number per output
         std::vector<int> FanNumbers;            // N of fanN per fan channel
     };
-    // A kernel pwm output switched to manual, with the mode it had.
-    struct DrivenKernelPwm
-    {
-        size_t Device = 0;
-        int Pwm = 0;
-        int Mode = 0;
-        int Duty = 255; // written back before the mode
-        std::string Name;
-        std::string BusPath;
-    };
     bool AddKernelChip(size_t deviceIndex, const platform::KernelDevice& device);
     const KernelChip* KernelChipOf(uint8_t chip) const;
     void ReadKernelChip(uint8_t index, core::ChipRecord& record);
     std::string PwmProblemText(size_t device, int pwm);
     bool WriteKernelPwm(uint8_t chip, uint8_t output, int32_t duty);
     void ReleaseKernelFanControl();
-    void SaveKernelPwmState();
-    void RestoreKernelPwmState(const std::vector<platform::KernelDevice>& devices);
+    void UseKernelPwmStateFile();
     void LogKernelNotes();
     void LogOnce(const std::string& message);
 
@@ -140,7 +130,7 @@ private:
     size_t m_accessNotesLogged = 0;
     std::set<std::pair<uint8_t, uint8_t>> m_drivenOutputs; // (chip index, output)
     std::vector<KernelChip> m_kernelChips;
-    std::map<std::pair<uint8_t, uint8_t>, DrivenKernelPwm> m_drivenKernelPwms; // (chip index, output)
+    KernelPwmKeeper m_kernelPwms;
     std::set<std::string> m_loggedOnce;
 };
 

@@ -21,9 +21,7 @@ namespace {
 
 using platform::KernelInputKind;
 
-constexpr size_t kMaxStateFileBytes = 64 * 1024;
 constexpr size_t kMaxStateField = 255;
-constexpr int kPwmManual = 1;
 constexpr int kPwmFull = 255;
 
 bool StartsWith(std::string_view text, std::string_view prefix)
@@ -178,6 +176,11 @@ std::string DisplayLabel(std::string_view label)
     return CleanText(label, core::kChannelLabelMax);
 }
 
+std::string KernelPwmStateField(std::string_view text)
+{
+    return StateField(text);
+}
+
 std::string EncodeKernelPwmState(const std::vector<KernelPwmState>& entries)
 {
     std::string text;
@@ -230,7 +233,11 @@ bool HardwareEngine::SearchKernelChips()
     m_kernelChips.clear();
     const std::vector<platform::KernelDevice> devices = kernel.ScanDevices();
     LogKernelNotes();
-    RestoreKernelPwmState(devices);
+    // A state file left behind means the last run died while driving: put the modes back.
+    UseKernelPwmStateFile();
+    for (const std::string& line : m_kernelPwms.RestoreLeftover(devices)) {
+        Log(line);
+    }
     if (devices.empty()) {
         return false;
     }
@@ -466,8 +473,9 @@ void HardwareEngine::AssignKernelDefaults()
             const size_t channelIndex = static_cast<size_t>(channel - 1);
             const int fanNumber = channelIndex < boardChip->FanNumbers.size() ? boardChip->FanNumbers[channelIndex] : 0;
             const auto output = std::find(boardChip->Pwms.begin(), boardChip->Pwms.end(), fanNumber);
-            settings.FanControl[channelIndex].PwmRegister =
-                output != boardChip->Pwms.end() ? static_cast<uint8_t>(output - boardChip->Pwms.begin()) : core::kNoChip;
+            settings.FanControl[channelIndex].PwmRegister = output != boardChip->Pwms.end()
+                                                                ? static_cast<uint8_t>(output - boardChip->Pwms.begin())
+                                                                : core::kNoChip;
         }
     }
     // Voltages by label alone, the board monitor's first.
@@ -502,8 +510,7 @@ bool HardwareEngine::WriteKernelPwm(uint8_t chip, uint8_t output, int32_t duty)
     }
     platform::KernelSensors& kernel = m_state.Platform().kernel;
     const int pwm = kernelChip->Pwms[output];
-    const auto key = std::make_pair(chip, output);
-    if (m_drivenKernelPwms.find(key) == m_drivenKernelPwms.end()) {
+    if (!m_kernelPwms.Driven(kernelChip->Device, pwm)) {
         // An output this process may not write is left alone: no attempt and no state file
         // written and removed again at every pass.
         if (kernel.CheckPwmAccess(kernelChip->Device, pwm) != platform::PwmAccess::Ok) {
@@ -511,23 +518,14 @@ bool HardwareEngine::WriteKernelPwm(uint8_t chip, uint8_t output, int32_t duty)
                     " left to the driver: " + PwmProblemText(kernelChip->Device, pwm));
             return false;
         }
-        const std::optional<int> mode = kernel.ReadPwmEnable(kernelChip->Device, pwm);
-        if (!mode) {
+        switch (m_kernelPwms.TakeOver(kernelChip->Device, pwm, kernelChip->Name, kernelChip->BusPath)) {
+        case KernelPwmKeeper::Take::Taken:
+            break;
+        case KernelPwmKeeper::Take::ModeUnknown:
             LogOnce("Cannot read pwm" + std::to_string(pwm) + "_enable of " + kernelChip->Name +
                     ": fan control left to the driver");
             return false;
-        }
-        // A duty found in manual mode is the user's own and goes back with the mode; otherwise
-        // the output is handed back at full speed before the driver takes it over again.
-        const int foundDuty =
-            *mode == kPwmManual ? kernel.ReadPwm(kernelChip->Device, pwm).value_or(kPwmFull) : kPwmFull;
-        // Written down before the switch, so that a run that dies while driving is undone
-        // at the next start.
-        m_drivenKernelPwms[key] = {kernelChip->Device, pwm, *mode, foundDuty, kernelChip->Name, kernelChip->BusPath};
-        SaveKernelPwmState();
-        if (!kernel.WritePwmEnable(kernelChip->Device, pwm, kPwmManual)) {
-            m_drivenKernelPwms.erase(key);
-            SaveKernelPwmState();
+        case KernelPwmKeeper::Take::ManualRefused:
             LogOnce("Cannot switch pwm" + std::to_string(pwm) + " of " + kernelChip->Name +
                     " to manual: " + PwmProblemText(kernelChip->Device, pwm));
             return false;
@@ -538,72 +536,16 @@ bool HardwareEngine::WriteKernelPwm(uint8_t chip, uint8_t output, int32_t duty)
 
 void HardwareEngine::ReleaseKernelFanControl()
 {
-    if (m_drivenKernelPwms.empty()) {
-        return;
-    }
-    platform::KernelSensors& kernel = m_state.Platform().kernel;
-    for (const auto& [key, driven] : m_drivenKernelPwms) {
-        kernel.WritePwm(driven.Device, driven.Pwm, driven.Duty);
-        if (!kernel.WritePwmEnable(driven.Device, driven.Pwm, driven.Mode)) {
-            Log("Cannot restore pwm" + std::to_string(driven.Pwm) + "_enable of " + driven.Name);
-        }
-    }
-    m_drivenKernelPwms.clear();
-    SaveKernelPwmState();
-}
-
-void HardwareEngine::SaveKernelPwmState()
-{
-    if (m_state.ProgramPath.empty() || !m_state.UsesProgramDirectory()) {
-        LogOnce("No program directory for " + std::string(kKernelPwmStateFileName) +
-                ": a crash while driving the fans would leave them in manual mode");
-        return;
-    }
-    platform::FileSystem& files = m_state.Platform().files;
-    const std::string path = m_state.ProgramFile(kKernelPwmStateFileName);
-    if (m_drivenKernelPwms.empty()) {
-        if (files.FileExists(path)) {
-            files.RemoveFile(path);
-        }
-        return;
-    }
-    std::vector<KernelPwmState> entries;
-    for (const auto& [key, driven] : m_drivenKernelPwms) {
-        entries.push_back({driven.Name, driven.BusPath, driven.Pwm, driven.Mode, driven.Duty});
-    }
-    const std::string text = EncodeKernelPwmState(entries);
-    if (!files.ReplaceFile(path, {reinterpret_cast<const uint8_t*>(text.data()), text.size()})) {
-        LogOnce("Cannot write " + path + ": a crash while driving the fans would leave them in manual mode");
+    for (const std::string& output : m_kernelPwms.ReleaseAll()) {
+        Log("Cannot restore " + output);
     }
 }
 
-// A state file left behind means the last run died while driving: put the modes back.
-void HardwareEngine::RestoreKernelPwmState(const std::vector<platform::KernelDevice>& devices)
+// The state file lives in the program directory; a refused directory keeps none.
+void HardwareEngine::UseKernelPwmStateFile()
 {
-    if (m_state.ProgramPath.empty() || !m_state.UsesProgramDirectory()) {
-        return;
-    }
-    platform::FileSystem& files = m_state.Platform().files;
-    const std::string path = m_state.ProgramFile(kKernelPwmStateFileName);
-    const auto bytes = files.ReadFile(path, kMaxStateFileBytes);
-    if (!bytes) {
-        return;
-    }
-    platform::KernelSensors& kernel = m_state.Platform().kernel;
-    for (const KernelPwmState& entry :
-         DecodeKernelPwmState(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()))) {
-        bool restored = false;
-        for (size_t device = 0; device < devices.size() && !restored; ++device) {
-            if (StateField(devices[device].Name) == entry.Device &&
-                StateField(devices[device].BusPath) == entry.BusPath) {
-                kernel.WritePwm(device, entry.Pwm, entry.Duty);
-                restored = kernel.WritePwmEnable(device, entry.Pwm, entry.Mode);
-            }
-        }
-        Log((restored ? "Restored pwm" : "Could not restore pwm") + std::to_string(entry.Pwm) + "_enable = " +
-            std::to_string(entry.Mode) + " of " + DisplayLabel(entry.Device) + " left by an earlier run");
-    }
-    files.RemoveFile(path);
+    const bool kept = !m_state.ProgramPath.empty() && m_state.UsesProgramDirectory();
+    m_kernelPwms.SetStateFile(kept ? m_state.ProgramFile(kKernelPwmStateFileName) : std::string());
 }
 
 void HardwareEngine::LogOnce(const std::string& message)

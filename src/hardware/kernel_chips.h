@@ -46,6 +46,9 @@ struct KernelPwmState
 
 inline constexpr const char* kKernelPwmStateFileName = "pwm-restore.txt";
 
+// How a device's name or bus path stands in the state file.
+std::string KernelPwmStateField(std::string_view text);
+
 std::string EncodeKernelPwmState(const std::vector<KernelPwmState>& entries);
 // Lines that do not parse are skipped; any bytes are safe.
 std::vector<KernelPwmState> DecodeKernelPwmState(std::string_view text);

@@ -29,9 +29,6 @@ using platform::linux_backend::kServiceMessageSize;
 
 constexpr mode_t kSocketDirectoryMode = 0755;
 constexpr mode_t kSocketMode = 0666; // every user's monitor may ask
-// Connections wait in the kernel while the daemon reads the drives; a long queue keeps a
-// flood of connections from making honest ones fail to connect.
-constexpr int kListenBacklog = SOMAXCONN;
 constexpr auto kAcceptBackoff = std::chrono::milliseconds(100);
 constexpr int kAcceptsPerRound = 64; // then the connections already held get their turn
 
@@ -220,7 +217,12 @@ bool DiskServiceDaemon::Listen(std::string& error)
         close(fd);
         return false;
     }
-    if (chmod(m_options.socketPath.c_str(), kSocketMode) != 0 || listen(fd, kListenBacklog) != 0) {
+    // Connections wait in the kernel while the daemon reads the drives. The queue is as long as
+    // the connections it may hold: a longer one only lets a flood park thousands of connections
+    // ahead of an honest one, which then waits behind them all; a full queue makes a client's
+    // non-blocking connect fail with EAGAIN, and the client tries again until its timeout.
+    const int backlog = static_cast<int>(std::clamp<size_t>(m_options.maxConnections, 1, SOMAXCONN));
+    if (chmod(m_options.socketPath.c_str(), kSocketMode) != 0 || listen(fd, backlog) != 0) {
         error = "cannot open " + m_options.socketPath + " to clients: " + std::strerror(errno);
         close(fd);
         unlink(m_options.socketPath.c_str());

@@ -133,7 +133,9 @@ std::string DiskServiceUnitText(const std::string& executablePath)
     // kernel passes their admin commands only to CAP_SYS_ADMIN, which this unit never gets),
     // so their device files stay closed to it. No CAP_DAC_OVERRIDE: nothing it opens belongs
     // to anyone else. The store under /var/lib/calventa and the socket under /run/calventa
-    // are the only places it writes.
+    // are the only places it writes. Its work per request is bounded (coalescing, answers per
+    // user), so a CPU weight and nice value above a user's keep it answering while one user
+    // floods it on busy cores without letting it take the machine.
     return "[Unit]\n"
            "Description=Calventa disk service (S.M.A.R.T. disk temperatures for every user)\n"
            "After=local-fs.target\n"
@@ -144,6 +146,8 @@ std::string DiskServiceUnitText(const std::string& executablePath)
            executablePath +
            "\n"
            "Restart=on-failure\n"
+           "CPUWeight=400\n"
+           "Nice=-5\n"
            "RuntimeDirectory=calventa\n"
            "RuntimeDirectoryMode=0755\n"
            "StateDirectory=calventa\n"

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "fake_sysfs.h"
 #include "linux_test_support.h"
 #include "platform/linux/hwmon_names.h"
 #include "platform/linux/hwmon_pwm_files.h"
@@ -223,6 +224,23 @@ TEST(LibsensorsConfiguration, UnreadableFileIsNamedInTheLog)
     EXPECT_TRUE(AnyNoteContains(sensors.TakeNotes(), dir / "absent.conf: No such file or directory"));
 }
 
+// The monitor's own start with such a file: noted, run without it, never waited on.
+TEST(LibsensorsConfiguration, AFifoOrADirectoryIsNamedAndNeverWaitedOn)
+{
+    TempDir dir;
+    mkfifo((dir / "fifo.conf").c_str(), 0644);
+    mkdir((dir / "dir.conf").c_str(), 0755);
+    for (const auto& [name, reason] : {std::pair<std::string, std::string>{"fifo.conf", "not a regular file"},
+                                       {"dir.conf", "a directory, not a file"}}) {
+        const std::optional<int> exit = testing::ExitWithin(std::chrono::seconds(5), [&] {
+            LibsensorsKernelSensors sensors(dir / name);
+            sensors.ScanDevices();
+            return AnyNoteContains(sensors.TakeNotes(), dir / name + ": " + reason) ? 0 : 1;
+        });
+        EXPECT_EQ(exit, 0) << name;
+    }
+}
+
 TEST(LibsensorsIndexes, OutsideTheLastScanFailWithoutTouchingAnything)
 {
     LibsensorsKernelSensors sensors;
@@ -237,6 +255,59 @@ TEST(LibsensorsIndexes, OutsideTheLastScanFailWithoutTouchingAnything)
         EXPECT_EQ(sensors.ReadInput(d, devices[d].Inputs.size()), std::nullopt);
         EXPECT_EQ(sensors.CheckPwmAccess(d, 1000), PwmAccess::Missing);
     }
+}
+
+// Both ways a driver registers its attributes, as libsensors finds them on a machine's /sys:
+// on the hwmon class device (lm75), or on the device itself (the w83781d family, on the i2c
+// bus and as an ISA platform device). Each gets the bus path of its device.
+TEST(LibsensorsBusPath, IsTheDevicesPathInBothAttributeLayouts)
+{
+    const testing::FakeSysfsRun run = testing::InFakeSysfs(
+        [] {
+            testing::AddHwmonDevice(0, "platform/i2c_stub/i2c-0/0-0048", "i2c", "lm75", false);
+            testing::AddHwmonDevice(1, "platform/i2c_stub/i2c-0/0-002d", "i2c", "w83781d", true);
+            testing::AddHwmonDevice(2, "platform/w83627hf.656", "platform", "w83627hf", true);
+        },
+        [] {
+            LibsensorsKernelSensors sensors;
+            std::string text;
+            for (const KernelDevice& device : sensors.ScanDevices()) {
+                text += device.Name + " " + device.BusPath + " " + std::to_string(device.Inputs.size()) + "\n";
+            }
+            return text;
+        });
+    if (run.skipped) {
+        GTEST_SKIP() << "no mount namespace for a fake /sys (needs root)";
+    }
+    ASSERT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.text, "lm75 platform/i2c_stub/i2c-0/0-0048 2\n"
+                        "w83627hf platform/w83627hf.656 2\n"
+                        "w83781d platform/i2c_stub/i2c-0/0-002d 2\n");
+}
+
+// The same derivation on a tree anywhere: what a library path names resolves to the device.
+TEST(ChipDeviceDirectory, FollowsOnlyTheClassDevicesLinkToItsDevice)
+{
+    namespace fs = std::filesystem;
+    TempDir dir;
+    const std::string device = dir / "devices/pci0000:00/0000:00:18.3";
+    fs::create_directories(device + "/hwmon/hwmon4");
+    fs::create_directory_symlink("../..", device + "/hwmon/hwmon4/device");
+    WriteText(device + "/device", "0x1463\n"); // a PCI device's id, no link
+    const std::string resolvedDevice = fs::canonical(device);
+    // Current layout: the class device, by its own path or the class link.
+    EXPECT_EQ(DeviceDirectoryOfChip(device + "/hwmon/hwmon4"), resolvedDevice);
+    fs::create_directories(dir / "class/hwmon");
+    fs::create_directory_symlink(device + "/hwmon/hwmon4", dir / "class/hwmon/hwmon4");
+    EXPECT_EQ(DeviceDirectoryOfChip(dir / "class/hwmon/hwmon4"), resolvedDevice);
+    // Old layout: the device itself, or the class device's "device" link to it.
+    EXPECT_EQ(DeviceDirectoryOfChip(device), resolvedDevice);
+    EXPECT_EQ(DeviceDirectoryOfChip(dir / "class/hwmon/hwmon4/device"), resolvedDevice);
+    // A virtual class device has no device; a missing path none either.
+    fs::create_directories(dir / "devices/virtual/hwmon/hwmon7");
+    EXPECT_EQ(DeviceDirectoryOfChip(dir / "devices/virtual/hwmon/hwmon7"), "");
+    EXPECT_EQ(DeviceDirectoryOfChip(dir / "missing"), "");
+    EXPECT_EQ(DeviceDirectoryOfChip(""), "");
 }
 
 } // namespace

@@ -1,11 +1,13 @@
 #include "platform/linux/libsensors_kernel_sensors.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <limits.h>
 #include <sensors/error.h>
 #include <sensors/sensors.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -129,6 +131,18 @@ bool Exists(const std::string& path)
     return access(path.c_str(), F_OK) == 0;
 }
 
+bool IsDirectory(const std::string& path)
+{
+    struct stat facts = {};
+    return !path.empty() && stat(path.c_str(), &facts) == 0 && S_ISDIR(facts.st_mode);
+}
+
+std::string ParentName(const std::string& path)
+{
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos || slash == 0 ? std::string() : LastComponent(path.substr(0, slash));
+}
+
 struct InputKindOf
 {
     KernelInputKind Kind;
@@ -150,20 +164,6 @@ std::optional<InputKindOf> KindOf(sensors_feature_type type)
     }
 }
 
-// The hwmon directory itself when the attributes live there (every current driver), or
-// the device directory for the old layout where libsensors' path ends in "/device".
-std::string DeviceDirectoryOf(const std::string& attributeDirectory)
-{
-    const std::string deviceSuffix = "/device";
-    if (attributeDirectory.size() > deviceSuffix.size() &&
-        attributeDirectory.compare(attributeDirectory.size() - deviceSuffix.size(), deviceSuffix.size(),
-                                   deviceSuffix) == 0) {
-        return ResolvedPath(attributeDirectory);
-    }
-    const std::string link = attributeDirectory + deviceSuffix;
-    return Exists(link) ? ResolvedPath(link) : std::string();
-}
-
 // A drive monitor's device (a SCSI device such as drivetemp's) has its disk under block/.
 std::optional<int> AtaDriveOf(const std::string& deviceDirectory)
 {
@@ -176,6 +176,64 @@ std::optional<int> AtaDriveOf(const std::string& deviceDirectory)
 }
 
 } // namespace
+
+std::optional<std::string> ReadSensorsConfiguration(const std::string& path, std::string& error)
+{
+    // Non-blocking: a FIFO opens at once instead of waiting for a writer, and is refused below.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return std::nullopt;
+    }
+    struct stat facts = {};
+    std::optional<std::string> text;
+    if (fstat(fd, &facts) != 0) {
+        error = std::strerror(errno);
+    } else if (!S_ISREG(facts.st_mode)) {
+        error = S_ISDIR(facts.st_mode) ? "a directory, not a file" : "not a regular file";
+    } else if (facts.st_size > static_cast<off_t>(kMaxSensorsConfigurationBytes)) {
+        error = "larger than " + std::to_string(kMaxSensorsConfigurationBytes / 1024) + " KiB";
+    } else {
+        // One byte more than allowed tells a file that grew since fstat.
+        std::string bytes(kMaxSensorsConfigurationBytes + 1, '\0');
+        size_t done = 0;
+        ssize_t count = 0;
+        while (done < bytes.size() &&
+               ((count = read(fd, bytes.data() + done, bytes.size() - done)) > 0 || (count < 0 && errno == EINTR))) {
+            done += count > 0 ? static_cast<size_t>(count) : 0;
+        }
+        if (count < 0) {
+            error = std::strerror(errno);
+        } else if (done > kMaxSensorsConfigurationBytes) {
+            error = "larger than " + std::to_string(kMaxSensorsConfigurationBytes / 1024) + " KiB";
+        } else {
+            bytes.resize(done);
+            text = std::move(bytes);
+        }
+    }
+    close(fd);
+    return text;
+}
+
+std::string DeviceDirectoryOfChip(const std::string& attributeDirectory)
+{
+    const std::string resolved = ResolvedPath(attributeDirectory);
+    if (resolved.empty()) {
+        return {};
+    }
+    // A hwmon class device (…/hwmon/hwmonN, subsystem "hwmon") is not the device: that is
+    // behind its "device" link, and a virtual one has none. Anything else is a device
+    // directory holding the attributes itself (the "/device" a library path may end in
+    // resolves to it as well); its "device" entry, where there is one, is no link to follow
+    // (a PCI device's is its id).
+    const bool classDevice =
+        LastComponent(ResolvedPath(resolved + "/subsystem")) == "hwmon" || ParentName(resolved) == "hwmon";
+    if (!classDevice) {
+        return resolved;
+    }
+    const std::string device = ResolvedPath(resolved + "/device");
+    return IsDirectory(device) ? device : std::string();
+}
 
 LibsensorsKernelSensors::LibsensorsKernelSensors(std::string configFile) : m_configFile(std::move(configFile)) {}
 
@@ -200,11 +258,19 @@ bool LibsensorsKernelSensors::Start()
         ParseErrorCapture capture(parseErrors, m_configFile);
         if (m_configFile.empty()) {
             result = sensors_init(nullptr);
-        } else if (FilePtr config{fopen(m_configFile.c_str(), "re")}) {
-            result = sensors_init(config.get());
         } else {
-            parseErrors.push_back(m_configFile + ": " + std::strerror(errno));
-            result = -SENSORS_ERR_PARSE;
+            std::string error;
+            std::optional<std::string> text = ReadSensorsConfiguration(m_configFile, error);
+            if (text && text->empty()) {
+                text = "\n"; // fmemopen takes no empty buffer
+            }
+            FilePtr config{text ? fmemopen(text->data(), text->size(), "r") : nullptr};
+            if (config) {
+                result = sensors_init(config.get());
+            } else {
+                parseErrors.push_back(m_configFile + ": " + (text ? std::strerror(errno) : error));
+                result = -SENSORS_ERR_PARSE;
+            }
         }
         // libsensors skips a statement it cannot parse and carries on, so the lines after it
         // may apply to the wrong chip: any error means no configuration at all.
@@ -260,7 +326,7 @@ std::vector<KernelDevice> LibsensorsKernelSensors::ScanDevices()
         chip.Name = name;
         chip.Directory = name->path != nullptr ? name->path : "";
         chip.Device.Name = name->prefix != nullptr ? name->prefix : "";
-        const std::string deviceDirectory = DeviceDirectoryOf(chip.Directory);
+        const std::string deviceDirectory = DeviceDirectoryOfChip(chip.Directory);
         chip.Device.BusPath = BusPathOf(deviceDirectory);
         if (!deviceDirectory.empty()) {
             chip.Device.AtaDrive = AtaDriveOf(deviceDirectory);

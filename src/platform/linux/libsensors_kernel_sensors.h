@@ -11,6 +11,21 @@ struct sensors_chip_name;
 
 namespace calventa::platform::linux_backend {
 
+// A sensors.conf is a few KiB; this is far beyond any real one.
+inline constexpr size_t kMaxSensorsConfigurationBytes = 1024 * 1024;
+
+// The text of a sensors configuration file, read whole through one descriptor: only a
+// regular file of at most kMaxSensorsConfigurationBytes, so a FIFO or a device (/dev/zero) is
+// never waited on or read without end, and a directory never reaches libsensors. Otherwise
+// nullopt and why, in a few words ("not a regular file", "No such file or directory").
+std::optional<std::string> ReadSensorsConfiguration(const std::string& path, std::string& error);
+
+// The device directory (links resolved) of a chip whose attributes libsensors found in
+// attributeDirectory, for its bus path and the disk it monitors: the "device" link's target
+// of a hwmon class device, or the directory itself where the driver registers its attributes
+// on the device (w83781d, w83627hf, asb100, …). Empty for a virtual device or a bad path.
+std::string DeviceDirectoryOfChip(const std::string& attributeDirectory);
+
 // The kernel's hwmon devices through libsensors, so that the user's sensors.conf applies
 // exactly as the `sensors` command applies it: labels, compute lines and ignore lines.
 // libsensors covers no pwm outputs; those are the pwmN and pwmN_enable files of the

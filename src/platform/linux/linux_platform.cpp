@@ -36,7 +36,7 @@ LinuxPaths LinuxPaths::FromEnvironment()
 LinuxPlatform::LinuxPlatform(const LinuxPaths& paths)
     : m_ports(paths.ioportsPath, paths.lockdownPath), m_mutexes(paths.lockDirectory), m_facts(paths.programDirectory),
       m_store(paths.registryRoot, paths.autostartDirectory, [this] { return m_facts.ExecutablePath(); }),
-      m_platform{m_ports, m_clock, m_mutexes, m_store, m_files, m_facts, m_kernel}
+      m_kernel(paths.sensorsConfiguration), m_platform{m_ports, m_clock, m_mutexes, m_store, m_files, m_facts, m_kernel}
 {
 }
 

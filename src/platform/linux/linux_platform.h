@@ -22,6 +22,7 @@ struct LinuxPaths
     std::string programDirectory; // $XDG_CONFIG_HOME/calventa, ~/.config/calventa
     std::string ioportsPath = kDefaultIoportsPath;
     std::string lockdownPath = kDefaultLockdownPath;
+    std::string sensorsConfiguration; // empty: the system's sensors.conf
 
     static LinuxPaths FromEnvironment();
 };
