@@ -135,4 +135,31 @@ bool CreateKernelDriverService(const std::string& name, const std::string& drive
     return true;
 }
 
+WindowsDriverServices::WindowsDriverServices(std::string systemDirectory)
+    : m_systemDirectory(std::move(systemDirectory))
+{
+}
+
+std::string WindowsDriverServices::SystemDirectory()
+{
+    if (!m_systemDirectory.empty()) {
+        return m_systemDirectory;
+    }
+    wchar_t directory[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(directory, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? Utf8FromWide(directory, length) : std::string();
+}
+
+bool WindowsDriverServices::CopyNewFile(const std::string& source, const std::string& destination)
+{
+    // bFailIfExists: a driver file already there (perhaps another program's) is kept.
+    return CopyFileW(WideFromUtf8(source).c_str(), WideFromUtf8(destination).c_str(), TRUE) != 0;
+}
+
+bool WindowsDriverServices::CreateDriverService(const std::string& name, const std::string& driverPath)
+{
+    uint32_t error = 0;
+    return CreateKernelDriverService(name, driverPath, error);
+}
+
 } // namespace calventa::platform::windows_backend

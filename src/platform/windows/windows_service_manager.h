@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "platform/disk_service.h"
+#include "platform/driver_services.h"
 
 namespace calventa::platform::windows_backend {
 
@@ -22,5 +23,19 @@ public:
 // error control, the driver file's full path. False with the system's error when it could
 // not be created (it exists already, or no rights).
 bool CreateKernelDriverService(const std::string& name, const std::string& driverPath, uint32_t& error);
+
+// The system side of installing the port driver. systemDirectory replaces the system's own
+// (tests keep their driver files out of it).
+class WindowsDriverServices final : public DriverServices
+{
+public:
+    explicit WindowsDriverServices(std::string systemDirectory = {});
+    std::string SystemDirectory() override;
+    bool CopyNewFile(const std::string& source, const std::string& destination) override;
+    bool CreateDriverService(const std::string& name, const std::string& driverPath) override;
+
+private:
+    std::string m_systemDirectory;
+};
 
 } // namespace calventa::platform::windows_backend
