@@ -1,14 +1,8 @@
 // calventa-cli: the monitor's start-up and update passes without windows, printed as text
 // or JSON. It never writes settings.dat.
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <iostream>
 #include <optional>
@@ -16,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "app/cli_console.h"
 #include "app/cli_metrics.h"
 #include "app/cli_output.h"
-#include "app/cli_watch.h"
 #include "app/machine_host.h"
 #include "app/monitor.h"
 
@@ -118,13 +112,11 @@ const std::vector<CliOption>& OptionTable()
         {"--textfile", true,
          [](CliOptions& o, const std::string& text) {
              o.outputs.textfile = text;
-             return text.empty() ? std::string("--textfile needs a file path") : std::string();
+             return calventa::app::CheckTextfileOption(text);
          }},
         {"--watch", true,
          [](CliOptions& o, const std::string& text) {
-             const auto seconds = calventa::app::ParseWatchSeconds(text);
-             o.watchSeconds = seconds.value_or(0);
-             return seconds ? std::string() : "--watch takes whole seconds from 1 to 86400, not \"" + text + "\"";
+             return calventa::app::ParseWatchOption(text, o.watchSeconds);
          }},
         {"--dump-registers", false,
          [](CliOptions& o, const std::string&) { return o.dumpRegisters = true, std::string(); }},
@@ -180,53 +172,12 @@ bool ParseArguments(int argc, char** argv, CliOptions& options, std::string& err
     return true;
 }
 
-// The program directory must exist and take the files the run may write; checked before
-// anything runs, so a mistyped --dir is not read as "no settings.dat".
-std::string DirectoryProblem(const std::string& directory)
-{
-    struct stat facts = {};
-    if (stat(directory.c_str(), &facts) != 0) {
-        return "--dir " + directory + ": " + std::strerror(errno);
-    }
-    if (!S_ISDIR(facts.st_mode)) {
-        return "--dir " + directory + ": not a directory";
-    }
-    if (access(directory.c_str(), W_OK) != 0) {
-        return "--dir " + directory + ": not writable: " + std::strerror(errno);
-    }
-    return {};
-}
-
-// The signal that asked the passes to stop; read between passes. A signal handler can
-// reach nothing else, so this is the one process-wide variable.
-volatile std::sig_atomic_t g_stopSignal = 0;
-
-extern "C" void AskToStop(int signal)
-{
-    g_stopSignal = signal;
-}
-
-// SIGINT, SIGTERM and SIGHUP end the passes early and go through the normal close, so the
-// fan outputs are handed back (and kernel pwm modes restored) however the run ends.
-sigset_t StopOnSignals()
-{
-    struct sigaction action = {};
-    action.sa_handler = AskToStop;
-    sigemptyset(&action.sa_mask);
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        sigaction(signal, &action, nullptr);
-        sigaddset(&stopSignals, signal);
-    }
-    return stopSignals;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
 {
     using namespace calventa;
+    app::UseBinaryStdout();
     CliOptions options;
     std::string error;
     if (!ParseArguments(argc, argv, options, error)) {
@@ -242,11 +193,16 @@ int main(int argc, char** argv)
         return 0;
     }
     if (options.directory) {
-        error = DirectoryProblem(*options.directory);
+        error = app::DirectoryProblem(*options.directory);
         if (!error.empty()) {
             std::cerr << "calventa-cli: " << error << "\n";
             return 1;
         }
+    }
+    const char* board = std::getenv("CALVENTA_BOARD");
+    if ((board == nullptr || *board == '\0') && !app::MachineHost::HasRealMachine()) {
+        std::cerr << "calventa-cli: " << app::MachineHost::kNoRealMachine << "\n";
+        return 1;
     }
     std::unique_ptr<app::MachineHost> host = app::MachineHost::FromEnvironment(error);
     if (!host) {
@@ -254,11 +210,11 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    const sigset_t stopSignals = StopOnSignals();
+    app::CatchStopSignals();
     // With --textfile alone the metrics go to the file and nothing to standard output.
     options.outputs.toStdout = options.formatGiven || options.outputs.textfile.empty();
     options.outputs.dumpRegisters = options.dumpRegisters;
-    options.outputs.colour = app::PlainTextInColour(isatty(STDOUT_FILENO) != 0, std::getenv("NO_COLOR"));
+    options.outputs.colour = app::PlainTextInColour(app::StdoutIsTerminal(), std::getenv("NO_COLOR"));
     app::Monitor monitor(host->Get());
     CliNotices notices;
     monitor.AttachDisks(host->Disks(), notices, notices);
@@ -276,21 +232,20 @@ int main(int argc, char** argv)
     }
     // As in the desktop program, the alarm window exists from the end of start-up on.
     monitor.AlarmWindowCreated();
-    for (int pass = 0; pass < options.passes && g_stopSignal == 0; ++pass) {
+    for (int pass = 0; pass < options.passes && app::StopSignal() == 0; ++pass) {
         monitor.UpdatePass();
     }
-    if (g_stopSignal == 0) {
+    if (app::StopSignal() == 0) {
         monitor.DiskPass();
     }
     if (options.watchSeconds > 0) {
-        const int status =
-            app::RunCliWatch(monitor, *host, options.outputs, options.watchSeconds, g_stopSignal, stopSignals);
+        const int status = app::RunConsoleWatch(monitor, *host, options.outputs, options.watchSeconds);
         return status != 0 ? status : (logMissing ? 1 : 0);
     }
     monitor.CloseQuery();
     monitor.Close();
-    if (g_stopSignal != 0) {
-        return 128 + g_stopSignal;
+    if (app::StopSignal() != 0) {
+        return 128 + app::StopSignal();
     }
 
     if (options.json) {
@@ -303,7 +258,7 @@ int main(int argc, char** argv)
         std::cout << app::CliPlainText(monitor, options.outputs.colour);
     }
     if (!options.outputs.textfile.empty() &&
-        !app::WriteTextfile(options.outputs.textfile, app::CliMetrics(monitor), error)) {
+        !app::WriteMetricsFile(options.outputs.textfile, app::CliMetrics(monitor), error)) {
         std::cerr << "calventa-cli: " << error << "\n";
         return 1;
     }
