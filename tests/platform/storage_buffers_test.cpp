@@ -98,8 +98,8 @@ Bytes NvmeDeviceDescriptor()
 {
     const std::string strings = std::string("\0", 1) + "Samsung SSD 980 PRO 1TB" + std::string("\0", 1) +
                                 "5B2QGXA7" + std::string("\0", 1) + "  S5GXNF0R123456A     " + std::string("\0", 1);
-    Bytes bytes(40, 0);
-    bytes.insert(bytes.end(), strings.begin(), strings.end());
+    Bytes bytes(40 + strings.size(), 0);
+    std::copy(strings.begin(), strings.end(), bytes.begin() + 40);
     PutDword(bytes, 0, 40);
     PutDword(bytes, 4, static_cast<uint32_t>(bytes.size()));
     PutDword(bytes, 12, 40); // vendor: the empty string

@@ -4,6 +4,8 @@
 
 #include "core/disk_table.h"
 #include "core/program_store_access.h"
+#include "core/startup_log.h"
+#include "disks/disk_service_client.h"
 #include "platform/sim/board_file.h"
 #include "platform/sim/sim_disks.h"
 #include "platform/windows/windows_platform.h"
@@ -179,6 +181,26 @@ TEST(WindowsService, AnswersScanAndReadThroughTheServiceManagerAndTheRegistry)
     core::DecodeDiskTable(*image, table);
     EXPECT_EQ(table.DriveCount, 2);
     EXPECT_EQ(table.Temperature[0], 41);
+
+    // The monitor's side, as in the disk-service mode: detection, scan, temperature request.
+    {
+        platform::windows_backend::WindowsFileSystem files;
+        platform::windows_backend::WindowsClock clock;
+        platform::windows_backend::WindowsSystemFacts facts;
+        core::StartupLog log(files, clock, facts);
+        disks::DiskServiceClient monitor(services, store, clock, log);
+        ASSERT_EQ(monitor.Detect(), disks::ServiceDetection::Detected);
+        core::DiskTable seen;
+        const disks::ServiceRequestResult scan = monitor.RequestScan(seen);
+        EXPECT_TRUE(scan.delivered);
+        EXPECT_EQ(scan.sysdata, disks::SysdataRead::Taken);
+        EXPECT_EQ(seen.DriveCount, 2);
+        EXPECT_EQ(seen.Model[1], "SIM DISK 2");
+        const disks::ServiceRequestResult read = monitor.RequestTemperatures(seen);
+        EXPECT_TRUE(read.delivered);
+        EXPECT_EQ(read.sysdata, disks::SysdataRead::Taken);
+        EXPECT_EQ(seen.Temperature[0], 41);
+    }
 
     client->Control(200, error); // unknown: refused by the handler, nothing else happens
     client->Control(0x7F, error);
