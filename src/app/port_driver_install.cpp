@@ -1,7 +1,7 @@
 #include "app/port_driver_install.h"
 
-#include "core/program_store_access.h"
 #include "core/monitor_state.h"
+#include "core/program_store_access.h"
 
 namespace calventa::app {
 
@@ -32,8 +32,8 @@ int InstallPortDriver(const platform::Platform& machine, platform::ServiceManage
         if (!driverShipped) {
             return 0;
         }
-        const std::string target = machine.facts.JoinPath(
-            machine.facts.JoinPath(drivers.SystemDirectory(), "drivers"), kPortDriverFile);
+        const std::string target =
+            machine.facts.JoinPath(machine.facts.JoinPath(drivers.SystemDirectory(), "drivers"), kPortDriverFile);
         if (!drivers.CreateDriverService(driverService, target)) {
             return 0;
         }

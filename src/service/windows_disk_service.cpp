@@ -170,8 +170,7 @@ DiskServiceControls::Reaction DiskServiceControls::Handle(uint32_t control)
     }
 }
 
-bool InstallWindowsService(const std::string& executable, const std::vector<std::string>& arguments,
-                           std::string& error)
+bool InstallWindowsService(const std::string& executable, const std::vector<std::string>& arguments, std::string& error)
 {
     ScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT | SC_MANAGER_CREATE_SERVICE));
     if (!manager) {

@@ -17,7 +17,10 @@ public:
     std::map<std::string, bool> Installed; // name → installed
     std::vector<std::string> Calls;
 
-    std::unique_ptr<platform::ServiceManagerConnection> Connect() override { return std::make_unique<Connection>(*this); }
+    std::unique_ptr<platform::ServiceManagerConnection> Connect() override
+    {
+        return std::make_unique<Connection>(*this);
+    }
     std::unique_ptr<platform::ServiceManagerConnection> ConnectForChanges() override
     {
         return Rights ? Connect() : nullptr;

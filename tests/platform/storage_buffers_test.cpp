@@ -96,8 +96,8 @@ const Bytes kWineDeviceDescriptor = {40, 0, 0, 0, 40, 0, 0, 0, 0, 0, 0, 0, 0, 0,
 
 Bytes NvmeDeviceDescriptor()
 {
-    const std::string strings = std::string("\0", 1) + "Samsung SSD 980 PRO 1TB" + std::string("\0", 1) +
-                                "5B2QGXA7" + std::string("\0", 1) + "  S5GXNF0R123456A     " + std::string("\0", 1);
+    const std::string strings = std::string("\0", 1) + "Samsung SSD 980 PRO 1TB" + std::string("\0", 1) + "5B2QGXA7" +
+                                std::string("\0", 1) + "  S5GXNF0R123456A     " + std::string("\0", 1);
     Bytes bytes(40 + strings.size(), 0);
     std::copy(strings.begin(), strings.end(), bytes.begin() + 40);
     PutDword(bytes, 0, 40);
@@ -204,15 +204,15 @@ TEST(NvmeProtocolQuery, CarriesIdentifyLogAndFeatureAsWindowsAsksThem)
     ASSERT_TRUE(identify.has_value());
     const Bytes built = BuildProtocolQuery(*identify);
     ASSERT_EQ(built.size(), 48u + 4096u);
-    const Bytes head = {49, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0,
-                        0,  0, 0, 0, 40, 0, 0, 0, 0, 0x10, 0, 0};
+    const Bytes head = {49, 0, 0, 0, 0, 0, 0, 0, 3,  0, 0, 0, 1, 0,    0, 0,
+                        1,  0, 0, 0, 0, 0, 0, 0, 40, 0, 0, 0, 0, 0x10, 0, 0};
     EXPECT_EQ(Bytes(built.begin(), built.begin() + 32), head);
 
     const auto log = ProtocolQueryFor(disks::SmartHealthLogCommand());
     ASSERT_TRUE(log.has_value());
     const Bytes logBuilt = BuildProtocolQuery(*log);
-    const Bytes logHead = {50, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0,
-                           0,  0, 0, 0, 40, 0, 0, 0, 0, 2, 0, 0};
+    const Bytes logHead = {50, 0, 0, 0, 0, 0, 0, 0, 3,  0, 0, 0, 2, 0, 0, 0,
+                           2,  0, 0, 0, 0, 0, 0, 0, 40, 0, 0, 0, 0, 2, 0, 0};
     EXPECT_EQ(Bytes(logBuilt.begin(), logBuilt.begin() + 32), logHead);
     EXPECT_EQ(logBuilt.size(), 48u + 512u);
 

@@ -68,8 +68,8 @@ TEST_F(WindowsFilesTest, ACrashBetweenWriteAndRenameKeepsTheOldFileAndTheNextSav
     WindowsFileSystem files;
     const std::string path = Path("settings.dat");
     ASSERT_TRUE(files.ReplaceFile(path, BytesOf("old settings")));
-    const std::string helper = "\"" + testwin::WindowsPath(CALVENTA_WINDOWS_TEST_HELPER) + "\"";
-    EXPECT_EQ(testwin::Run(helper + " crash-before-rename \"" + path + "\" half-saved"), 7);
+    const std::string helper = testwin::Quoted(testwin::WindowsPath(CALVENTA_WINDOWS_TEST_HELPER));
+    EXPECT_EQ(testwin::Run(helper + " crash-before-rename " + testwin::Quoted(path) + " half-saved"), 7);
     EXPECT_EQ(Text(path), "old settings");
     EXPECT_EQ(Temporaries(), 1u); // the dead save's, flushed and whole
 

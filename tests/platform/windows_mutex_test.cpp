@@ -14,7 +14,7 @@ using testwin::Unique;
 
 std::string Helper()
 {
-    return "\"" + testwin::WindowsPath(CALVENTA_WINDOWS_TEST_HELPER) + "\"";
+    return testwin::Quoted(testwin::WindowsPath(CALVENTA_WINDOWS_TEST_HELPER));
 }
 
 // The bus mutexes' real names in one test, unique ones in the others: a monitor on the

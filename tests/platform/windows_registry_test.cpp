@@ -26,8 +26,8 @@ protected:
     void SetRaw(const std::string& name, DWORD type, const void* data, DWORD size)
     {
         HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, WideFromUtf8(m_keys.programKey).c_str(), 0, nullptr, 0,
-                                  KEY_WRITE, nullptr, &key, nullptr),
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, WideFromUtf8(m_keys.programKey).c_str(), 0, nullptr, 0, KEY_WRITE,
+                                  nullptr, &key, nullptr),
                   ERROR_SUCCESS);
         ASSERT_EQ(RegSetValueExW(key, WideFromUtf8(name).c_str(), 0, type, static_cast<const BYTE*>(data), size),
                   ERROR_SUCCESS);
@@ -37,8 +37,8 @@ protected:
     DWORD TypeOf(const std::string& name)
     {
         DWORD type = 0;
-        RegGetValueW(HKEY_CURRENT_USER, WideFromUtf8(m_keys.programKey).c_str(), WideFromUtf8(name).c_str(),
-                     RRF_RT_ANY, &type, nullptr, nullptr);
+        RegGetValueW(HKEY_CURRENT_USER, WideFromUtf8(m_keys.programKey).c_str(), WideFromUtf8(name).c_str(), RRF_RT_ANY,
+                     &type, nullptr, nullptr);
         return type;
     }
 

@@ -45,7 +45,8 @@ int main(int argc, char** argv)
     if (mode == "crash-before-rename" && argc == 4) {
         WindowsFileSystem files([](const std::string&) { TerminateProcess(GetCurrentProcess(), 7); });
         const std::string text = argv[3];
-        files.ReplaceFile(argv[2], std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+        files.ReplaceFile(argv[2],
+                          std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
         return 0; // not reached: the hook ends the process
     }
     std::fprintf(stderr, "windows_test_helper: unknown mode\n");

@@ -25,6 +25,15 @@ inline std::string WindowsPath(std::string path)
     return path;
 }
 
+// A path in double quotes, as a command line needs it.
+inline std::string Quoted(const std::string& path)
+{
+    std::string quoted(1, '"');
+    quoted += path;
+    quoted += '"';
+    return quoted;
+}
+
 // A name no other test process uses at the same time.
 inline std::string Unique(const std::string& stem)
 {

@@ -2,6 +2,7 @@
 
 #include <thread>
 
+#include "../platform/windows_test_support.h"
 #include "core/disk_table.h"
 #include "core/program_store_access.h"
 #include "core/startup_log.h"
@@ -10,7 +11,6 @@
 #include "platform/sim/sim_disks.h"
 #include "platform/windows/windows_platform.h"
 #include "service/windows_disk_service.h"
-#include "../platform/windows_test_support.h"
 
 namespace calventa::service {
 namespace {
@@ -121,9 +121,9 @@ TEST_F(ServiceControlsTest, RequestsInsideTheCoalescingTimeAskTheDrivesOnce)
 
 TEST(WindowsService, RunFromAConsoleItSaysSoAndFails)
 {
-    EXPECT_EQ(testwin::Run("\"" + ServiceExe() + "\""), 1);
-    EXPECT_EQ(testwin::Run("\"" + ServiceExe() + "\" /bogus"), 2);
-    EXPECT_EQ(testwin::Run("\"" + ServiceExe() + "\" /help"), 0);
+    EXPECT_EQ(testwin::Run(testwin::Quoted(ServiceExe())), 1);
+    EXPECT_EQ(testwin::Run(testwin::Quoted(ServiceExe()) + " /bogus"), 2);
+    EXPECT_EQ(testwin::Run(testwin::Quoted(ServiceExe()) + " /help"), 0);
 }
 
 bool WaitForState(platform::ServiceHandle& service, platform::ServiceState state)
@@ -142,10 +142,10 @@ bool WaitForState(platform::ServiceHandle& service, platform::ServiceState state
 TEST(WindowsService, AnswersScanAndReadThroughTheServiceManagerAndTheRegistry)
 {
     const std::string key = "Software\\CalventaTest\\" + testwin::Unique("Service");
-    const std::string quotedExe = "\"" + ServiceExe() + "\"";
+    const std::string quotedExe = testwin::Quoted(ServiceExe());
     ASSERT_EQ(testwin::Run(quotedExe + " /uninstall /silent"), 0); // a leftover of an earlier run
-    ASSERT_EQ(testwin::Run(quotedExe + " /install /silent --board \"" + testwin::WindowsPath(kDemoBoard) +
-                           "\" --key " + key),
+    ASSERT_EQ(testwin::Run(quotedExe + " /install /silent --board " +
+                           testwin::Quoted(testwin::WindowsPath(kDemoBoard)) + " --key " + key),
               0);
     // Installing again leaves the installed service as it is.
     EXPECT_EQ(testwin::Run(quotedExe + " /install /silent"), 0);
@@ -173,8 +173,8 @@ TEST(WindowsService, AnswersScanAndReadThroughTheServiceManagerAndTheRegistry)
 
     uint32_t error = 0;
     ASSERT_TRUE(client->Control(platform::kDiskScanControl, error)) << error;
-    auto image = store.OpenKey(platform::StoreKeyId::Program, platform::kKeyRead, false)
-                     ->ReadBinary(core::kSysdataValue, 611);
+    auto image =
+        store.OpenKey(platform::StoreKeyId::Program, platform::kKeyRead, false)->ReadBinary(core::kSysdataValue, 611);
     ASSERT_TRUE(image.has_value());
     EXPECT_EQ(image->size(), core::kDiskScanImageSize);
     core::DiskTable table;
@@ -205,8 +205,8 @@ TEST(WindowsService, AnswersScanAndReadThroughTheServiceManagerAndTheRegistry)
     client->Control(200, error); // unknown: refused by the handler, nothing else happens
     client->Control(0x7F, error);
     ASSERT_TRUE(client->Control(platform::kDiskTemperatureControl, error)) << error;
-    image = store.OpenKey(platform::StoreKeyId::Program, platform::kKeyRead, false)
-                ->ReadBinary(core::kSysdataValue, 611);
+    image =
+        store.OpenKey(platform::StoreKeyId::Program, platform::kKeyRead, false)->ReadBinary(core::kSysdataValue, 611);
     ASSERT_TRUE(image.has_value());
     EXPECT_EQ(image->size(), core::kDiskTemperatureImageSize);
     EXPECT_EQ(client->QueryStatus(), platform::ServiceState::Running);

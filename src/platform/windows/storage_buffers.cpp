@@ -149,8 +149,8 @@ std::optional<int16_t> ParseDeviceTemperature(std::span<const uint8_t> answer, s
         return std::nullopt;
     }
     bytes = bytes.first(std::min<size_t>(bytes.size(), size));
-    const size_t count = std::min<size_t>(Word(bytes, 12), (bytes.size() - kTemperatureDescriptorHeaderSize) /
-                                                                kTemperatureInfoSize);
+    const size_t count =
+        std::min<size_t>(Word(bytes, 12), (bytes.size() - kTemperatureDescriptorHeaderSize) / kTemperatureInfoSize);
     std::optional<int16_t> first;
     for (size_t i = 0; i < count; ++i) {
         const size_t at = kTemperatureDescriptorHeaderSize + i * kTemperatureInfoSize;

@@ -75,8 +75,7 @@ struct StorageDeviceDescriptor
     std::string revision;
     std::string serial;
 };
-std::optional<StorageDeviceDescriptor> ParseStorageDeviceDescriptor(std::span<const uint8_t> answer,
-                                                                    size_t returned);
+std::optional<StorageDeviceDescriptor> ParseStorageDeviceDescriptor(std::span<const uint8_t> answer, size_t returned);
 
 // STORAGE_TEMPERATURE_DATA_DESCRIPTOR (the mingw headers lack it): the temperature of the
 // whole device (sensor index 0, else the first one reported) in °C.

@@ -181,8 +181,8 @@ bool WindowsFileSystem::ReplaceFile(const std::string& path, std::span<const uin
     RemoveDeadTemporaries(path);
     const std::string temporary = TemporaryNameFor(path, GetCurrentProcessId(), m_counter++);
     const std::wstring wideTemporary = WideFromUtf8(temporary);
-    HANDLE handle = CreateFileW(wideTemporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle =
+        CreateFileW(wideTemporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         return false;
     }
@@ -225,8 +225,8 @@ bool WindowsFileSystem::IsReadOnly(const std::string& path)
 std::unique_ptr<TextFile> WindowsFileSystem::CreateTextFile(const std::string& path)
 {
     const std::wstring wide = WideFromUtf8(path);
-    HANDLE handle =
-        CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle = CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         return nullptr;
     }

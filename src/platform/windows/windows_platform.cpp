@@ -17,8 +17,9 @@ RegistryKeys RegistryKeysFromEnvironment()
 }
 
 WindowsPlatform::WindowsPlatform(const RegistryKeys& keys)
-    : m_ports(m_facts.Family() == PlatformFamily::Windows9x), m_store(keys),
-      m_platform{m_ports, m_clock, m_mutexes, m_store, m_files, m_facts, m_kernel}, m_disks{m_drives, m_services}
+    : m_ports(m_facts.Family() == PlatformFamily::Windows9x),
+      m_store(keys), m_platform{m_ports, m_clock, m_mutexes, m_store, m_files, m_facts, m_kernel}, m_disks{m_drives,
+                                                                                                           m_services}
 {
 }
 

@@ -8,7 +8,8 @@ namespace calventa::platform::windows_backend {
 
 std::string GiveioRefusalNote(uint32_t error, bool sixtyFourBitSystem)
 {
-    std::string note = std::string("Sensors I/O: ") + kGiveioDevice + " cannot be opened (" + SystemErrorText(error) + ")";
+    std::string note =
+        std::string("Sensors I/O: ") + kGiveioDevice + " cannot be opened (" + SystemErrorText(error) + ")";
     if (sixtyFourBitSystem) {
         note += ": 64-bit Windows loads no unsigned port driver, so the chip search is skipped";
     } else {
@@ -29,8 +30,8 @@ bool WindowsPortIo::RequestAccess()
         return true;
     }
     const std::wstring wide = WideFromUtf8(m_device);
-    HANDLE device = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE device = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
     if (device == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         // A 64-bit build runs on 64-bit Windows only.

@@ -155,8 +155,8 @@ private:
             }
             std::vector<uint8_t> bytes(size);
             DWORD read = size;
-            status = RegQueryValueExW(m_key, wide.c_str(), nullptr, &type, bytes.empty() ? nullptr : bytes.data(),
-                                      &read);
+            status =
+                RegQueryValueExW(m_key, wide.c_str(), nullptr, &type, bytes.empty() ? nullptr : bytes.data(), &read);
             if (status == ERROR_MORE_DATA) {
                 continue;
             }

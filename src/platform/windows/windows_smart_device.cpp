@@ -194,7 +194,8 @@ public:
             return std::nullopt;
         }
         NvmePublishedIdentity identity;
-        identity.model = descriptor->vendor.empty() ? descriptor->product : descriptor->vendor + " " + descriptor->product;
+        identity.model =
+            descriptor->vendor.empty() ? descriptor->product : descriptor->vendor + " " + descriptor->product;
         identity.serial = descriptor->serial;
         identity.firmware = descriptor->revision;
         return identity;

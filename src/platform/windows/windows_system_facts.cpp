@@ -32,9 +32,9 @@ WindowsVersion QueryWindowsVersion()
     // GetVersionEx answers what the manifest allows; the kernel's own call tells the truth.
     HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
     auto rtlGetVersion =
-        ntdll != nullptr ? reinterpret_cast<RtlGetVersionFunction>(
-                               reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")))
-                         : nullptr;
+        ntdll != nullptr
+            ? reinterpret_cast<RtlGetVersionFunction>(reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")))
+            : nullptr;
     bool known = rtlGetVersion != nullptr && rtlGetVersion(&info) == 0;
     if (!known) {
 #pragma GCC diagnostic push
@@ -43,8 +43,8 @@ WindowsVersion QueryWindowsVersion()
 #pragma GCC diagnostic pop
     }
     if (known) {
-        version.family = info.dwPlatformId == VER_PLATFORM_WIN32_NT ? PlatformFamily::NtFamily
-                                                                     : PlatformFamily::Windows9x;
+        version.family =
+            info.dwPlatformId == VER_PLATFORM_WIN32_NT ? PlatformFamily::NtFamily : PlatformFamily::Windows9x;
         version.major = info.dwMajorVersion;
         version.minor = info.dwMinorVersion;
         version.build = info.dwBuildNumber;
