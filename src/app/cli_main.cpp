@@ -1,14 +1,8 @@
 // calventa-cli: the monitor's start-up and update passes without windows, printed as text
 // or JSON. It never writes settings.dat.
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <iostream>
 #include <optional>
@@ -16,12 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "app/cli_console.h"
 #include "app/cli_metrics.h"
 #include "app/cli_output.h"
-#include "app/cli_watch.h"
 #include "app/machine_host.h"
 #include "app/monitor.h"
-#include "platform/linux/standard_streams.h"
 
 namespace {
 
@@ -119,13 +112,11 @@ const std::vector<CliOption>& OptionTable()
         {"--textfile", true,
          [](CliOptions& o, const std::string& text) {
              o.outputs.textfile = text;
-             return text.empty() ? std::string("--textfile needs a file path") : std::string();
+             return calventa::app::CheckTextfileOption(text);
          }},
         {"--watch", true,
          [](CliOptions& o, const std::string& text) {
-             const auto seconds = calventa::app::ParseWatchSeconds(text);
-             o.watchSeconds = seconds.value_or(0);
-             return seconds ? std::string() : "--watch takes whole seconds from 1 to 86400, not \"" + text + "\"";
+             return calventa::app::ParseWatchOption(text, o.watchSeconds);
          }},
         {"--dump-registers", false,
          [](CliOptions& o, const std::string&) { return o.dumpRegisters = true, std::string(); }},
@@ -181,30 +172,13 @@ bool ParseArguments(int argc, char** argv, CliOptions& options, std::string& err
     return true;
 }
 
-// The program directory must exist and take the files the run may write; checked before
-// anything runs, so a mistyped --dir is not read as "no settings.dat".
-std::string DirectoryProblem(const std::string& directory)
-{
-    struct stat facts = {};
-    if (stat(directory.c_str(), &facts) != 0) {
-        return "--dir " + directory + ": " + std::strerror(errno);
-    }
-    if (!S_ISDIR(facts.st_mode)) {
-        return "--dir " + directory + ": not a directory";
-    }
-    if (access(directory.c_str(), W_OK) != 0) {
-        return "--dir " + directory + ": not writable: " + std::strerror(errno);
-    }
-    return {};
-}
-
 } // namespace
 
 int main(int argc, char** argv)
 {
     using namespace calventa;
-    using platform::linux_backend::StopSignal;
-    platform::linux_backend::TakeClosedStandardDescriptors();
+    app::PrepareStandardStreams();
+    app::UseBinaryStdout();
     CliOptions options;
     std::string error;
     if (!ParseArguments(argc, argv, options, error)) {
@@ -220,11 +194,16 @@ int main(int argc, char** argv)
         return 0;
     }
     if (options.directory) {
-        error = DirectoryProblem(*options.directory);
+        error = app::DirectoryProblem(*options.directory);
         if (!error.empty()) {
             std::cerr << "calventa-cli: " << error << "\n";
             return 1;
         }
+    }
+    const char* board = std::getenv("CALVENTA_BOARD");
+    if ((board == nullptr || *board == '\0') && !app::MachineHost::HasRealMachine()) {
+        std::cerr << "calventa-cli: " << app::MachineHost::kNoRealMachine << "\n";
+        return 1;
     }
     std::unique_ptr<app::MachineHost> host = app::MachineHost::FromEnvironment(error);
     if (!host) {
@@ -234,11 +213,11 @@ int main(int argc, char** argv)
 
     // A stop signal ends the passes early through the normal close, so the fan outputs are
     // handed back (and kernel pwm modes restored) however the run ends.
-    const sigset_t stopSignals = platform::linux_backend::CatchStopSignals();
+    app::CatchStopSignals();
     // With --textfile alone the metrics go to the file and nothing to standard output.
     options.outputs.toStdout = options.formatGiven || options.outputs.textfile.empty();
     options.outputs.dumpRegisters = options.dumpRegisters;
-    options.outputs.colour = app::PlainTextInColour(isatty(STDOUT_FILENO) != 0, std::getenv("NO_COLOR"));
+    options.outputs.colour = app::PlainTextInColour(app::StdoutIsTerminal(), std::getenv("NO_COLOR"));
     app::Monitor monitor(host->Get());
     CliNotices notices;
     monitor.AttachDisks(host->Disks(), notices, notices);
@@ -256,21 +235,20 @@ int main(int argc, char** argv)
     }
     // As in the desktop program, the alarm window exists from the end of start-up on.
     monitor.AlarmWindowCreated();
-    for (int pass = 0; pass < options.passes && StopSignal() == 0; ++pass) {
+    for (int pass = 0; pass < options.passes && app::StopSignal() == 0; ++pass) {
         monitor.UpdatePass();
     }
-    if (StopSignal() == 0) {
+    if (app::StopSignal() == 0) {
         monitor.DiskPass();
     }
     if (options.watchSeconds > 0) {
-        const int status =
-            app::RunCliWatch(monitor, *host, options.outputs, options.watchSeconds, StopSignal(), stopSignals);
+        const int status = app::RunConsoleWatch(monitor, *host, options.outputs, options.watchSeconds);
         return status != 0 ? status : (logMissing ? 1 : 0);
     }
     monitor.CloseQuery();
     monitor.Close();
-    if (StopSignal() != 0) {
-        return 128 + StopSignal();
+    if (app::StopSignal() != 0) {
+        return 128 + app::StopSignal();
     }
 
     // One snapshot, checked to the end: a full disk or a closed standard output is an error,
@@ -287,13 +265,13 @@ int main(int argc, char** argv)
             text = app::CliPlainText(monitor, options.outputs.colour);
         }
         // A reader that went away (EPIPE) is no error here either, as in the watch.
-        if (!platform::linux_backend::FinishStandardOutput(text, error) && !error.empty()) {
+        if (!app::FinishStandardOutput(text, error) && !error.empty()) {
             std::cerr << "calventa-cli: " << error << "\n";
             return 1;
         }
     }
     if (!options.outputs.textfile.empty() &&
-        !app::WriteTextfile(options.outputs.textfile, app::CliMetrics(monitor), error)) {
+        !app::WriteMetricsFile(options.outputs.textfile, app::CliMetrics(monitor), error)) {
         std::cerr << "calventa-cli: " << error << "\n";
         return 1;
     }

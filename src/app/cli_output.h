@@ -12,6 +12,17 @@ class SimMachine;
 
 namespace calventa::app {
 
+enum class CliFormat { Text, Json, Prometheus };
+
+struct CliOutputOptions
+{
+    CliFormat format = CliFormat::Text;
+    bool toStdout = true; // false: --textfile alone, nothing on standard output
+    std::string textfile; // empty: none
+    bool dumpRegisters = false;
+    bool colour = false; // plain text: alarm rows in colour (a terminal without NO_COLOR)
+};
+
 // calventa-cli's JSON object. `sim` gives the register dump when dumpRegisters is set.
 nlohmann::ordered_json CliJson(Monitor& monitor, sim::SimMachine* sim, bool dumpRegisters);
 

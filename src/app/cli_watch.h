@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "app/cli_output.h"
 #include "app/monitor.h"
 
 namespace calventa::app {
@@ -77,17 +78,6 @@ WatchResult RunWatch(Monitor& monitor, WatchClock& clock, int intervalSeconds, c
 namespace calventa::app {
 
 class MachineHost;
-
-enum class CliFormat { Text, Json, Prometheus };
-
-struct CliOutputOptions
-{
-    CliFormat format = CliFormat::Text;
-    bool toStdout = true; // false: --textfile alone, nothing on standard output
-    std::string textfile; // empty: none
-    bool dumpRegisters = false;
-    bool colour = false; // plain text: alarm rows in colour (a terminal without NO_COLOR)
-};
 
 // One snapshot in the format; `compact` writes JSON on one line (a watch's line per pass).
 std::string CliSnapshot(Monitor& monitor, MachineHost& host, const CliOutputOptions& outputs, bool compact);

@@ -23,7 +23,6 @@ using platform::kDiskServiceName;
 using platform::ServiceState;
 using platform::linux_backend::kDiskServiceUnitName;
 
-constexpr const char* kDriverServiceName = "giveio"; // never installed on Linux: no port driver
 constexpr const char* kConnectLine = "Connect to manager...";
 constexpr const char* kLoadingLine = "Loading...";
 constexpr const char* kStartingLine = "Starting...";
@@ -224,47 +223,6 @@ int InstallCommand(const platform::Platform& machine, const ProcessRights& right
         machine.files.RemoveFile(machine.facts.JoinPath(*trusted, core::kSettingsFileName));
     }
     return rights.IsAdministrator() ? 0 : 1;
-}
-
-int UninstallCommand(const platform::Platform& machine, platform::ServiceManager& services)
-{
-    if (machine.facts.Family() != platform::PlatformFamily::NtFamily) {
-        return 0;
-    }
-    auto manager = services.ConnectForChanges();
-    if (!manager) {
-        return 1;
-    }
-    if (auto service = manager->OpenService(kDiskServiceName)) {
-        service->Stop();
-        machine.clock.SleepMs(kCommandWaitMs);
-        service->Delete();
-    }
-    manager.reset();
-
-    // The port driver is removed only when this program created it ("Svc").
-    std::optional<uint32_t> created;
-    if (auto key = machine.store.OpenKey(platform::StoreKeyId::Program, platform::kKeyRead, false)) {
-        created = key->ReadDword(core::kSvcValue);
-    }
-    if (!created || *created == 0) {
-        return 0;
-    }
-    manager = services.ConnectForChanges();
-    if (!manager) {
-        return 1;
-    }
-    auto driver = manager->OpenService(kDriverServiceName);
-    if (!driver) {
-        return 0;
-    }
-    driver->Stop();
-    machine.clock.SleepMs(kCommandWaitMs);
-    driver->Delete();
-    if (auto key = machine.store.OpenKey(platform::StoreKeyId::Program, platform::kKeyWrite, false)) {
-        key->DeleteValue(core::kSvcValue);
-    }
-    return 0;
 }
 
 std::optional<int> RunInstallationWord(CommandWord word, const platform::Platform& machine,

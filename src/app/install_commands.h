@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/monitor.h"
+#include "app/port_driver_install.h"
 #include "platform/disk_service.h"
 #include "platform/platform.h"
 #include "service/service_unit.h"
@@ -81,7 +82,6 @@ private:
     const ProcessRights& m_rights;
 };
 
-inline constexpr int kCommandWaitMs = 1000;   // after each service change of the command line
 inline constexpr int kProgressWaitMs = 3000;  // after each step of the progress window
 inline constexpr int kProgressCloseMs = 3000; // the progress window closes itself after success
 
@@ -90,9 +90,9 @@ inline constexpr int kProgressCloseMs = 3000; // the progress window closes itse
 // otherwise. The file goes first in either case; a program directory that root may not
 // trust is left alone.
 int InstallCommand(const platform::Platform& machine, const ProcessRights& rights);
-// `calventa uninstall`: stops and removes the disk service; 1 when the service manager cannot
-// be opened for changes (not root), 0 otherwise (also when no service was installed).
-int UninstallCommand(const platform::Platform& machine, platform::ServiceManager& services);
+// `calventa uninstall` is UninstallCommand of port_driver_install.h: Linux has no port driver,
+// so "Svc" never names one there and only the disk service goes.
+
 // "install" and "uninstall" with the real rights; nullopt for any other word.
 std::optional<int> RunInstallationWord(CommandWord word, const platform::Platform& machine,
                                        platform::ServiceManager& services);

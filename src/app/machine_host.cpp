@@ -1,9 +1,9 @@
 #include "app/machine_host.h"
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 
+#include "app/paced_board_clock.h"
 #include "platform/linux/linux_disk_platform.h"
 #include "platform/linux/linux_file_system.h"
 #include "platform/linux/linux_platform.h"
@@ -27,47 +27,6 @@ public:
 private:
     LinuxPlatform m_platform;
     LinuxDiskPlatform m_disks;
-};
-
-// The board's clock, optionally kept up with real time: before each look at the time the
-// virtual time is moved on to the real time elapsed since following began, when behind it.
-class PacedBoardClock final : public platform::Clock
-{
-public:
-    explicit PacedBoardClock(sim::SimMachine& board) : m_board(board) {}
-
-    void Follow()
-    {
-        m_following = true;
-        m_realStart = std::chrono::steady_clock::now();
-        m_virtualStart = m_board.ElapsedMs();
-    }
-    platform::LocalDateTime Now() override
-    {
-        CatchUp();
-        return m_board.Now();
-    }
-    void SleepMs(uint32_t milliseconds) override { m_board.SleepMs(milliseconds); }
-
-private:
-    void CatchUp()
-    {
-        if (!m_following) {
-            return;
-        }
-        const auto real =
-            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - m_realStart);
-        const uint64_t target = m_virtualStart + static_cast<uint64_t>(real.count());
-        const uint64_t elapsed = m_board.ElapsedMs();
-        if (target > elapsed) {
-            m_board.AdvanceMs(target - elapsed);
-        }
-    }
-
-    sim::SimMachine& m_board;
-    bool m_following = false;
-    std::chrono::steady_clock::time_point m_realStart;
-    uint64_t m_virtualStart = 0;
 };
 
 // A board stands in for the hardware; files stay real. Its program store lives in
@@ -143,6 +102,11 @@ private:
 };
 
 } // namespace
+
+bool MachineHost::HasRealMachine()
+{
+    return true;
+}
 
 std::unique_ptr<MachineHost> MachineHost::FromEnvironment(std::string& error)
 {

@@ -14,7 +14,8 @@ class SimDisks;
 namespace calventa::app {
 
 // The machine a front end runs on: the simulated board named by $CALVENTA_BOARD, or the
-// real Linux machine. Owns every platform object for the life of the process.
+// real machine (machine_host.cpp for Linux, machine_host_windows.cpp for Windows). Owns
+// every platform object for the life of the process.
 class MachineHost
 {
 public:
@@ -32,6 +33,12 @@ public:
     // pass; without this the board's time moves only by its virtual waits, which keeps a
     // short run's output repeatable. Nothing to do on real hardware.
     virtual void FollowRealTime() {}
+
+    // Whether this build can run on the real machine (a Windows build without the Windows
+    // back end runs on board files only); without it FromEnvironment refuses every run
+    // that names no board, with kNoRealMachine.
+    static bool HasRealMachine();
+    static constexpr const char* kNoRealMachine = "no Windows back end in this build";
 
     // On refusal of the board file: nullptr and a one-line error.
     static std::unique_ptr<MachineHost> FromEnvironment(std::string& error);

@@ -15,6 +15,7 @@
 #include "disks/disk_reader.h"
 #include "platform/program_store.h"
 #include "platform/smart_device.h"
+#include "service/disk_service_work.h"
 
 namespace calventa::service {
 
@@ -39,15 +40,6 @@ struct DaemonOptions
     double userAnswersPerSecond = 10.0;
     double userBurst = 20.0;
     std::function<Clock::time_point()> now; // empty: the steady clock
-};
-
-// The answer to one control code: the status for the reply and, when it is 0, the disk table
-// image the request produced (also written to "sysdata").
-struct ControlAnswer
-{
-    uint32_t status = 0;
-    std::vector<uint8_t> image;
-    bool fresh = false; // the drives were asked (not an answer from the last result)
 };
 
 // calventasvc: reads the disks directly for monitors that may not open them. A request on
@@ -82,7 +74,7 @@ public:
     // another reason (no socket, poll failed).
     bool Serve(int stopFd);
 
-    const core::DiskTable& Table() const { return m_table; }
+    const core::DiskTable& Table() const { return m_work.Table(); }
     size_t Connections() const { return m_connections.size(); }
     size_t KnownUsers() const { return m_users.size(); }
 
@@ -102,19 +94,11 @@ private:
         Clock::time_point refilled;
         size_t connections = 0;
     };
-    struct LastResult
-    {
-        bool valid = false;
-        Clock::time_point at;
-        std::vector<uint8_t> image;
-    };
     enum class Pending { Request, Idle, Gone };
 
     Clock::time_point Now() const;
     bool ServeUntilStopped(int stopFd);
     void StopListening();
-    uint32_t Publish(const std::vector<uint8_t>& image);
-    void Scan();
     void AcceptClients();
     bool MakeRoomFor(uid_t uid);
     void ServeArrived();
@@ -128,13 +112,8 @@ private:
     void ChargeAnswer(uid_t uid);
     void ForgetIdleUsers();
 
-    disks::DiskReader m_reader;
-    platform::ProgramStore& m_store;
     DaemonOptions m_options;
-    core::DiskTable m_table;
-    bool m_scanned = false;
-    std::array<LastResult, 2> m_last; // scan, temperature read
-    std::vector<uint8_t> m_stored;    // what "sysdata" holds as far as this daemon wrote it
+    DiskServiceWork m_work; // the requests' work and their coalescing
     int m_listenFd = -1;
     std::vector<Connection> m_connections; // in the order they were accepted
     std::unordered_map<uid_t, User> m_users;
