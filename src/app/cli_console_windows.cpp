@@ -52,7 +52,7 @@ bool FinishStandardOutput(const std::string& text, std::string& error)
         return true;
     }
     // A pipe whose reader went away is no error, as on Linux.
-    if (errno == EPIPE || errno == EINVAL) {
+    if (errno == EPIPE) {
         error.clear();
         return false;
     }
