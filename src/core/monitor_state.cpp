@@ -4,6 +4,44 @@
 
 namespace calventa::core {
 
+namespace {
+
+// The program directory's files named by their paths, each call on its own.
+class DirectoryByPath final : public platform::Directory
+{
+public:
+    DirectoryByPath(platform::FileSystem& files, const platform::SystemFacts& facts, std::string path)
+        : m_files(files), m_facts(facts), m_path(std::move(path))
+    {
+    }
+
+    const std::string& Path() const override { return m_path; }
+    std::optional<std::vector<uint8_t>> ReadFile(const std::string& name, size_t maxBytes) override
+    {
+        return m_files.ReadFile(Of(name), maxBytes);
+    }
+    bool ReplaceFile(const std::string& name, std::span<const uint8_t> bytes) override
+    {
+        return m_files.ReplaceFile(Of(name), bytes);
+    }
+    bool IsReadOnly(const std::string& name) override { return m_files.IsReadOnly(Of(name)); }
+    std::unique_ptr<platform::TextFile> CreateTextFile(const std::string& name) override
+    {
+        return m_files.CreateTextFile(Of(name));
+    }
+    bool RemoveFile(const std::string& name) override { return m_files.RemoveFile(Of(name)); }
+    bool FileExists(const std::string& name) override { return m_files.FileExists(Of(name)); }
+
+private:
+    std::string Of(const std::string& name) const { return m_facts.JoinPath(m_path, name); }
+
+    platform::FileSystem& m_files;
+    const platform::SystemFacts& m_facts;
+    std::string m_path;
+};
+
+} // namespace
+
 MonitorState::MonitorState(platform::Platform& platform)
     : m_platform(platform), m_log(platform.files, platform.clock, platform.facts)
 {
@@ -22,12 +60,24 @@ void MonitorState::ReadProgramPath()
 void MonitorState::CheckProgramDirectory()
 {
     std::string why;
-    if (const auto trusted = m_platform.files.TrustedDirectory(ProgramPath, why)) {
-        ProgramPath = *trusted;
+    m_programDirectory = m_platform.files.OpenProgramDirectory(ProgramPath, why);
+    if (m_programDirectory) {
+        ProgramPath = m_programDirectory->Path();
         ProgramDirectoryRefusal.clear();
     } else {
         ProgramDirectoryRefusal = "Program directory " + ProgramPath + " not used: " + why;
     }
+}
+
+platform::Directory& MonitorState::ProgramFiles()
+{
+    if (m_programDirectory) {
+        return *m_programDirectory;
+    }
+    if (!m_byPath || m_byPath->Path() != ProgramPath) {
+        m_byPath = std::make_unique<DirectoryByPath>(m_platform.files, m_platform.facts, ProgramPath);
+    }
+    return *m_byPath;
 }
 
 void MonitorState::SetDefaultSettings()
@@ -51,13 +101,13 @@ void MonitorState::LoadSettings()
     }
     // Read-only access is enough: a settings.dat the user made read-only still loads.
     const std::string path = ProgramFile(kSettingsFileName);
-    const auto bytes = m_platform.files.ReadFile(path, kSettingsImageSize);
+    const auto bytes = ProgramFiles().ReadFile(kSettingsFileName, kSettingsImageSize);
     if (bytes) {
         DecodeSettings(*bytes, Settings);
     }
     // Such a file is never replaced (the user froze the settings); the saves after start-up
     // have no log to say so, hence the line now.
-    if (m_platform.files.IsReadOnly(path)) {
+    if (ProgramFiles().IsReadOnly(kSettingsFileName)) {
         m_log.WriteLog(path + " is read-only: changed settings will not be saved");
     }
     if (deferredSave) {
@@ -73,7 +123,7 @@ void MonitorState::LoadAdminNoticeChoice()
         return;
     }
     m_deferSaves = true;
-    const auto bytes = m_platform.files.ReadFile(ProgramFile(kSettingsFileName), kSettingsImageSize);
+    const auto bytes = ProgramFiles().ReadFile(kSettingsFileName, kSettingsImageSize);
     if (bytes) {
         SettingsBlock stored = Settings;
         DecodeSettings(*bytes, stored);
@@ -91,7 +141,7 @@ void MonitorState::SaveSettings()
         return;
     }
     const SettingsImage image = EncodeSettings(Settings);
-    m_platform.files.ReplaceFile(ProgramFile(kSettingsFileName), image);
+    ProgramFiles().ReplaceFile(kSettingsFileName, image);
 }
 
 void MonitorState::CopyToTempParam()

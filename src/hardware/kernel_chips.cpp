@@ -466,8 +466,9 @@ void HardwareEngine::AssignKernelDefaults()
             const size_t channelIndex = static_cast<size_t>(channel - 1);
             const int fanNumber = channelIndex < boardChip->FanNumbers.size() ? boardChip->FanNumbers[channelIndex] : 0;
             const auto output = std::find(boardChip->Pwms.begin(), boardChip->Pwms.end(), fanNumber);
-            settings.FanControl[channelIndex].PwmRegister =
-                output != boardChip->Pwms.end() ? static_cast<uint8_t>(output - boardChip->Pwms.begin()) : core::kNoChip;
+            settings.FanControl[channelIndex].PwmRegister = output != boardChip->Pwms.end()
+                                                                ? static_cast<uint8_t>(output - boardChip->Pwms.begin())
+                                                                : core::kNoChip;
         }
     }
     // Voltages by label alone, the board monitor's first.
@@ -559,11 +560,11 @@ void HardwareEngine::SaveKernelPwmState()
                 ": a crash while driving the fans would leave them in manual mode");
         return;
     }
-    platform::FileSystem& files = m_state.Platform().files;
+    platform::Directory& files = m_state.ProgramFiles();
     const std::string path = m_state.ProgramFile(kKernelPwmStateFileName);
     if (m_drivenKernelPwms.empty()) {
-        if (files.FileExists(path)) {
-            files.RemoveFile(path);
+        if (files.FileExists(kKernelPwmStateFileName)) {
+            files.RemoveFile(kKernelPwmStateFileName);
         }
         return;
     }
@@ -572,7 +573,7 @@ void HardwareEngine::SaveKernelPwmState()
         entries.push_back({driven.Name, driven.BusPath, driven.Pwm, driven.Mode, driven.Duty});
     }
     const std::string text = EncodeKernelPwmState(entries);
-    if (!files.ReplaceFile(path, {reinterpret_cast<const uint8_t*>(text.data()), text.size()})) {
+    if (!files.ReplaceFile(kKernelPwmStateFileName, {reinterpret_cast<const uint8_t*>(text.data()), text.size()})) {
         LogOnce("Cannot write " + path + ": a crash while driving the fans would leave them in manual mode");
     }
 }
@@ -583,9 +584,8 @@ void HardwareEngine::RestoreKernelPwmState(const std::vector<platform::KernelDev
     if (m_state.ProgramPath.empty() || !m_state.UsesProgramDirectory()) {
         return;
     }
-    platform::FileSystem& files = m_state.Platform().files;
-    const std::string path = m_state.ProgramFile(kKernelPwmStateFileName);
-    const auto bytes = files.ReadFile(path, kMaxStateFileBytes);
+    platform::Directory& files = m_state.ProgramFiles();
+    const auto bytes = files.ReadFile(kKernelPwmStateFileName, kMaxStateFileBytes);
     if (!bytes) {
         return;
     }
@@ -603,7 +603,7 @@ void HardwareEngine::RestoreKernelPwmState(const std::vector<platform::KernelDev
         Log((restored ? "Restored pwm" : "Could not restore pwm") + std::to_string(entry.Pwm) + "_enable = " +
             std::to_string(entry.Mode) + " of " + DisplayLabel(entry.Device) + " left by an earlier run");
     }
-    files.RemoveFile(path);
+    files.RemoveFile(kKernelPwmStateFileName);
 }
 
 void HardwareEngine::LogOnce(const std::string& message)
