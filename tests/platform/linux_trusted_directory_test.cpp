@@ -165,6 +165,42 @@ TEST_F(TrustedDirectoryTest, RootCreatesTheDefaultDirectoryOnlyWhereNobodyElseCa
     EXPECT_TRUE(std::filesystem::is_directory(m_dir / "good/.config/calventa"));
 }
 
+// The textfile's folder may be another user's (the collector's); only the links on the way
+// must be root's, in directories nobody else can change.
+TEST_F(TrustedDirectoryTest, LinksOnlyTrustFollowsNoLinkAnotherUserCouldHaveSwapped)
+{
+    ASSERT_EQ(symlink((m_dir / "good").c_str(), (m_dir / "theirs/roots-link").c_str()), 0);
+    const struct
+    {
+        const char* directory;
+        const char* reached; // nullptr: refused
+        const char* why;
+    } cases[] = {
+        {"theirs/inside", "theirs/inside", ""},
+        {"world", "world", ""},
+        {"sticky/roots-link", "good", ""},
+        {"their-link", nullptr, "/their-link is a link owned by uid 65534"},
+        {"theirs/roots-link", nullptr, "/theirs/roots-link is a link in "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.directory);
+        UniqueFd opened;
+        std::string reached;
+        std::string why;
+        const DirectoryOpening result =
+            OpenTrustedDirectory(m_dir / c.directory, 0, DirectoryTrust::LinksOnly, opened, reached, why);
+        if (c.reached != nullptr) {
+            EXPECT_EQ(result, DirectoryOpening::Opened) << why;
+            EXPECT_EQ(reached, m_dir / c.reached);
+            EXPECT_TRUE(opened);
+        } else {
+            EXPECT_EQ(result, DirectoryOpening::Refused);
+            EXPECT_NE(why.find(c.why), std::string::npos) << why;
+            EXPECT_FALSE(opened);
+        }
+    }
+}
+
 // What a privileged process takes from the tests' steering variables.
 TEST_F(TrustedDirectoryTest, SteeringPathsAreTakenOnlyFromWhereOnlyRootCanChangeThem)
 {
