@@ -148,11 +148,35 @@ std::string CliSnapshot(Monitor& monitor, MachineHost& host, const CliOutputOpti
 
 bool WriteTextfile(const std::string& path, const std::string& text, std::string& error)
 {
+    using namespace platform::linux_backend;
     // Fixed 0644 whatever the umask: the collector runs as another user.
     constexpr mode_t kTextfileMode = 0644;
     const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(text.data()), text.size());
-    if (platform::linux_backend::ReplaceFileAtomically(path, bytes, kTextfileMode)) {
-        return true;
+    if (geteuid() != 0) {
+        if (ReplaceFileAtomically(path, bytes, kTextfileMode)) {
+            return true;
+        }
+        error = "cannot write " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    // The folder may be the collector's user's (Debian's /var/lib/prometheus), who must not
+    // send root elsewhere with a link: root reaches it through no link of theirs and keeps it
+    // open for the whole replace.
+    UniqueFd folder;
+    std::string reached;
+    std::string why;
+    switch (OpenTrustedDirectory(DirectoryOf(path), 0, DirectoryTrust::LinksOnly, folder, reached, why)) {
+    case DirectoryOpening::Opened:
+        if (ReplaceFileAt(folder.Get(), FileNameOf(path), bytes, kTextfileMode)) {
+            return true;
+        }
+        error = "cannot write " + path + ": " + std::strerror(errno);
+        return false;
+    case DirectoryOpening::Refused:
+        error = "cannot write " + path + ": " + why;
+        return false;
+    case DirectoryOpening::Failed:
+        break;
     }
     error = "cannot write " + path + ": " + std::strerror(errno);
     return false;

@@ -12,6 +12,7 @@
 #include "core/monitor_state.h"
 #include "core/program_store_access.h"
 #include "platform/linux/linux_disk_platform.h"
+#include "platform/linux/steering_environment.h"
 
 extern char** environ;
 
@@ -205,11 +206,12 @@ service::UnitInstallation SystemdServiceManager::InstallationFromEnvironment()
 {
     service::UnitInstallation installation;
     installation.unitDirectory = platform::linux_backend::LinuxDiskPaths::FromEnvironment().unitDirectory;
-    const char* systemctl = std::getenv("CALVENTA_SYSTEMCTL");
-    if (systemctl == nullptr) {
+    const auto systemctl =
+        platform::linux_backend::SteeringVariable("CALVENTA_SYSTEMCTL", platform::linux_backend::SteeredPath::Program);
+    if (!systemctl) {
         installation.systemctl = {"systemctl"};
-    } else if (*systemctl != '\0') {
-        installation.systemctl = {systemctl};
+    } else if (!systemctl->empty()) {
+        installation.systemctl = {*systemctl};
     }
     return installation;
 }
@@ -219,8 +221,8 @@ int InstallCommand(const platform::Platform& machine, const ProcessRights& right
     const std::string directory = core::ReadProgramPath(machine.store, machine.facts);
     // As at start-up: root touches nothing in a directory another user could change.
     std::string why;
-    if (const auto trusted = machine.files.TrustedDirectory(directory, why)) {
-        machine.files.RemoveFile(machine.facts.JoinPath(*trusted, core::kSettingsFileName));
+    if (const auto opened = machine.files.OpenProgramDirectory(directory, why)) {
+        opened->RemoveFile(core::kSettingsFileName);
     }
     return rights.IsAdministrator() ? 0 : 1;
 }

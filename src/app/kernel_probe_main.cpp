@@ -93,10 +93,9 @@ int main(int argc, char** argv)
     }
     state.CheckProgramDirectory();
     nlohmann::json keeperNotes = nlohmann::json::array();
-    hardware::KernelPwmKeeper keeper(machine.Get().kernel, machine.Get().files,
-                                     [&](const std::string& line) { keeperNotes.push_back(line); });
+    hardware::KernelPwmKeeper keeper(machine.Get().kernel, [&](const std::string& line) { keeperNotes.push_back(line); });
     if (state.UsesProgramDirectory() && !state.ProgramPath.empty()) {
-        keeper.SetStateFile(state.ProgramFile(hardware::kKernelPwmStateFileName));
+        keeper.SetStateDirectory(&state.ProgramFiles());
     } else if (options.duty) {
         std::cerr << "calventa-kernel-probe: " << state.ProgramDirectoryRefusal << "\n";
     }

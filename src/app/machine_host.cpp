@@ -7,6 +7,7 @@
 #include "platform/linux/linux_disk_platform.h"
 #include "platform/linux/linux_file_system.h"
 #include "platform/linux/linux_platform.h"
+#include "platform/linux/steering_environment.h"
 #include "platform/sim/sim_disks.h"
 #include "platform/sim/sim_machine.h"
 
@@ -35,12 +36,12 @@ class BoardHost final : public MachineHost
 {
 public:
     explicit BoardHost(std::unique_ptr<sim::SimMachine> machine)
-        : m_sim(std::move(machine)), m_clock(*m_sim), m_paths(LinuxPaths::FromEnvironment()),
+        : m_sim(std::move(machine)), m_clock(*m_sim),
           m_store(StoreRoot(), AutostartDirectory(), [this] { return m_sim->ExecutablePath(); }),
           m_platform{*m_sim, m_clock, *m_sim, m_store, m_files, *m_sim, *m_sim}, m_simDisks(m_sim->Board()),
           m_services(ServiceManagerFor(LinuxDiskPaths::FromEnvironment())), m_disks{m_simDisks, m_services}
     {
-        LinuxSystemFacts realFacts(m_paths.programDirectory);
+        LinuxSystemFacts realFacts(LinuxPaths::DefaultProgramDirectoryFromEnvironment());
         m_sim->SetDefaultProgramDirectory(realFacts.DefaultProgramDirectory());
         m_sim->SetExecutablePath(realFacts.ExecutablePath());
     }
@@ -63,7 +64,10 @@ private:
     std::string TemporaryRoot()
     {
         if (m_temporaryRoot.empty()) {
-            std::string pattern = (std::filesystem::temp_directory_path() / "calventa-board-XXXXXX").string();
+            // $TMPDIR is the user's too: root makes its temporary store in /tmp.
+            const std::filesystem::path temporary =
+                StartedPrivileged() ? std::filesystem::path("/tmp") : std::filesystem::temp_directory_path();
+            std::string pattern = (temporary / "calventa-board-XXXXXX").string();
             if (mkdtemp(pattern.data()) != nullptr) {
                 m_temporaryRoot = pattern;
             }
@@ -72,14 +76,14 @@ private:
     }
     std::string StoreRoot()
     {
-        const char* root = std::getenv("CALVENTA_REGISTRY_ROOT");
-        return root != nullptr && *root != '\0' ? root : TemporaryRoot() + "/registry";
+        const auto root = SteeringVariable("CALVENTA_REGISTRY_ROOT", SteeredPath::Directory);
+        return root && !root->empty() ? *root : TemporaryRoot() + "/registry";
     }
     std::string AutostartDirectory()
     {
-        const char* dir = std::getenv("CALVENTA_AUTOSTART_DIR");
-        if (dir != nullptr && *dir != '\0') {
-            return dir;
+        const auto dir = SteeringVariable("CALVENTA_AUTOSTART_DIR", SteeredPath::Directory);
+        if (dir && !dir->empty()) {
+            return *dir;
         }
         const std::string autostart = TemporaryRoot() + "/autostart";
         std::error_code ignored;
@@ -89,7 +93,6 @@ private:
 
     std::unique_ptr<sim::SimMachine> m_sim;
     PacedBoardClock m_clock;
-    LinuxPaths m_paths;
     std::string m_temporaryRoot;
     FileProgramStore m_store;
     LinuxFileSystem m_files;

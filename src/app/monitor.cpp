@@ -51,7 +51,7 @@ void Monitor::StartUp(const std::optional<std::string>& programDirectory)
     }
     m_state.CheckProgramDirectory();
     m_state.SetDefaultSettings();
-    m_state.Log().OpenLog(m_state.ProgramFile(core::kLogFileName),
+    m_state.Log().OpenLog(m_state.ProgramFiles(), core::kLogFileName,
                           m_state.Flags.DebugMode && m_state.UsesProgramDirectory());
     m_hardware.CreateBusMutexes();
     m_started = true;

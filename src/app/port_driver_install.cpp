@@ -10,12 +10,12 @@ int InstallPortDriver(const platform::Platform& machine, platform::ServiceManage
 {
     const std::string directory = core::ReadProgramPath(machine.store, machine.facts);
     std::string why;
-    const std::optional<std::string> trusted = machine.files.TrustedDirectory(directory, why);
+    const std::unique_ptr<platform::Directory> trusted = machine.files.OpenProgramDirectory(directory, why);
     bool driverShipped = false;
     if (trusted) {
-        machine.files.RemoveFile(machine.facts.JoinPath(*trusted, core::kSettingsFileName));
+        trusted->RemoveFile(core::kSettingsFileName);
         const std::string source =
-            machine.facts.JoinPath(machine.facts.JoinPath(*trusted, kDriverFolder), kPortDriverFile);
+            machine.facts.JoinPath(machine.facts.JoinPath(trusted->Path(), kDriverFolder), kPortDriverFile);
         driverShipped = machine.files.FileExists(source);
         if (driverShipped) {
             const std::string driversFolder = machine.facts.JoinPath(drivers.SystemDirectory(), "drivers");

@@ -1,6 +1,7 @@
 #include "core/monitor_state.h"
 
 #include "core/program_store_access.h"
+#include "platform/directory_by_path.h"
 
 namespace calventa::core {
 
@@ -22,12 +23,27 @@ void MonitorState::ReadProgramPath()
 void MonitorState::CheckProgramDirectory()
 {
     std::string why;
-    if (const auto trusted = m_platform.files.TrustedDirectory(ProgramPath, why)) {
-        ProgramPath = *trusted;
+    m_programDirectory = m_platform.files.OpenProgramDirectory(ProgramPath, why);
+    if (m_programDirectory) {
+        ProgramPath = m_programDirectory->Path();
         ProgramDirectoryRefusal.clear();
     } else {
         ProgramDirectoryRefusal = "Program directory " + ProgramPath + " not used: " + why;
     }
+}
+
+platform::Directory& MonitorState::ProgramFiles()
+{
+    if (m_programDirectory) {
+        return *m_programDirectory;
+    }
+    if (!m_byPath || m_byPath->Path() != ProgramPath) {
+        const platform::SystemFacts& facts = m_platform.facts;
+        m_byPath = std::make_unique<platform::DirectoryByPath>(
+            m_platform.files, ProgramPath,
+            [&facts](const std::string& directory, const std::string& name) { return facts.JoinPath(directory, name); });
+    }
+    return *m_byPath;
 }
 
 void MonitorState::SetDefaultSettings()
@@ -51,13 +67,13 @@ void MonitorState::LoadSettings()
     }
     // Read-only access is enough: a settings.dat the user made read-only still loads.
     const std::string path = ProgramFile(kSettingsFileName);
-    const auto bytes = m_platform.files.ReadFile(path, kSettingsImageSize);
+    const auto bytes = ProgramFiles().ReadFile(kSettingsFileName, kSettingsImageSize);
     if (bytes) {
         DecodeSettings(*bytes, Settings);
     }
     // Such a file is never replaced (the user froze the settings); the saves after start-up
     // have no log to say so, hence the line now.
-    if (m_platform.files.IsReadOnly(path)) {
+    if (ProgramFiles().IsReadOnly(kSettingsFileName)) {
         m_log.WriteLog(path + " is read-only: changed settings will not be saved");
     }
     if (deferredSave) {
@@ -73,7 +89,7 @@ void MonitorState::LoadAdminNoticeChoice()
         return;
     }
     m_deferSaves = true;
-    const auto bytes = m_platform.files.ReadFile(ProgramFile(kSettingsFileName), kSettingsImageSize);
+    const auto bytes = ProgramFiles().ReadFile(kSettingsFileName, kSettingsImageSize);
     if (bytes) {
         SettingsBlock stored = Settings;
         DecodeSettings(*bytes, stored);
@@ -91,7 +107,7 @@ void MonitorState::SaveSettings()
         return;
     }
     const SettingsImage image = EncodeSettings(Settings);
-    m_platform.files.ReplaceFile(ProgramFile(kSettingsFileName), image);
+    ProgramFiles().ReplaceFile(kSettingsFileName, image);
 }
 
 void MonitorState::CopyToTempParam()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "core/chip_table.h"
@@ -40,9 +41,13 @@ public:
     // A process running as root keeps no file in a program directory that another user
     // could change: such a directory is not used at all (settings.dat is neither read nor
     // written, debug.txt not made) and ProgramDirectoryRefusal says why, in one line. An
-    // accepted directory replaces ProgramPath by the path the platform resolved.
+    // accepted directory is kept open (its files are reached through it, whatever its path
+    // names later) and ProgramPath becomes the path the platform resolved.
     void CheckProgramDirectory();
     bool UsesProgramDirectory() const { return ProgramDirectoryRefusal.empty(); }
+    // The files of the program directory: in the directory CheckProgramDirectory opened, or
+    // named by ProgramPath where none was opened (a state set up without that check).
+    platform::Directory& ProgramFiles();
     // Defaults for the block, the main window width and the fan duties.
     void SetDefaultSettings();
     // settings.dat over the block: a short file replaces only what it holds, a long one
@@ -77,6 +82,8 @@ public:
 
 private:
     platform::Platform& m_platform;
+    std::unique_ptr<platform::Directory> m_programDirectory;
+    std::unique_ptr<platform::Directory> m_byPath;
     StartupLog m_log;
     bool m_deferSaves = false;
     bool m_saveDeferred = false;

@@ -7,7 +7,7 @@ StartupLog::StartupLog(platform::FileSystem& files, platform::Clock& clock, cons
 {
 }
 
-void StartupLog::OpenLog(const std::string& path, bool debugMode)
+template <typename Create> void StartupLog::Open(bool debugMode, Create create)
 {
     m_file.reset();
     m_creationFailed = false;
@@ -15,9 +15,19 @@ void StartupLog::OpenLog(const std::string& path, bool debugMode)
         return;
     }
     // Nothing at start-up depends on the log: without the file every later call does nothing.
-    m_file = m_files.CreateTextFile(path);
+    m_file = create();
     m_creationFailed = m_file == nullptr;
     WriteLog("Log opened");
+}
+
+void StartupLog::OpenLog(const std::string& path, bool debugMode)
+{
+    Open(debugMode, [&] { return m_files.CreateTextFile(path); });
+}
+
+void StartupLog::OpenLog(platform::Directory& directory, const std::string& name, bool debugMode)
+{
+    Open(debugMode, [&] { return directory.CreateTextFile(name); });
 }
 
 void StartupLog::WriteLog(const std::string& message)

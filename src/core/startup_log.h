@@ -19,6 +19,8 @@ public:
     // In debug mode creates the file anew and writes "Log opened". When the file cannot be
     // created the start goes on without a log.
     void OpenLog(const std::string& path, bool debugMode);
+    // The same for the file called name in directory.
+    void OpenLog(platform::Directory& directory, const std::string& name, bool debugMode);
     void WriteLog(const std::string& message);
     void CloseLog();
 
@@ -30,6 +32,8 @@ public:
     std::string FormatLine(const platform::LocalDateTime& when, const std::string& message) const;
 
 private:
+    template <typename Create> void Open(bool debugMode, Create create);
+
     platform::FileSystem& m_files;
     platform::Clock& m_clock;
     const platform::SystemFacts& m_facts;

@@ -30,7 +30,7 @@ bool IsKnownLpcFamily(uint32_t lpcId)
 
 HardwareEngine::HardwareEngine(core::MonitorState& state)
     : m_state(state), m_ports(state.Platform().ports), m_smbus(state.Platform().ports, state.Platform().clock),
-      m_kernelPwms(state.Platform().kernel, state.Platform().files, [this](const std::string& line) { LogOnce(line); })
+      m_kernelPwms(state.Platform().kernel, [this](const std::string& line) { LogOnce(line); })
 {
 }
 

@@ -545,7 +545,7 @@ void HardwareEngine::ReleaseKernelFanControl()
 void HardwareEngine::UseKernelPwmStateFile()
 {
     const bool kept = !m_state.ProgramPath.empty() && m_state.UsesProgramDirectory();
-    m_kernelPwms.SetStateFile(kept ? m_state.ProgramFile(kKernelPwmStateFileName) : std::string());
+    m_kernelPwms.SetStateDirectory(kept ? &m_state.ProgramFiles() : nullptr);
 }
 
 void HardwareEngine::LogOnce(const std::string& message)

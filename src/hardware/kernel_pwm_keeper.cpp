@@ -12,18 +12,18 @@ constexpr int kPwmFull = 255;
 
 } // namespace
 
-KernelPwmKeeper::KernelPwmKeeper(platform::KernelSensors& kernel, platform::FileSystem& files, LogFunction log)
-    : m_kernel(kernel), m_files(files), m_log(std::move(log))
+KernelPwmKeeper::KernelPwmKeeper(platform::KernelSensors& kernel, LogFunction log)
+    : m_kernel(kernel), m_log(std::move(log))
 {
 }
 
 std::vector<std::string> KernelPwmKeeper::RestoreLeftover(const std::vector<platform::KernelDevice>& devices)
 {
     std::vector<std::string> lines;
-    if (m_statePath.empty()) {
+    if (m_directory == nullptr) {
         return lines;
     }
-    const auto bytes = m_files.ReadFile(m_statePath, kMaxStateFileBytes);
+    const auto bytes = m_directory->ReadFile(kKernelPwmStateFileName, kMaxStateFileBytes);
     if (!bytes) {
         return lines;
     }
@@ -41,7 +41,7 @@ std::vector<std::string> KernelPwmKeeper::RestoreLeftover(const std::vector<plat
                         "_enable = " + std::to_string(entry.Mode) + " of " + DisplayLabel(entry.Device) +
                         " left by an earlier run");
     }
-    m_files.RemoveFile(m_statePath);
+    m_directory->RemoveFile(kKernelPwmStateFileName);
     return lines;
 }
 
@@ -89,14 +89,14 @@ std::vector<std::string> KernelPwmKeeper::ReleaseAll()
 
 void KernelPwmKeeper::Save()
 {
-    if (m_statePath.empty()) {
+    if (m_directory == nullptr) {
         m_log(std::string("No program directory for ") + kKernelPwmStateFileName +
               ": a crash while driving the fans would leave them in manual mode");
         return;
     }
     if (m_driven.empty()) {
-        if (m_files.FileExists(m_statePath)) {
-            m_files.RemoveFile(m_statePath);
+        if (m_directory->FileExists(kKernelPwmStateFileName)) {
+            m_directory->RemoveFile(kKernelPwmStateFileName);
         }
         return;
     }
@@ -105,8 +105,9 @@ void KernelPwmKeeper::Save()
         entries.push_back({driven.Name, driven.BusPath, key.second, driven.Mode, driven.Duty});
     }
     const std::string text = EncodeKernelPwmState(entries);
-    if (!m_files.ReplaceFile(m_statePath, {reinterpret_cast<const uint8_t*>(text.data()), text.size()})) {
-        m_log("Cannot write " + m_statePath + ": a crash while driving the fans would leave them in manual mode");
+    if (!m_directory->ReplaceFile(kKernelPwmStateFileName,
+                                  {reinterpret_cast<const uint8_t*>(text.data()), text.size()})) {
+        m_log("Cannot write " + m_directory->Path() + "/" + kKernelPwmStateFileName + ": a crash while driving the fans would leave them in manual mode");
     }
 }
 

@@ -22,10 +22,10 @@ public:
     using LogFunction = std::function<void(const std::string&)>;
 
     // `log` gets the lines about the state file itself (none kept, not writable).
-    KernelPwmKeeper(platform::KernelSensors& kernel, platform::FileSystem& files, LogFunction log);
+    KernelPwmKeeper(platform::KernelSensors& kernel, LogFunction log);
 
-    // The state file's path; empty when the program has no directory for it.
-    void SetStateFile(std::string path) { m_statePath = std::move(path); }
+    // The program directory the state file lives in; nullptr when the program has none.
+    void SetStateDirectory(platform::Directory* directory) { m_directory = directory; }
 
     // A state file left behind: every entry whose device (by name and bus path) is in this
     // scan gets its duty and mode back, and the file is removed. One log line per entry.
@@ -58,9 +58,8 @@ private:
     void Save();
 
     platform::KernelSensors& m_kernel;
-    platform::FileSystem& m_files;
     LogFunction m_log;
-    std::string m_statePath;
+    platform::Directory* m_directory = nullptr;
     std::map<std::pair<size_t, int>, DrivenOutput> m_driven; // (device, pwm)
 };
 

@@ -19,6 +19,24 @@ public:
     virtual bool Write(std::string_view text) = 0;
 };
 
+// A directory the program keeps its files in, opened once. Every file is named inside it;
+// where a process running as root opened it, what the directory's path names later (a link
+// swapped in, a parent renamed) changes nothing.
+class Directory
+{
+public:
+    virtual ~Directory() = default;
+    // The directory's path as opened, for messages.
+    virtual const std::string& Path() const = 0;
+    // As the FileSystem calls of the same names, for the file called name in this directory.
+    virtual std::optional<std::vector<uint8_t>> ReadFile(const std::string& name, size_t maxBytes) = 0;
+    virtual bool ReplaceFile(const std::string& name, std::span<const uint8_t> bytes) = 0;
+    virtual bool IsReadOnly(const std::string& name) = 0;
+    virtual std::unique_ptr<TextFile> CreateTextFile(const std::string& name) = 0;
+    virtual bool RemoveFile(const std::string& name) = 0;
+    virtual bool FileExists(const std::string& name) = 0;
+};
+
 class FileSystem
 {
 public:
@@ -36,10 +54,11 @@ public:
     virtual std::unique_ptr<TextFile> CreateTextFile(const std::string& path) = 0;
     virtual bool RemoveFile(const std::string& path) = 0;
     virtual bool FileExists(const std::string& path) = 0;
-    // Whether the program may keep its files in the directory: a process running as root
-    // must not create files where another user could plant or swap them. The path to use
-    // from then on, or nullopt with the reason in why (one line).
-    virtual std::optional<std::string> TrustedDirectory(const std::string& path, std::string& why) = 0;
+    // The directory the program keeps its files in. A process running as root must not
+    // create files where another user could plant or swap them, nor be led there by a link:
+    // it gets only a directory that nobody else can change, reached by a path nobody else
+    // can redirect, and keeps it open. nullptr with the reason in why (one line).
+    virtual std::unique_ptr<Directory> OpenProgramDirectory(const std::string& path, std::string& why) = 0;
 };
 
 } // namespace calventa::platform

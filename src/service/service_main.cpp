@@ -13,6 +13,7 @@
 #include "platform/linux/file_program_store.h"
 #include "platform/linux/linux_disk_platform.h"
 #include "platform/linux/linux_system_facts.h"
+#include "platform/linux/steering_environment.h"
 #include "platform/sim/sim_disks.h"
 #include "service/disk_service_daemon.h"
 #include "service/service_unit.h"
@@ -47,11 +48,12 @@ service::UnitInstallation InstallationFromEnvironment()
     installation.unitDirectory = LinuxDiskPaths::FromEnvironment().unitDirectory;
     // CALVENTA_SYSTEMCTL replaces the command (tests point it at a recorder); set but empty,
     // no command runs.
-    const char* systemctl = std::getenv("CALVENTA_SYSTEMCTL");
-    if (systemctl == nullptr) {
+    const auto systemctl =
+        platform::linux_backend::SteeringVariable("CALVENTA_SYSTEMCTL", platform::linux_backend::SteeredPath::Program);
+    if (!systemctl) {
         installation.systemctl = {"systemctl"};
-    } else if (*systemctl != '\0') {
-        installation.systemctl = {systemctl};
+    } else if (!systemctl->empty()) {
+        installation.systemctl = {*systemctl};
     }
     installation.executablePath = platform::linux_backend::LinuxSystemFacts("").ExecutablePath();
     return installation;
@@ -102,7 +104,9 @@ int Serve()
         drives = std::make_unique<platform::linux_backend::LinuxSmartDevices>();
     }
     platform::linux_backend::FileProgramStore store(
-        EnvironmentOr("CALVENTA_REGISTRY_ROOT", platform::linux_backend::kDefaultRegistryRoot),
+        platform::linux_backend::SteeringVariableOr("CALVENTA_REGISTRY_ROOT",
+                                                    platform::linux_backend::SteeredPath::Directory,
+                                                    platform::linux_backend::kDefaultRegistryRoot),
         platform::linux_backend::kDefaultAutostartDirectory);
 
     service::DaemonOptions options;

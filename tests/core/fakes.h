@@ -27,7 +27,7 @@ public:
     std::map<std::string, std::vector<uint8_t>> Files;
     std::set<std::string> Unreadable;  // ReadFile fails although the file may exist
     std::set<std::string> Uncreatable; // CreateTextFile and ReplaceFile fail
-    std::set<std::string> Untrusted;   // directories TrustedDirectory refuses
+    std::set<std::string> Untrusted;   // directories OpenProgramDirectory refuses
     std::set<std::string> ReadOnly;    // existing files ReplaceFile leaves alone
     bool FailTextWrites = false;       // TextFile::Write fails and stores nothing
     int Replacements = 0;              // successful ReplaceFile calls
@@ -86,16 +86,45 @@ public:
         return Files.contains(path);
     }
 
-    std::optional<std::string> TrustedDirectory(const std::string& path, std::string& why) override
+    std::unique_ptr<platform::Directory> OpenProgramDirectory(const std::string& path, std::string& why) override
     {
         if (Untrusted.contains(path)) {
             why = path + " is writable by group or others (mode 0777)";
-            return std::nullopt;
+            return nullptr;
         }
-        return path;
+        return std::make_unique<Directory>(*this, path);
     }
 
 private:
+    // Files named "<directory>/<name>", as FakeSystemFacts joins them.
+    class Directory : public platform::Directory
+    {
+    public:
+        Directory(FakeFileSystem& owner, std::string path) : m_owner(owner), m_path(std::move(path)) {}
+        const std::string& Path() const override { return m_path; }
+        std::optional<std::vector<uint8_t>> ReadFile(const std::string& name, size_t maxBytes) override
+        {
+            return m_owner.ReadFile(Of(name), maxBytes);
+        }
+        bool ReplaceFile(const std::string& name, std::span<const uint8_t> bytes) override
+        {
+            return m_owner.ReplaceFile(Of(name), bytes);
+        }
+        bool IsReadOnly(const std::string& name) override { return m_owner.IsReadOnly(Of(name)); }
+        std::unique_ptr<platform::TextFile> CreateTextFile(const std::string& name) override
+        {
+            return m_owner.CreateTextFile(Of(name));
+        }
+        bool RemoveFile(const std::string& name) override { return m_owner.RemoveFile(Of(name)); }
+        bool FileExists(const std::string& name) override { return m_owner.FileExists(Of(name)); }
+
+    private:
+        std::string Of(const std::string& name) const { return m_path + "/" + name; }
+
+        FakeFileSystem& m_owner;
+        std::string m_path;
+    };
+
     class File : public platform::TextFile
     {
     public:

@@ -117,17 +117,21 @@ TEST_F(WindowsFilesTest, OnlyAnExistingDirectoryIsTakenAsTheProgramDirectory)
 {
     WindowsFileSystem files;
     std::string why;
-    const auto taken = files.TrustedDirectory(m_directory.string() + "\\", why);
-    ASSERT_TRUE(taken.has_value()) << why;
-    EXPECT_EQ(fs::path(*taken), m_directory);
-    EXPECT_NE(taken->back(), '\\');
+    const auto taken = files.OpenProgramDirectory(m_directory.string() + "\\", why);
+    ASSERT_NE(taken, nullptr) << why;
+    EXPECT_EQ(fs::path(taken->Path()), m_directory);
+    EXPECT_NE(taken->Path().back(), '\\');
+    // Its files are named inside it.
+    ASSERT_TRUE(taken->ReplaceFile("settings.dat", BytesOf("abc")));
+    EXPECT_TRUE(files.FileExists(Path("settings.dat")));
+    EXPECT_TRUE(taken->RemoveFile("settings.dat"));
 
-    EXPECT_FALSE(files.TrustedDirectory(Path("gone"), why).has_value());
+    EXPECT_EQ(files.OpenProgramDirectory(Path("gone"), why), nullptr);
     EXPECT_NE(why.find("does not exist"), std::string::npos) << why;
     ASSERT_TRUE(files.ReplaceFile(Path("a file"), BytesOf("x")));
-    EXPECT_FALSE(files.TrustedDirectory(Path("a file"), why).has_value());
+    EXPECT_EQ(files.OpenProgramDirectory(Path("a file"), why), nullptr);
     EXPECT_NE(why.find("is not a directory"), std::string::npos) << why;
-    EXPECT_FALSE(files.TrustedDirectory("", why).has_value());
+    EXPECT_EQ(files.OpenProgramDirectory("", why), nullptr);
 }
 
 TEST(TemporaryNames, OnlyASavesOwnTemporariesAreRecognised)

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <deque>
 #include <string_view>
 
 namespace calventa::platform::linux_backend {
@@ -210,7 +211,12 @@ bool WriteAll(int fd, std::span<const uint8_t> bytes)
 
 std::optional<std::vector<uint8_t>> ReadFileBytes(const std::string& path, size_t maxBytes)
 {
-    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    return ReadFileBytesAt(AT_FDCWD, path, maxBytes);
+}
+
+std::optional<std::vector<uint8_t>> ReadFileBytesAt(int directoryFd, const std::string& name, size_t maxBytes)
+{
+    const int fd = openat(directoryFd, name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         return std::nullopt;
     }
@@ -262,50 +268,213 @@ bool ReplaceFileAtomically(const std::string& path, std::span<const uint8_t> byt
     return ok;
 }
 
+bool ReplaceFileAt(int directoryFd, const std::string& name, std::span<const uint8_t> bytes, mode_t newFileMode,
+                   ExistingFileMode existing)
+{
+    if (!IsPlainFileName(name)) {
+        errno = EINVAL;
+        return false;
+    }
+    return ReplaceIn(directoryFd, name, bytes, newFileMode, existing);
+}
+
+namespace {
+
+constexpr int kMaxLinksFollowed = 40; // as the kernel's own limit
+
+bool OursOrRoots(const struct stat& st, uid_t user)
+{
+    return st.st_uid == 0 || st.st_uid == user;
+}
+
+bool OthersMayWrite(const struct stat& st)
+{
+    return (st.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+}
+
+std::string ModeText(const struct stat& st)
+{
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+    return mode;
+}
+
+// Why nobody but root and user could change what is in the directory, or an empty text:
+// it belongs to one of them and nobody else may write it, or only as in a sticky directory
+// (others may add entries there, never move or remove ours) unless it is the last one.
+std::string UnchangeableByOthers(const struct stat& st, const std::string& path, uid_t user, bool last)
+{
+    if (!OursOrRoots(st, user)) {
+        return path + " belongs to uid " + std::to_string(st.st_uid);
+    }
+    if (OthersMayWrite(st) && (last || (st.st_mode & S_ISVTX) == 0)) {
+        return path + " is writable by group or others (mode " + ModeText(st) + ")";
+    }
+    return {};
+}
+
+std::string PathOf(const std::vector<std::string>& parts)
+{
+    std::string path;
+    for (const std::string& part : parts) {
+        path += "/" + part;
+    }
+    return path.empty() ? "/" : path;
+}
+
+// Puts the components of path before those still pending, in order; "" and "." vanish.
+void PutFirst(std::deque<std::string>& pending, const std::string& path)
+{
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start <= path.size()) {
+        const size_t slash = std::min(path.find('/', start), path.size());
+        const std::string part = path.substr(start, slash - start);
+        if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        start = slash + 1;
+    }
+    pending.insert(pending.begin(), parts.begin(), parts.end());
+}
+
+std::optional<std::string> ReadLinkAt(int directoryFd, const std::string& name)
+{
+    std::vector<char> buffer(256);
+    for (;;) {
+        const ssize_t length = readlinkat(directoryFd, name.c_str(), buffer.data(), buffer.size());
+        if (length < 0) {
+            return std::nullopt;
+        }
+        if (static_cast<size_t>(length) < buffer.size()) {
+            return std::string(buffer.data(), static_cast<size_t>(length));
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+std::string Unexaminable(const std::string& path)
+{
+    return path +
+           (errno == ENOTDIR ? " is not a directory" : " cannot be examined: " + std::string(std::strerror(errno)));
+}
+
+} // namespace
+
+DirectoryOpening OpenTrustedDirectory(const std::string& path, uid_t user, DirectoryTrust trust, UniqueFd& directory,
+                                      std::string& reached, std::string& why)
+{
+    const bool everything = trust == DirectoryTrust::Everything;
+    std::deque<std::string> pending;
+    if (path.empty()) {
+        errno = ENOENT;
+        why = "an empty path cannot be examined";
+        return DirectoryOpening::Failed;
+    }
+    if (path.front() != '/') {
+        // The working directory is taken by its own path (getcwd gives it without links).
+        std::vector<char> cwd(4096);
+        if (getcwd(cwd.data(), cwd.size()) == nullptr) {
+            why = path + " cannot be examined: " + std::strerror(errno);
+            return DirectoryOpening::Failed;
+        }
+        PutFirst(pending, path);
+        PutFirst(pending, cwd.data());
+    } else {
+        PutFirst(pending, path);
+    }
+    std::vector<std::string> parts; // the path walked so far, links resolved
+    UniqueFd current(open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    struct stat st = {};
+    if (!current || fstat(current.Get(), &st) != 0) {
+        why = "/ cannot be examined: " + std::string(std::strerror(errno));
+        return DirectoryOpening::Failed;
+    }
+    if (everything && !(why = UnchangeableByOthers(st, "/", user, false)).empty()) {
+        return DirectoryOpening::Refused;
+    }
+    int links = 0;
+    while (!pending.empty()) {
+        const std::string name = std::move(pending.front());
+        pending.pop_front();
+        std::vector<std::string> next = parts;
+        if (name == "..") {
+            if (!next.empty()) {
+                next.pop_back();
+            }
+        } else {
+            next.push_back(name);
+        }
+        const std::string here = PathOf(next);
+        struct stat entry = {};
+        if (name != ".." && fstatat(current.Get(), name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0) {
+            why = Unexaminable(here);
+            return DirectoryOpening::Failed;
+        }
+        if (name != ".." && S_ISLNK(entry.st_mode)) {
+            // Followed only when nobody else could have made it or could swap it.
+            if (!OursOrRoots(entry, user)) {
+                why = here + " is a link owned by uid " + std::to_string(entry.st_uid);
+                return DirectoryOpening::Refused;
+            }
+            if (!UnchangeableByOthers(st, PathOf(parts), user, false).empty()) {
+                why = here + " is a link in " + PathOf(parts) + ", which another user can change";
+                return DirectoryOpening::Refused;
+            }
+            const std::optional<std::string> target = ReadLinkAt(current.Get(), name);
+            if (++links > kMaxLinksFollowed || !target || target->empty()) {
+                errno = target ? ELOOP : errno;
+                why = here + " cannot be examined: " + std::strerror(errno);
+                return DirectoryOpening::Failed;
+            }
+            if (target->front() == '/') {
+                parts.clear();
+                current.Reset(open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+                if (!current || fstat(current.Get(), &st) != 0) {
+                    why = "/ cannot be examined: " + std::string(std::strerror(errno));
+                    return DirectoryOpening::Failed;
+                }
+            }
+            PutFirst(pending, *target);
+            continue;
+        }
+        // A link put there since the look above is opened as itself, and is no directory.
+        UniqueFd opened(openat(current.Get(), name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (!opened) {
+            why = Unexaminable(here);
+            return DirectoryOpening::Failed;
+        }
+        if (fstat(opened.Get(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+            why = here + " is not a directory";
+            return DirectoryOpening::Refused;
+        }
+        if (everything && !(why = UnchangeableByOthers(st, here, user, false)).empty()) {
+            return DirectoryOpening::Refused;
+        }
+        current = std::move(opened);
+        parts = std::move(next);
+    }
+    reached = PathOf(parts);
+    if (everything && !(why = UnchangeableByOthers(st, reached, user, true)).empty()) {
+        return DirectoryOpening::Refused;
+    }
+    directory.Reset(openat(current.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!directory) {
+        why = reached + " cannot be examined: " + std::strerror(errno);
+        return DirectoryOpening::Failed;
+    }
+    return DirectoryOpening::Opened;
+}
+
 std::optional<std::string> TrustedDirectoryPath(const std::string& path, uid_t user, std::string& why)
 {
-    char* resolved = realpath(path.c_str(), nullptr);
-    if (resolved == nullptr) {
-        why = path + " cannot be examined: " + std::strerror(errno);
+    UniqueFd directory;
+    std::string reached;
+    if (OpenTrustedDirectory(path, user, DirectoryTrust::Everything, directory, reached, why) !=
+        DirectoryOpening::Opened) {
         return std::nullopt;
     }
-    const std::string real = resolved;
-    std::free(resolved);
-    // "/", then each longer prefix down to the directory itself. The path has no links now;
-    // one found on the way was put there since, and is refused as not a directory.
-    std::vector<std::string> chain = {"/"};
-    for (size_t slash = real.find('/', 1); slash != std::string::npos; slash = real.find('/', slash + 1)) {
-        chain.push_back(real.substr(0, slash));
-    }
-    if (real != "/") {
-        chain.push_back(real);
-    }
-    for (size_t i = 0; i < chain.size(); ++i) {
-        const std::string& directory = chain[i];
-        struct stat st = {};
-        if (lstat(directory.c_str(), &st) != 0) {
-            why = directory + " cannot be examined: " + std::strerror(errno);
-            return std::nullopt;
-        }
-        if (!S_ISDIR(st.st_mode)) {
-            why = directory + " is not a directory";
-            return std::nullopt;
-        }
-        if (st.st_uid != 0 && st.st_uid != user) {
-            why = directory + " belongs to uid " + std::to_string(st.st_uid);
-            return std::nullopt;
-        }
-        // In a sticky ancestor others may add entries but not move ours; in the directory
-        // itself they could still plant the program's files before it makes them.
-        const bool last = i + 1 == chain.size();
-        if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (last || (st.st_mode & S_ISVTX) == 0)) {
-            char mode[8];
-            std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
-            why = directory + " is writable by group or others (mode " + mode + ")";
-            return std::nullopt;
-        }
-    }
-    return real;
+    return reached;
 }
 
 bool MakeDirectories(const std::string& path, mode_t mode)

@@ -1,24 +1,15 @@
 #include "platform/linux/linux_disk_platform.h"
 
-#include <cstdlib>
+#include "platform/linux/steering_environment.h"
 
 namespace calventa::platform::linux_backend {
-
-namespace {
-
-std::string EnvironmentOr(const char* name, const char* fallback)
-{
-    const char* value = std::getenv(name);
-    return value != nullptr && value[0] != '\0' ? value : fallback;
-}
-
-} // namespace
 
 LinuxDiskPaths LinuxDiskPaths::FromEnvironment()
 {
     LinuxDiskPaths paths;
-    paths.serviceSocket = EnvironmentOr("CALVENTA_SERVICE_SOCKET", kDefaultServiceSocket);
-    paths.unitDirectory = EnvironmentOr("CALVENTA_SYSTEMD_UNIT_DIR", kDefaultUnitDirectory);
+    paths.serviceSocket = SteeringVariableOr("CALVENTA_SERVICE_SOCKET", SteeredPath::File, kDefaultServiceSocket);
+    paths.unitDirectory =
+        SteeringVariableOr("CALVENTA_SYSTEMD_UNIT_DIR", SteeredPath::Directory, kDefaultUnitDirectory);
     return paths;
 }
 

@@ -19,9 +19,10 @@ public:
     bool RemoveFile(const std::string& path) override;
     // True for anything but a directory.
     bool FileExists(const std::string& path) override;
-    // Root takes only a directory that nobody else can change (TrustedDirectoryPath), by its
-    // path with links resolved; any other user takes every directory as given.
-    std::optional<std::string> TrustedDirectory(const std::string& path, std::string& why) override;
+    // Root takes only a directory that nobody else can change, reached through no link that
+    // anybody else could have planted or redirected (OpenTrustedDirectory), and keeps it open;
+    // any other user takes every directory by its path as given.
+    std::unique_ptr<Directory> OpenProgramDirectory(const std::string& path, std::string& why) override;
 };
 
 } // namespace calventa::platform::linux_backend

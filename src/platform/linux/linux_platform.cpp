@@ -5,15 +5,11 @@
 #include <cstdlib>
 #include <vector>
 
+#include "platform/linux/steering_environment.h"
+
 namespace calventa::platform::linux_backend {
 
 namespace {
-
-std::string EnvironmentOr(const char* name, const char* fallback)
-{
-    const char* value = std::getenv(name);
-    return value != nullptr && value[0] != '\0' ? value : fallback;
-}
 
 std::string CurrentDirectory()
 {
@@ -26,11 +22,17 @@ std::string CurrentDirectory()
 LinuxPaths LinuxPaths::FromEnvironment()
 {
     LinuxPaths paths;
-    paths.registryRoot = EnvironmentOr("CALVENTA_REGISTRY_ROOT", kDefaultRegistryRoot);
-    paths.autostartDirectory = EnvironmentOr("CALVENTA_AUTOSTART_DIR", kDefaultAutostartDirectory);
-    paths.programDirectory =
-        ProgramDirectoryFor(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"), CurrentDirectory());
+    paths.registryRoot = SteeringVariableOr("CALVENTA_REGISTRY_ROOT", SteeredPath::Directory, kDefaultRegistryRoot);
+    paths.autostartDirectory =
+        SteeringVariableOr("CALVENTA_AUTOSTART_DIR", SteeredPath::Directory, kDefaultAutostartDirectory);
+    paths.programDirectory = DefaultProgramDirectoryFromEnvironment();
     return paths;
+}
+
+std::string LinuxPaths::DefaultProgramDirectoryFromEnvironment()
+{
+    // Not a steering variable: root checks the program directory itself at start-up.
+    return ProgramDirectoryFor(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"), CurrentDirectory());
 }
 
 LinuxPlatform::LinuxPlatform(const LinuxPaths& paths)

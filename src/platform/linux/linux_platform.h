@@ -24,7 +24,10 @@ struct LinuxPaths
     std::string lockdownPath = kDefaultLockdownPath;
     std::string sensorsConfiguration; // empty: the system's sensors.conf
 
+    // The store root and autostart directory from their steering variables (see
+    // steering_environment.h), the program directory from XDG_CONFIG_HOME or HOME.
     static LinuxPaths FromEnvironment();
+    static std::string DefaultProgramDirectoryFromEnvironment();
 };
 
 // The real Linux machine: one of each back-end object, handed out as a Platform.

@@ -1,5 +1,7 @@
 #include "platform/sim/std_file_system.h"
 
+#include "platform/directory_by_path.h"
+
 #include <atomic>
 #include <chrono>
 #include <fstream>
@@ -125,9 +127,14 @@ bool StdFileSystem::FileExists(const std::string& path)
     return !error && fs::exists(status) && !fs::is_directory(status);
 }
 
-std::optional<std::string> StdFileSystem::TrustedDirectory(const std::string& path, std::string&)
+std::unique_ptr<platform::Directory> StdFileSystem::OpenProgramDirectory(const std::string& path, std::string&)
 {
-    return path;
+    return std::make_unique<platform::DirectoryByPath>(*this, path, [](const std::string& directory, const std::string& name) {
+        if (directory.empty()) {
+            return name;
+        }
+        return directory.back() == '/' ? directory + name : directory + "/" + name;
+    });
 }
 
 } // namespace calventa::sim

@@ -21,7 +21,7 @@ public:
     std::unique_ptr<platform::TextFile> CreateTextFile(const std::string& path) override;
     bool RemoveFile(const std::string& path) override;
     bool FileExists(const std::string& path) override;
-    std::optional<std::string> TrustedDirectory(const std::string& path, std::string& why) override;
+    std::unique_ptr<platform::Directory> OpenProgramDirectory(const std::string& path, std::string& why) override;
 };
 
 // A UTF-8 path as a path of the host (wide on Windows) and back.

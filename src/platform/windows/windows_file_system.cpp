@@ -1,5 +1,7 @@
 #include "platform/windows/windows_file_system.h"
 
+#include "platform/directory_by_path.h"
+
 #include "platform/windows/win_api.h"
 
 #include <cstdio>
@@ -244,17 +246,27 @@ bool WindowsFileSystem::FileExists(const std::string& path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-std::optional<std::string> WindowsFileSystem::TrustedDirectory(const std::string& path, std::string& why)
+// The directory named by its full path. Nothing like a user's planted link steers a Windows
+// program into another directory, so it is not kept open; it only has to exist.
+std::unique_ptr<Directory> WindowsFileSystem::OpenProgramDirectory(const std::string& path, std::string& why)
 {
+    const auto opened = [this](std::string directory) -> std::unique_ptr<Directory> {
+        return std::make_unique<DirectoryByPath>(*this, std::move(directory),
+                                                 [](const std::string& folder, const std::string& name) {
+                                                     const char last = folder.back();
+                                                     return last == '\\' || last == '/' ? folder + name
+                                                                                        : folder + "\\" + name;
+                                                 });
+    };
     const std::wstring wide = WideFromUtf8(path);
     const DWORD attributes = path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(wide.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         why = "program directory " + path + " does not exist";
-        return std::nullopt;
+        return nullptr;
     }
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
         why = "program directory " + path + " is not a directory";
-        return std::nullopt;
+        return nullptr;
     }
     std::wstring full(MAX_PATH, L'\0');
     DWORD length = GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
@@ -263,14 +275,14 @@ std::optional<std::string> WindowsFileSystem::TrustedDirectory(const std::string
         length = GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
     }
     if (length == 0 || length >= full.size()) {
-        return path;
+        return opened(path);
     }
     full.resize(length);
     // Files are joined with a backslash: keep none at the end, except for a drive's root.
     while (full.size() > 3 && (full.back() == L'\\' || full.back() == L'/')) {
         full.pop_back();
     }
-    return Utf8FromWide(full);
+    return opened(Utf8FromWide(full));
 }
 
 } // namespace calventa::platform::windows_backend

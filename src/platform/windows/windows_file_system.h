@@ -34,7 +34,7 @@ public:
     // A directory that exists, by its full path; nullopt with the reason otherwise. Windows
     // has no root-owned program directory to guard: who may write it is the folder's own
     // permission list.
-    std::optional<std::string> TrustedDirectory(const std::string& path, std::string& why) override;
+    std::unique_ptr<Directory> OpenProgramDirectory(const std::string& path, std::string& why) override;
 
 private:
     void RemoveDeadTemporaries(const std::string& path);
