@@ -2,6 +2,7 @@
 // running the hardware: the main window's rows and values, the tray, the alarm list, fan
 // control's channel test and the options dialog on every page. The chip table is a real one,
 // from one start-up on a board with port chips and a kernel device.
+#include <algorithm>
 #include <memory>
 
 #include "app/monitor.h"
@@ -56,7 +57,8 @@ struct Machine
             platform::Platform{*sim, *sim, *sim, store, files, *sim, *sim});
         app::Monitor monitor(*platform);
         monitor.StartUp(std::string("/sim"));
-        chips = monitor.State().Chips;
+        state = std::make_unique<core::MonitorState>(*platform);
+        state->Chips = monitor.State().Chips;
         disks = monitor.State().Disks;
         disks.DiskCount = 2;
         disks.DriveCount = 2;
@@ -66,7 +68,9 @@ struct Machine
     core::fake::FakeFileSystem files;
     std::unique_ptr<sim::SimMachine> sim;
     std::unique_ptr<platform::Platform> platform;
-    core::ChipTable chips;
+    // Kept from input to input (nothing here changes the chip table); each input starts from
+    // the defaults and the disk table.
+    std::unique_ptr<core::MonitorState> state;
     core::DiskTable disks;
 };
 
@@ -79,9 +83,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static fuzz::Machine machine;
     const fuzz::Bytes input(data, size);
 
-    core::MonitorState state(*machine.platform);
+    core::MonitorState& state = *machine.state;
     state.SetDefaultSettings();
-    state.Chips = machine.chips;
     state.Disks = machine.disks;
     const core::SettingsImage defaults = core::EncodeSettings(state.Settings);
     core::DecodeSettings(input, state.Settings);
@@ -114,14 +117,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const core::AlarmWindowContent list = core::CheckAlarms(state.Settings, {1024, 768}, ",");
     FUZZ_CHECK(list.Lines.size() <= static_cast<size_t>(core::kSlotCount));
 
-    // The options dialog reads the working copy on every page; the spins and lists write it.
+    // The options dialog reads the working copy on its pages; the spins and lists write it.
+    // Three pages an input (the input's length picks them): every page is a few input
+    // lengths away, and the input stays fast.
     state.CopyToTempParam();
     fuzz::NoWindows host;
     core::OptionsPresenter options(state, host);
     options.CreateDialog();
     const size_t nodes = options.Tree().size();
-    for (size_t node = 0; node < nodes; ++node) {
-        options.TreeClick(static_cast<int>(node));
+    for (const size_t step : {size_t{0}, size_t{13}, size_t{29}}) {
+        options.TreeClick(static_cast<int>((size + step) % std::max<size_t>(nodes, 1)));
         options.MinSpin(true);
         options.MaxSpin(false);
         options.CorrectionSpin(true);
