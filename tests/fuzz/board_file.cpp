@@ -1,8 +1,8 @@
 // Board files: any text through the strict parser. A refusal is one line with no control
 // character; an accepted board builds its simulated machine and drives, answers the ports
 // the chip search reads and a scan of its kernel devices.
-#include "fuzz_support.h"
 #include "platform/sim/board_file.h"
+#include "fuzz_support.h"
 #include "platform/sim/sim_disks.h"
 #include "platform/sim/sim_machine.h"
 

@@ -22,12 +22,12 @@
 namespace calventa::fuzz {
 
 // A broken promise of the code under test: abort, so libFuzzer keeps the input as a finding.
-#define FUZZ_CHECK(condition)                                                                       \
-    do {                                                                                            \
-        if (!(condition)) {                                                                         \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition);      \
-            std::abort();                                                                           \
-        }                                                                                           \
+#define FUZZ_CHECK(condition)                                                                                          \
+    do {                                                                                                               \
+        if (!(condition)) {                                                                                            \
+            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition);                         \
+            std::abort();                                                                                              \
+        }                                                                                                              \
     } while (0)
 
 using Bytes = std::span<const uint8_t>;
@@ -40,8 +40,8 @@ inline constexpr std::string_view kPartMarker = "\n--cv-part--\n";
 inline std::vector<Bytes> SplitParts(Bytes input)
 {
     std::vector<Bytes> parts;
-    const auto marker = std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(kPartMarker.data()),
-                                                 kPartMarker.size());
+    const auto marker =
+        std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(kPartMarker.data()), kPartMarker.size());
     for (;;) {
         const auto found = std::search(input.begin(), input.end(), marker.begin(), marker.end());
         if (found == input.end()) {
@@ -60,8 +60,7 @@ inline std::string_view Text(Bytes bytes)
 }
 
 // A fixed-size page from the input at `offset`: what the input does not reach stays zero.
-template <size_t N>
-std::array<uint8_t, N> PageAt(Bytes input, size_t offset)
+template <size_t N> std::array<uint8_t, N> PageAt(Bytes input, size_t offset)
 {
     std::array<uint8_t, N> page{};
     if (offset < input.size()) {

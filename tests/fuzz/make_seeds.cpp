@@ -97,9 +97,9 @@ void DriveSeeds(Writer& out, const std::string& name, const sim::BoardDescriptio
             continue;
         }
         Seed seed;
-        for (const platform::SmartCommand& command :
-             {disks::IdentifyDeviceCommand(static_cast<uint8_t>(n)), disks::ReadSmartDataCommand(static_cast<uint8_t>(n)),
-              disks::ReadSctStatusCommand(static_cast<uint8_t>(n))}) {
+        for (const platform::SmartCommand& command : {disks::IdentifyDeviceCommand(static_cast<uint8_t>(n)),
+                                                      disks::ReadSmartDataCommand(static_cast<uint8_t>(n)),
+                                                      disks::ReadSctStatusCommand(static_cast<uint8_t>(n))}) {
             platform::SmartDataPage page{};
             opened.device->SendSmartCommand(command, page);
             Append(seed, page);
@@ -125,8 +125,8 @@ void DriveSeeds(Writer& out, const std::string& name, const sim::BoardDescriptio
         }
         const disks::IdentityStrings identity = disks::ReadNvmeIdentity(identify);
         const int celsius = disks::NvmeCompositeTemperature(log).value_or(40);
-        for (const std::string& text :
-             {identity.model + "  \n", identity.serial + "\n", identity.firmware + "\n", std::to_string(celsius * 1000)}) {
+        for (const std::string& text : {identity.model + "  \n", identity.serial + "\n", identity.firmware + "\n",
+                                        std::to_string(celsius * 1000)}) {
             AppendMarker(seed);
             Append(seed, Of(text));
         }
@@ -163,12 +163,12 @@ void SyntheticSeeds(Writer& out)
     // The daemon: scan, temperatures at once and after the coalescing second, a bad code,
     // short and long messages.
     Seed requests;
-    for (const auto& [header, code] : std::initializer_list<std::pair<uint8_t, uint32_t>>{
-             {0x04, platform::kDiskScanControl},
-             {0x04, platform::kDiskTemperatureControl},
-             {0x54, platform::kDiskTemperatureControl},
-             {0x0C, platform::kDiskScanControl},
-             {0x04, 236}}) {
+    for (const auto& [header, code] :
+         std::initializer_list<std::pair<uint8_t, uint32_t>>{{0x04, platform::kDiskScanControl},
+                                                             {0x04, platform::kDiskTemperatureControl},
+                                                             {0x54, platform::kDiskTemperatureControl},
+                                                             {0x0C, platform::kDiskScanControl},
+                                                             {0x04, 236}}) {
         requests.push_back(header);
         AppendU32(requests, code);
     }
@@ -185,17 +185,17 @@ void SyntheticSeeds(Writer& out)
     // Sense data: descriptor format with the ATA status return descriptor (count 0xFF, status
     // 0x50), and fixed format with the registers in the information field.
     Seed descriptor{0x02, 0x00, 0x00, 0x08, 0x00};
-    Append(descriptor, Seed{0x72, 0x01, 0x00, 0x1D, 0x00, 0x00, 0x00, 0x0E, 0x09, 0x0C, 0x00, 0x00, 0x00, 0xFF,
-                            0x00, 0x00, 0x00, 0x4F, 0x00, 0xC2, 0x00, 0xA0, 0x50});
+    Append(descriptor, Seed{0x72, 0x01, 0x00, 0x1D, 0x00, 0x00, 0x00, 0x0E, 0x09, 0x0C, 0x00, 0x00,
+                            0x00, 0xFF, 0x00, 0x00, 0x00, 0x4F, 0x00, 0xC2, 0x00, 0xA0, 0x50});
     out.Write("sgio_sense", "descriptor", descriptor);
     Seed fixed{0x02, 0x00, 0x00, 0x08, 0x00};
-    Append(fixed, Seed{0x70, 0x00, 0x01, 0x00, 0x50, 0xA0, 0x00, 0x00, 0x0A, 0x00, 0x00, 0x00, 0x00, 0x1D, 0x00,
-                       0x00, 0x00, 0x00});
+    Append(fixed, Seed{0x70, 0x00, 0x01, 0x00, 0x50, 0xA0, 0x00, 0x00, 0x0A, 0x00, 0x00, 0x00, 0x00, 0x1D, 0x00, 0x00,
+                       0x00, 0x00});
     out.Write("sgio_sense", "fixed", fixed);
     out.Write("sgio_sense", "good", Seed{0x00, 0x00, 0x00, 0x00, 0x00});
 
-    const std::vector<hardware::KernelPwmState> entries = {
-        {"nct6798", "platform/nct6775.656", 1, 5, 255}, {"nct6798", "platform/nct6775.656", 2, 1, 89}};
+    const std::vector<hardware::KernelPwmState> entries = {{"nct6798", "platform/nct6775.656", 1, 5, 255},
+                                                           {"nct6798", "platform/nct6775.656", 2, 1, 89}};
     out.Write("pwm_state", "two-outputs", Of(hardware::EncodeKernelPwmState(entries)));
     out.Write("pwm_state", "five-fields", Of("pwm\tit8688\tplatform/it87.2608\t3\t2\n"));
     out.Write("pwm_state", "sysfs-value", Of("128\n"));
@@ -236,7 +236,8 @@ int main(int argc, char** argv)
         Seed whole(settings.begin(), settings.end());
         AppendMarker(whole);
         if (!board->kernel.empty()) {
-            Append(whole, Of(hardware::EncodeKernelPwmState({{board->kernel[0].name, board->kernel[0].busPath, 1, 2, 255}})));
+            Append(whole,
+                   Of(hardware::EncodeKernelPwmState({{board->kernel[0].name, board->kernel[0].busPath, 1, 2, 255}})));
         }
         AppendMarker(whole);
         Append(whole, Of(text));

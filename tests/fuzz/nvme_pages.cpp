@@ -138,8 +138,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     if (answers.publishedMilli) {
         const std::optional<int32_t> celsius = disks::PublishedNvmeCelsius(*answers.publishedMilli);
-        FUZZ_CHECK(!celsius || (*celsius >= disks::kNvmeLowestPlausibleCelsius &&
-                                *celsius <= disks::kNvmeHighestPlausibleCelsius));
+        FUZZ_CHECK(!celsius ||
+                   (*celsius >= disks::kNvmeLowestPlausibleCelsius && *celsius <= disks::kNvmeHighestPlausibleCelsius));
     }
 
     // The parsers on their own.
@@ -150,8 +150,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const auto nonOperational = disks::NonOperationalPowerStates(answers.identify);
     FUZZ_CHECK(disks::PowerStateOf(answers.completions.U32()) < nonOperational.size());
     const std::optional<int32_t> composite = disks::NvmeCompositeTemperature(answers.healthLog);
-    FUZZ_CHECK(!composite || (*composite >= disks::kNvmeLowestPlausibleCelsius &&
-                              *composite <= disks::kNvmeHighestPlausibleCelsius));
+    FUZZ_CHECK(!composite ||
+               (*composite >= disks::kNvmeLowestPlausibleCelsius && *composite <= disks::kNvmeHighestPlausibleCelsius));
     answers.completions = fuzz::Reader(completions); // the controllers' calls start afresh
 
     // Controllers that answer with them.

@@ -58,10 +58,7 @@ class OneService final : public platform::ServiceManager, public platform::Servi
 {
 public:
     explicit OneService(const Reply& reply) : m_reply(reply) {}
-    std::unique_ptr<platform::ServiceManagerConnection> Connect() override
-    {
-        return std::make_unique<Forward>(*this);
-    }
+    std::unique_ptr<platform::ServiceManagerConnection> Connect() override { return std::make_unique<Forward>(*this); }
     std::unique_ptr<platform::ServiceHandle> OpenService(const std::string&) override
     {
         return std::make_unique<ReplyingService>(m_reply);
@@ -103,9 +100,9 @@ core::DiskTable ListedTable()
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     using namespace calventa;
-    using platform::linux_backend::ReplyImageOf;
     using platform::linux_backend::kMaxImageMessageSize;
     using platform::linux_backend::kServiceMessageSize;
+    using platform::linux_backend::ReplyImageOf;
     using platform::linux_backend::ReplyStatusOf;
     fuzz::Reader reader({data, size});
     const fuzz::Bytes statusMessage = reader.Take(reader.Byte());

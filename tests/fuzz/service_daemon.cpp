@@ -65,8 +65,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(*status == 0 && replies.size() == 2);
         const std::optional<std::vector<uint8_t>> image = ReplyImageOf(replies[1], replies[1].size());
         FUZZ_CHECK(image.has_value());
-        FUZZ_CHECK(image->size() == (*code == platform::kDiskScanControl ? core::kDiskScanImageSize
-                                                                        : core::kDiskTemperatureImageSize));
+        FUZZ_CHECK(image->size() ==
+                   (*code == platform::kDiskScanControl ? core::kDiskScanImageSize : core::kDiskTemperatureImageSize));
         // "sysdata" holds what the reply carries, for the clients that read only the status.
         const auto& values = store.Keys[platform::StoreKeyId::Program].Values;
         const auto stored = values.find(core::kSysdataValue);

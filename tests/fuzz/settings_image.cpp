@@ -53,8 +53,7 @@ struct Machine
     {
         std::string error;
         sim = std::make_unique<sim::SimMachine>(sim::ParseBoard(kBoard, error).value());
-        platform = std::make_unique<platform::Platform>(
-            platform::Platform{*sim, *sim, *sim, store, files, *sim, *sim});
+        platform = std::make_unique<platform::Platform>(platform::Platform{*sim, *sim, *sim, store, files, *sim, *sim});
         app::Monitor monitor(*platform);
         monitor.StartUp(std::string("/sim"));
         state = std::make_unique<core::MonitorState>(*platform);

@@ -4,7 +4,8 @@
 // window, tray and alarm list, and the close that hands every fan back.
 //
 // Input: settings.dat, pwm-restore.txt and the board file, separated by the part marker line.
-// With one marker there is no state file; without one, only a board (no settings.dat).
+// With one marker there is no state file; without one, only a board (no settings.dat). An
+// input of odd length starts the monitor in test mode.
 #include "app/monitor.h"
 #include "core/fakes.h"
 #include "disks/disk_notices.h"
@@ -58,8 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     app::Monitor monitor(platform);
     monitor.AttachDisks(diskPlatform, windows, windows);
-    // Fan control runs only in its mode; the settings decide which channels.
-    monitor.ApplyCommandWord(size % 2 == 0 ? app::CommandWord::FanControl : app::CommandWord::None);
+    // Inputs of odd length start in test mode.
+    monitor.ApplyCommandWord(size % 2 == 1 ? app::CommandWord::Test : app::CommandWord::None);
     monitor.StartUp(directory);
     monitor.AlarmWindowCreated();
     for (int pass = 0; pass < 2; ++pass) {
