@@ -53,23 +53,6 @@ bool SomeoneAnswers(const sockaddr_un& address)
     return answers;
 }
 
-void Reply(int fd, uint32_t status)
-{
-    const auto message = EncodeServiceMessage(status);
-    // A client that has gone away does not get it; that is all.
-    send(fd, message.data(), message.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-}
-
-void ReplyWithImage(int fd, const ControlAnswer& answer)
-{
-    Reply(fd, answer.status);
-    if (answer.status == 0) {
-        // A second message, so that a client reading only the status still finds exactly it.
-        const auto message = platform::linux_backend::EncodeImageMessage(answer.image);
-        send(fd, message.data(), message.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-    }
-}
-
 std::optional<uid_t> PeerUid(int fd)
 {
     ucred credentials = {};
@@ -118,6 +101,19 @@ ControlAnswer DiskServiceDaemon::HandleControl(uint32_t code)
         std::fprintf(stderr, "calventasvc: %s\n", note.c_str());
     }
     return answer;
+}
+
+std::vector<std::vector<uint8_t>> DiskServiceDaemon::AnswerRequest(std::span<const uint8_t> request)
+{
+    const std::optional<uint32_t> code = DecodeServiceMessage(request);
+    const ControlAnswer answer = code ? HandleControl(*code) : ControlAnswer{platform::kErrorInvalidData, {}, false};
+    const auto status = EncodeServiceMessage(answer.status);
+    std::vector<std::vector<uint8_t>> messages{{status.begin(), status.end()}};
+    if (answer.status == 0) {
+        // A second message, so that a client reading only the status still finds exactly it.
+        messages.push_back(platform::linux_backend::EncodeImageMessage(answer.image));
+    }
+    return messages;
 }
 
 bool DiskServiceDaemon::Listen(std::string& error)
@@ -380,13 +376,11 @@ void DiskServiceDaemon::ServeConnection(size_t index)
     }
     if (received > 0) {
         ChargeAnswer(m_connections[index].uid);
-        const auto code = static_cast<size_t>(received) == kServiceMessageSize
-                              ? DecodeServiceMessage(std::span<const uint8_t>(request.data(), kServiceMessageSize))
-                              : std::nullopt;
-        if (!code) {
-            Reply(fd, platform::kErrorInvalidData);
-        } else {
-            ReplyWithImage(fd, HandleControl(*code));
+        // MSG_TRUNC gives the message's true length: a longer one is kept cut, and refused.
+        const size_t length = std::min(static_cast<size_t>(received), request.size());
+        for (const std::vector<uint8_t>& message : AnswerRequest(std::span<const uint8_t>(request.data(), length))) {
+            // A client that has gone away does not get it; that is all.
+            send(fd, message.data(), message.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
         }
     }
     DropConnection(index);

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -63,6 +64,10 @@ public:
 
     // Does the work of one control code (or answers from the last result of its kind).
     ControlAnswer HandleControl(uint32_t code);
+    // The reply messages to one request message as received (any bytes, any length): the
+    // status message and, after a 0, the image message. Anything but one 4-byte code is
+    // answered with kErrorInvalidData alone.
+    std::vector<std::vector<uint8_t>> AnswerRequest(std::span<const uint8_t> request);
 
     // Creates the socket (and its directory), open to every user's monitor. False, with a
     // one-line reason, when another daemon answers there or the socket cannot be made.

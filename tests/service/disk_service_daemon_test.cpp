@@ -425,5 +425,21 @@ TEST(ImageMessages, OnlyATaggedImageThatFitsATableIsTaken)
     EXPECT_FALSE(DecodeImageMessage(std::vector<uint8_t>{0x43, 0x56}));
 }
 
+TEST(ImageMessages, OnlyWholeMessagesAreRead)
+{
+    using platform::linux_backend::EncodeImageMessage;
+    using platform::linux_backend::ReplyImageOf;
+    using platform::linux_backend::ReplyStatusOf;
+    const std::vector<uint8_t> message = EncodeImageMessage(std::vector<uint8_t>(core::kDiskScanImageSize, 7));
+    EXPECT_EQ(ReplyImageOf(message, message.size()), std::vector<uint8_t>(core::kDiskScanImageSize, 7));
+    // The socket kept fewer bytes than the message had: what was kept is no image.
+    EXPECT_FALSE(ReplyImageOf(std::span(message).first(100), message.size()));
+    EXPECT_FALSE(ReplyImageOf(message, 0));
+    const auto status = platform::linux_backend::EncodeServiceMessage(0);
+    EXPECT_EQ(ReplyStatusOf(status, 4), 0u);
+    EXPECT_FALSE(ReplyStatusOf(status, 5)); // a longer message cut to the buffer
+    EXPECT_FALSE(ReplyStatusOf(std::span(status).first(3), 4));
+}
+
 } // namespace
 } // namespace calventa::service

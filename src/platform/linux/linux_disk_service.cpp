@@ -158,9 +158,8 @@ private:
             error = received == 0 ? kErrorBrokenPipe : kErrorServiceRequestTimeout;
             return false;
         }
-        const auto status = DecodeServiceMessage(
-            std::span<const uint8_t>(reply.data(), std::min(static_cast<size_t>(received), reply.size())));
-        if (!status || static_cast<size_t>(received) != kServiceMessageSize) {
+        const auto status = ReplyStatusOf(reply, static_cast<size_t>(received));
+        if (!status) {
             error = kErrorInvalidData;
             return false;
         }
@@ -180,11 +179,10 @@ private:
         }
         std::vector<uint8_t> message(kMaxImageMessageSize + 1);
         const ssize_t received = recv(fd, message.data(), message.size(), MSG_TRUNC | MSG_DONTWAIT);
-        if (received <= 0 || static_cast<size_t>(received) > message.size()) {
+        if (received <= 0) {
             return std::nullopt;
         }
-        message.resize(static_cast<size_t>(received));
-        return DecodeImageMessage(message);
+        return ReplyImageOf(message, static_cast<size_t>(received));
     }
 
     std::string m_socketPath;
@@ -250,6 +248,23 @@ std::optional<std::vector<uint8_t>> DecodeImageMessage(std::span<const uint8_t> 
         return std::nullopt;
     }
     return std::vector<uint8_t>(bytes.begin() + kServiceMessageSize, bytes.end());
+}
+
+std::optional<uint32_t> ReplyStatusOf(std::span<const uint8_t> kept, size_t length)
+{
+    if (length != kServiceMessageSize || kept.size() < length) {
+        return std::nullopt;
+    }
+    return DecodeServiceMessage(kept.first(length));
+}
+
+std::optional<std::vector<uint8_t>> ReplyImageOf(std::span<const uint8_t> kept, size_t length)
+{
+    // A message longer than what was kept was cut short: not an image.
+    if (length == 0 || length > kept.size()) {
+        return std::nullopt;
+    }
+    return DecodeImageMessage(kept.first(length));
 }
 
 SocketServiceManager::SocketServiceManager(std::string socketPath, std::string unitDirectory,

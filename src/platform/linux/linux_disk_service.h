@@ -33,6 +33,12 @@ std::vector<uint8_t> EncodeImageMessage(std::span<const uint8_t> image);
 // The image; nullopt unless the tag leads and the image fits a disk table image.
 std::optional<std::vector<uint8_t>> DecodeImageMessage(std::span<const uint8_t> bytes);
 
+// The client's reading of the reply as received: `kept` holds the first bytes of a message
+// whose true length (MSG_TRUNC's) is `length`. The status only from exactly one 4-byte
+// message; the image only from a whole image message.
+std::optional<uint32_t> ReplyStatusOf(std::span<const uint8_t> kept, size_t length);
+std::optional<std::vector<uint8_t>> ReplyImageOf(std::span<const uint8_t> kept, size_t length);
+
 struct ServiceClientTimeouts
 {
     uint32_t connectMs = 2000;
