@@ -27,7 +27,14 @@ LinuxPaths LinuxPaths::FromEnvironment()
 {
     LinuxPaths paths;
     paths.registryRoot = EnvironmentOr("CALVENTA_REGISTRY_ROOT", kDefaultRegistryRoot);
-    paths.autostartDirectory = EnvironmentOr("CALVENTA_AUTOSTART_DIR", kDefaultAutostartDirectory);
+    const char* autostart = std::getenv("CALVENTA_AUTOSTART_DIR");
+    if (autostart != nullptr && autostart[0] != '\0') {
+        paths.autostartDirectory = autostart;
+    } else {
+        const bool root = geteuid() == 0;
+        paths.autostartDirectory = AutostartDirectoryFor(root, std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+        paths.createAutostartDirectory = !root;
+    }
     paths.programDirectory =
         ProgramDirectoryFor(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"), CurrentDirectory());
     return paths;
@@ -35,7 +42,8 @@ LinuxPaths LinuxPaths::FromEnvironment()
 
 LinuxPlatform::LinuxPlatform(const LinuxPaths& paths)
     : m_ports(paths.ioportsPath, paths.lockdownPath), m_mutexes(paths.lockDirectory), m_facts(paths.programDirectory),
-      m_store(paths.registryRoot, paths.autostartDirectory, [this] { return m_facts.ExecutablePath(); }),
+      m_store(paths.registryRoot, paths.autostartDirectory, [this] { return m_facts.ExecutablePath(); },
+              paths.createAutostartDirectory),
       m_platform{m_ports, m_clock, m_mutexes, m_store, m_files, m_facts, m_kernel}
 {
 }
