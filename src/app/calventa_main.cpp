@@ -1,8 +1,10 @@
 // calventa: the desktop program. The first command-line word picks the mode; the monitor
 // then runs from its main window's timers until that window closes.
 #include <QApplication>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <string_view>
 
 #include "app/desktop_app.h"
 #include "app/desktop_signals.h"
@@ -28,6 +30,54 @@ constexpr const char* kHelp = "usage: calventa [test | fancontrol | debug | inst
                               "\n"
                               "CALVENTA_BOARD=FILE runs on a simulated board instead of the machine.\n";
 
+// Qt's own options, which QApplication takes out of the argument list; any other word that
+// starts with a dash is a mistyped option and must not start the program.
+bool IsQtOption(std::string_view word)
+{
+    if (word.starts_with("--")) {
+        word.remove_prefix(1);
+    }
+    for (const std::string_view option :
+         {"-platform", "-platformpluginpath", "-platformtheme", "-plugin", "-display", "-style", "-stylesheet",
+          "-session", "-reverse", "-widgetcount", "-qwindowgeometry", "-qwindowicon", "-qwindowtitle", "-geometry",
+          "-title", "-name", "-sync", "-nograb", "-dograb", "-graphicssystem"}) {
+        if (word == option || (word.starts_with(option) && word.size() > option.size() && word[option.size()] == '=')) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool HasSomethingToShowOn()
+{
+    for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(variable);
+        if (value != nullptr && *value != '\0') {
+            return true;
+        }
+    }
+    return false;
+}
+
+// While QApplication starts: the platform plugin's complaints are left out, and a fatal
+// message (no platform plugin could start, the display cannot be opened) becomes one line and
+// status 1 instead of an abort. Other messages go out as Qt would write them.
+void StartMessageHandler(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type == QtFatalMsg) {
+        const char* display = std::getenv("DISPLAY");
+        const std::string which =
+            display != nullptr && *display != '\0' ? std::string("the display \"") + display + "\"" : "the display";
+        std::cerr << "calventa: cannot open a window: " << which
+                  << " could not be opened (calventa-cli shows the sensors without a display)\n";
+        std::_Exit(1);
+    }
+    if (context.category != nullptr && std::string_view(context.category).starts_with("qt.qpa")) {
+        return;
+    }
+    std::cerr << qPrintable(qFormatLogMessage(type, context, message)) << "\n";
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -42,8 +92,18 @@ int main(int argc, char** argv)
         std::cout << "calventa " << CALVENTA_VERSION << "\n";
         return 0;
     }
+    if (argc >= 2 && argv[1][0] == '-' && !IsQtOption(argv[1])) {
+        std::cerr << "calventa: unknown option " << argv[1] << " (see calventa --help)\n";
+        return 2;
+    }
     // Read before Qt takes its own options out of the argument list.
     const app::CommandWord word = app::FirstCommandWord(argc, argv);
+    const bool installationWord = word == app::CommandWord::Install || word == app::CommandWord::Uninstall;
+    if (!installationWord && !HasSomethingToShowOn()) {
+        std::cerr << "calventa: no display to show the window on (DISPLAY and WAYLAND_DISPLAY are unset); "
+                     "calventa-cli shows the sensors without one\n";
+        return 1;
+    }
 
     std::string error;
     std::unique_ptr<app::MachineHost> host = app::MachineHost::FromEnvironment(error);
@@ -59,7 +119,9 @@ int main(int argc, char** argv)
     // The window's timers are real: a simulated board's clock keeps up with them, so the
     // history and the alarm times see the minutes pass.
     host->FollowRealTime();
+    const QtMessageHandler previousHandler = qInstallMessageHandler(StartMessageHandler);
     QApplication application(argc, argv);
+    qInstallMessageHandler(previousHandler);
     QApplication::setApplicationName(QStringLiteral("Calventa"));
     QApplication::setWindowIcon(ui::ApplicationIcon());
     // The main window may be hidden in the tray while the About window closes.

@@ -189,6 +189,12 @@ void DesktopApp::CreateMainWindow()
             m_mainWindow->showMinimized();
         }
     });
+    // The tray's own menu, also where no notification area shows the icon.
+    connect(m_mainWindow.get(), &ui::MainWindow::MenuRequested, this, [this](QPoint position) {
+        if (m_tray->MouseHandling() && m_tray->Menu() != nullptr) {
+            m_tray->Menu()->popup(position);
+        }
+    });
     m_view = std::make_unique<ui::DesktopView>(*m_mainWindow, *m_tray);
     m_monitor.SetView(m_view.get());
 

@@ -6,8 +6,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <iostream>
 
 #include "core/monitor_state.h"
 #include "core/program_store_access.h"
@@ -42,16 +46,46 @@ std::string DirectoryOf(const std::string& path)
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash == 0 ? 1 : slash);
 }
 
-// Starts a program with this process's environment; -1 when it cannot be started.
-pid_t Spawn(std::vector<std::string> words)
+// Starts a program with this process's environment, its standard error on `errorFile` when
+// that is not -1; -1 when it cannot be started (errno then says why).
+pid_t Spawn(std::vector<std::string> words, int errorFile = -1)
 {
     std::vector<char*> argv;
     for (std::string& word : words) {
         argv.push_back(word.data());
     }
     argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (errorFile >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, errorFile, STDERR_FILENO);
+    }
     pid_t child = 0;
-    return posix_spawnp(&child, argv[0], nullptr, nullptr, argv.data(), environ) == 0 ? child : -1;
+    const int result = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (result != 0) {
+        errno = result;
+        return -1;
+    }
+    return child;
+}
+
+// The last non-empty line of what a child wrote to its error file (at most its last 4 KiB).
+std::string LastLineOf(int file)
+{
+    const off_t size = lseek(file, 0, SEEK_END);
+    if (size <= 0) {
+        return {};
+    }
+    const off_t start = size > 4096 ? size - 4096 : 0;
+    std::string text(static_cast<size_t>(size - start), '\0');
+    const ssize_t got = pread(file, text.data(), text.size(), start);
+    text.resize(got > 0 ? static_cast<size_t>(got) : 0);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
+        text.pop_back();
+    }
+    const size_t newline = text.rfind('\n');
+    return newline == std::string::npos ? text : text.substr(newline + 1);
 }
 
 // Runs a command and waits for it; true when it exits with 0.
@@ -145,29 +179,60 @@ ChildServiceProgram::ChildServiceProgram(std::string programPath) : m_programPat
 
 ChildServiceProgram::~ChildServiceProgram()
 {
-    CollectFinished();
+    CollectFailure();
+    for (const Child& child : m_children) {
+        if (child.errorFile >= 0) {
+            close(child.errorFile); // still running: it ends on its own, init collects it
+        }
+    }
 }
 
 bool ChildServiceProgram::Run(const std::vector<std::string>& arguments)
 {
-    CollectFinished();
+    CollectFailure();
     std::vector<std::string> words = {m_programPath};
     words.insert(words.end(), arguments.begin(), arguments.end());
-    const pid_t child = Spawn(std::move(words));
+    const int errorFile = open("/tmp", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    const pid_t child = Spawn(std::move(words), errorFile);
     if (child < 0) {
+        const int spawnError = errno;
+        if (errorFile >= 0) {
+            close(errorFile);
+        }
+        m_startFailure = m_programPath + " could not be started: " + std::strerror(spawnError);
         return false;
     }
-    m_children.push_back(child);
+    m_children.push_back({child, errorFile});
     return true;
 }
 
-void ChildServiceProgram::CollectFinished()
+std::string ChildServiceProgram::CollectFailure()
 {
-    std::erase_if(m_children, [](pid_t child) {
+    std::string failure = std::move(m_startFailure);
+    m_startFailure.clear();
+    std::erase_if(m_children, [&](const Child& child) {
         int status = 0;
-        const pid_t result = waitpid(child, &status, WNOHANG);
-        return result == child || (result < 0 && errno == ECHILD);
+        const pid_t result = waitpid(child.pid, &status, WNOHANG);
+        if (result == 0 || (result < 0 && errno != ECHILD)) {
+            return false; // still running
+        }
+        // Kept for the terminal too, as it went there before.
+        const std::string lastLine = child.errorFile >= 0 ? LastLineOf(child.errorFile) : std::string();
+        if (!lastLine.empty()) {
+            std::cerr << lastLine << "\n";
+        }
+        if (result == child.pid && !(WIFEXITED(status) && WEXITSTATUS(status) == 0)) {
+            failure = !lastLine.empty() ? lastLine
+                      : WIFEXITED(status)
+                          ? m_programPath + " ended with status " + std::to_string(WEXITSTATUS(status))
+                          : m_programPath + " was ended by signal " + std::to_string(WTERMSIG(status));
+        }
+        if (child.errorFile >= 0) {
+            close(child.errorFile);
+        }
+        return true;
     });
+    return failure;
 }
 
 std::string ServiceProgramPath(const std::string& executablePath)
@@ -216,29 +281,39 @@ service::UnitInstallation SystemdServiceManager::InstallationFromEnvironment()
     return installation;
 }
 
-int InstallCommand(const platform::Platform& machine, const ProcessRights& rights)
+int InstallCommand(const platform::Platform& machine, const ProcessRights& rights, std::string& why)
 {
     const std::string directory = core::ReadProgramPath(machine.store, machine.facts);
     // As at start-up: root touches nothing in a directory another user could change.
-    std::string why;
-    if (const auto opened = machine.files.OpenProgramDirectory(directory, why)) {
+    std::string refusal;
+    if (const auto opened = machine.files.OpenProgramDirectory(directory, refusal)) {
         opened->RemoveFile(core::kSettingsFileName);
     }
-    return rights.IsAdministrator() ? 0 : 1;
+    if (!rights.IsAdministrator()) {
+        why = "install needs root: only settings.dat was reset, nothing else was done (run it as root, e.g. with sudo)";
+        return 1;
+    }
+    return 0;
 }
 
 std::optional<int> RunInstallationWord(CommandWord word, const platform::Platform& machine,
                                        platform::ServiceManager& services)
 {
     const EffectiveUserRights rights;
+    std::string why;
+    int status = 0;
     if (word == CommandWord::Install) {
-        return InstallCommand(machine, rights);
-    }
-    if (word == CommandWord::Uninstall) {
+        status = InstallCommand(machine, rights, why);
+    } else if (word == CommandWord::Uninstall) {
         SystemdServiceManager systemd(services, SystemdServiceManager::InstallationFromEnvironment(), rights);
-        return UninstallCommand(machine, systemd);
+        status = UninstallCommand(machine, systemd, why);
+    } else {
+        return std::nullopt;
     }
-    return std::nullopt;
+    if (status != 0 && !why.empty()) {
+        std::cerr << "calventa: " << why << "\n";
+    }
+    return status;
 }
 
 std::optional<ServiceMenuState> UpdateServiceMenu(platform::ServiceManager& services, platform::PlatformFamily family)
@@ -295,6 +370,9 @@ std::optional<int> ServiceProgress::Step()
         Replace(kStoppingLine, "Stopping...OK");
         return UninstallStep();
     case Stage::UninstallRemoved:
+        if (const std::string failure = m_program.CollectFailure(); !failure.empty()) {
+            return Fail("Service uninstall error!", failure);
+        }
         Replace(kUninstallLine, "Uninstall...OK");
         return Succeed("Service has been uninstalled!");
     }
@@ -317,7 +395,7 @@ std::optional<int> ServiceProgress::ConnectStep()
     Replace(kConnectLine, "Connect to manager...OK");
     if (!service) {
         m_lines.push_back(kLoadingLine);
-        m_program.Run({"--install", "--silent"});
+        m_program.Run({"--install", "--silent"}); // a failure to start is collected below
         return WaitThen(Stage::InstallLoaded);
     }
     const std::optional<ServiceState> state = service->QueryStatus();
@@ -344,11 +422,13 @@ std::optional<int> ServiceProgress::ConnectStep()
 
 std::optional<int> ServiceProgress::InstallLoadedStep()
 {
+    const std::string failure = m_program.CollectFailure();
     auto manager = m_services.Connect();
     auto service = manager ? manager->OpenService(kDiskServiceName) : nullptr;
     manager.reset();
     if (!service) {
-        return Fail("Service install error!");
+        return Fail("Service install error!",
+                    failure.empty() ? "calventasvc --install did not register the service" : failure);
     }
     Replace(kLoadingLine, "Loading...OK");
     m_startingLine = kStartingLine;
@@ -364,9 +444,12 @@ std::optional<int> ServiceProgress::UninstallStep()
     return WaitThen(Stage::UninstallRemoved);
 }
 
-std::optional<int> ServiceProgress::Fail(const char* line)
+std::optional<int> ServiceProgress::Fail(const char* line, const std::string& reason)
 {
     m_lines.push_back(line);
+    if (!reason.empty()) {
+        m_lines.push_back(reason);
+    }
     m_stage = Stage::Done;
     m_succeeded = false;
     return std::nullopt;

@@ -35,10 +35,14 @@ public:
     virtual ~ServiceProgramRunner() = default;
     // False when the program could not be started.
     virtual bool Run(const std::vector<std::string>& arguments) = 0;
+    // Collects the runs that have ended; the reason the last failed one gave (its last line
+    // on standard error, or how it ended), empty when none failed.
+    virtual std::string CollectFailure() = 0;
 };
 
-// calventasvc started as a child process; finished children are collected on the next run
-// and at destruction, so none is left as a zombie for long.
+// calventasvc started as a child process, its standard error kept in an unlinked file so
+// that the progress window can show why it failed; finished children are collected by
+// CollectFailure, on the next run and at destruction, so none is left as a zombie.
 class ChildServiceProgram final : public ServiceProgramRunner
 {
 public:
@@ -48,12 +52,18 @@ public:
     ChildServiceProgram& operator=(const ChildServiceProgram&) = delete;
 
     bool Run(const std::vector<std::string>& arguments) override;
+    std::string CollectFailure() override;
 
 private:
-    void CollectFinished();
+    struct Child
+    {
+        pid_t pid = -1;
+        int errorFile = -1; // the child's standard error
+    };
 
     std::string m_programPath;
-    std::vector<pid_t> m_children;
+    std::vector<Child> m_children;
+    std::string m_startFailure; // why the last run could not be started
 };
 
 // The calventasvc beside the running program (same directory, ../sbin, or the build tree's
@@ -88,12 +98,13 @@ inline constexpr int kProgressCloseMs = 3000; // the progress window closes itse
 // `calventa install`: there is no port driver to load on Linux, so it deletes settings.dat
 // (the next start uses the chip search's assignments) and ends with 1 when not root, 0
 // otherwise. The file goes first in either case; a program directory that root may not
-// trust is left alone.
-int InstallCommand(const platform::Platform& machine, const ProcessRights& rights);
+// trust is left alone. `why` gets one line for the user when the status is not 0.
+int InstallCommand(const platform::Platform& machine, const ProcessRights& rights, std::string& why);
 // `calventa uninstall` is UninstallCommand of port_driver_install.h: Linux has no port driver,
 // so "Svc" never names one there and only the disk service goes.
 
-// "install" and "uninstall" with the real rights; nullopt for any other word.
+// "install" and "uninstall" with the real rights, a failure's reason as one line on standard
+// error; nullopt for any other word.
 std::optional<int> RunInstallationWord(CommandWord word, const platform::Platform& machine,
                                        platform::ServiceManager& services);
 
@@ -147,7 +158,7 @@ private:
     std::optional<int> ConnectStep();
     std::optional<int> InstallLoadedStep();
     std::optional<int> UninstallStep();
-    std::optional<int> Fail(const char* line);
+    std::optional<int> Fail(const char* line, const std::string& reason = {});
     std::optional<int> Succeed(const char* line);
     std::optional<int> WaitThen(Stage next);
     void Replace(const std::string& dots, const std::string& done);

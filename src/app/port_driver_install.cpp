@@ -50,14 +50,17 @@ int InstallPortDriver(const platform::Platform& machine, platform::ServiceManage
     return 0;
 }
 
-int UninstallCommand(const platform::Platform& machine, platform::ServiceManager& services,
+int UninstallCommand(const platform::Platform& machine, platform::ServiceManager& services, std::string& why,
                      const std::string& driverService)
 {
+    constexpr const char* kNoRights = "uninstall needs the right to change services to stop and remove the disk "
+                                      "service (run it as root, e.g. with sudo, or as an administrator)";
     if (machine.facts.Family() != platform::PlatformFamily::NtFamily) {
         return 0;
     }
     auto manager = services.ConnectForChanges();
     if (!manager) {
+        why = kNoRights;
         return 1;
     }
     if (auto service = manager->OpenService(platform::kDiskServiceName)) {
@@ -77,6 +80,7 @@ int UninstallCommand(const platform::Platform& machine, platform::ServiceManager
     }
     manager = services.ConnectForChanges();
     if (!manager) {
+        why = kNoRights;
         return 1;
     }
     auto driver = manager->OpenService(driverService);

@@ -26,8 +26,9 @@ int InstallPortDriver(const platform::Platform& machine, platform::ServiceManage
 
 // `calventa uninstall`: stops and removes the disk service, and the port driver's service
 // only when "Svc" says this program created it (then "Svc" goes too). The driver file and
-// settings.dat stay. 1 when the service manager cannot be opened for changes, else 0.
-int UninstallCommand(const platform::Platform& machine, platform::ServiceManager& services,
+// settings.dat stay. 1 when the service manager cannot be opened for changes (with one line
+// for the user in why), else 0.
+int UninstallCommand(const platform::Platform& machine, platform::ServiceManager& services, std::string& why,
                      const std::string& driverService = kPortDriverService);
 
 } // namespace calventa::app

@@ -13,7 +13,7 @@ uint8_t& FlagOf(SettingsBlock& settings, NoticeKind kind)
 
 } // namespace
 
-NoticeContent NoticeContentOf(NoticeKind kind, platform::PlatformFamily family)
+NoticeContent NoticeContentOf(NoticeKind kind, platform::PlatformFamily family, TextPlatform texts)
 {
     NoticeContent content;
     content.Caption = "Calventa";
@@ -23,14 +23,7 @@ NoticeContent NoticeContentOf(NoticeKind kind, platform::PlatformFamily family)
     if (kind == NoticeKind::AdminNotice) {
         content.Width = 457;
         content.Height = 170;
-        content.Lines = {
-            "The program starts with non-administrative privileges.",
-            "To receive temperature of hard disks in this mode it is necessary to install service.",
-            "For example:\t",
-            "  1. Log in Windows with administrative privileges.",
-            "  2. Start Calventa (if not start automatically).",
-            "  3. Click right button of mouse on tray icon and select \"Install Service\".",
-        };
+        content.Lines = AdminNoticeLines(texts);
     } else {
         content.Width = 311;
         content.Height = 128;

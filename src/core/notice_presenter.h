@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/monitor_state.h"
+#include "core/program_texts.h"
 
 namespace calventa::core {
 
@@ -24,7 +25,9 @@ struct NoticeContent
     int32_t BackgroundColor = 0;
 };
 
-NoticeContent NoticeContentOf(NoticeKind kind, platform::PlatformFamily family);
+// `texts`: whose words the non-administrator notice's steps use.
+NoticeContent NoticeContentOf(NoticeKind kind, platform::PlatformFamily family,
+                              TextPlatform texts = kBuildTextPlatform);
 
 // Whether the live block still asks for the notice.
 bool NoticeWanted(const SettingsBlock& settings, NoticeKind kind);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/monitor_state.h"
+#include "core/program_texts.h"
 
 namespace calventa::core {
 
@@ -123,6 +124,7 @@ struct SensorPage
 
 struct GeneralPage
 {
+    std::string RunWithWindowsText = RunAtStartText(kBuildTextPlatform); // the box's words on this desktop
     bool RunWithWindows = false;
     bool RunWithWindowsEnabled = false;
     bool StartMinimized = false;

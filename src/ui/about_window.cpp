@@ -49,22 +49,23 @@ void LinkLabel::mouseReleaseEvent(QMouseEvent* event)
     }
 }
 
-QUrl AboutWindow::HomepageUrl()
+QUrl AboutWindow::HomepageUrl() const
 {
-    return QUrl(QString::fromLatin1(kHomepageAddress));
+    return QUrl(QString::fromStdString(m_texts.HomepageAddress));
 }
 
-QUrl AboutWindow::SupportUrl()
+QUrl AboutWindow::SupportUrl() const
 {
     return QUrl(QStringLiteral("mailto:%1?subject=%2")
-                    .arg(QString::fromLatin1(kSupportAddress), QString::fromLatin1(kMailSubject)));
+                    .arg(QString::fromStdString(m_texts.SupportAddress), QString::fromStdString(m_texts.MailSubject)));
 }
 
-AboutWindow::AboutWindow(LinkOpener opener, QWidget* parent) : QDialog(parent), m_opener(std::move(opener))
+AboutWindow::AboutWindow(LinkOpener opener, QWidget* parent, core::AboutTexts texts)
+    : QDialog(parent), m_opener(std::move(opener)), m_texts(std::move(texts))
 {
     setObjectName(QStringLiteral("TAboutForm"));
     setModal(true);
-    m_caption = DecorateWindow(this, QStringLiteral("AboutForm"), false);
+    m_caption = DecorateWindow(this, QString::fromStdString(m_texts.Caption), false);
     connect(m_caption, &CaptionBar::CloseClicked, this, &QDialog::reject);
 
     m_client = new QWidget(this);
@@ -74,7 +75,7 @@ AboutWindow::AboutWindow(LinkOpener opener, QWidget* parent) : QDialog(parent), 
     picture->setGeometry(kMargin, 8, 48, 48);
     picture->setPixmap(DrawApplicationPicture(48));
 
-    m_title = new QLabel(QStringLiteral("Calventa Beta 1.0 "), m_client);
+    m_title = new QLabel(QString::fromStdString(m_texts.Title), m_client);
     m_title->setObjectName(QStringLiteral("TitleLabel"));
     QFont titleFont;
     titleFont.setBold(true);
@@ -87,14 +88,18 @@ AboutWindow::AboutWindow(LinkOpener opener, QWidget* parent) : QDialog(parent), 
     }
 
     m_homepageCaption = new QLabel(QStringLiteral("Homepage :"), m_client);
-    m_homepage = new LinkLabel(QString::fromLatin1(kHomepageAddress), m_client);
+    m_homepage = new LinkLabel(QString::fromStdString(m_texts.HomepageAddress), m_client);
     m_homepage->setObjectName(QStringLiteral("HomepageLink"));
     connect(m_homepage, &LinkLabel::Clicked, this, [this] { m_opener(HomepageUrl()); });
+    m_homepageCaption->setVisible(!m_texts.HomepageAddress.empty());
+    m_homepage->setVisible(!m_texts.HomepageAddress.empty());
 
     m_supportCaption = new QLabel(QStringLiteral("Support :"), m_client);
-    m_support = new LinkLabel(QString::fromLatin1(kSupportAddress), m_client);
+    m_support = new LinkLabel(QString::fromStdString(m_texts.SupportAddress), m_client);
     m_support->setObjectName(QStringLiteral("SupportLink"));
     connect(m_support, &LinkLabel::Clicked, this, [this] { m_opener(SupportUrl()); });
+    m_supportCaption->setVisible(!m_texts.SupportAddress.empty());
+    m_support->setVisible(!m_texts.SupportAddress.empty());
 
     m_text = new QPlainTextEdit(m_client);
     m_text->setObjectName(QStringLiteral("AboutText"));

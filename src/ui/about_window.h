@@ -6,6 +6,8 @@
 #include <array>
 #include <functional>
 
+#include "core/program_texts.h"
+
 class QFrame;
 class QPlainTextEdit;
 class QPushButton;
@@ -13,10 +15,6 @@ class QPushButton;
 namespace calventa::ui {
 
 class CaptionBar;
-
-inline constexpr const char* kHomepageAddress = "https://calventa.example.org";
-inline constexpr const char* kSupportAddress = "support@calventa.example.org";
-inline constexpr const char* kMailSubject = "Calventa-beta-1.0";
 
 // How a link is opened; the program hands links to the system's browser or mail program.
 using LinkOpener = std::function<void(const QUrl&)>;
@@ -37,7 +35,8 @@ protected:
 };
 
 // TAboutForm, shown modally from the tray menu. Object names: "AboutPicture",
-// "TitleLabel", "HomepageLink", "SupportLink", "AboutText", "CloseButton".
+// "TitleLabel", "HomepageLink", "SupportLink", "AboutText", "CloseButton". Caption, title and
+// addresses come from the texts of the desktop it runs on; a row without an address stays empty.
 class AboutWindow : public QDialog
 {
     Q_OBJECT
@@ -45,10 +44,11 @@ public:
     static constexpr int kWidth = 332;
     static constexpr int kHeight = 255;
 
-    explicit AboutWindow(LinkOpener opener = SystemLinkOpener(), QWidget* parent = nullptr);
+    explicit AboutWindow(LinkOpener opener = SystemLinkOpener(), QWidget* parent = nullptr,
+                         core::AboutTexts texts = core::AboutTextsFor(core::kBuildTextPlatform));
 
-    static QUrl HomepageUrl();
-    static QUrl SupportUrl();
+    QUrl HomepageUrl() const;
+    QUrl SupportUrl() const;
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -58,6 +58,7 @@ private:
     void PlaceTexts();
 
     LinkOpener m_opener;
+    core::AboutTexts m_texts;
     CaptionBar* m_caption = nullptr;
     QWidget* m_client = nullptr;
     QLabel* m_title = nullptr;

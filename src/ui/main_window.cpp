@@ -1,6 +1,7 @@
 #include "ui/main_window.h"
 
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QLabel>
@@ -177,6 +178,12 @@ void MainWindow::SetExtraWindowFlags(Qt::WindowFlags flags)
     if (wasVisible) {
         show();
     }
+}
+
+void MainWindow::contextMenuEvent(QContextMenuEvent* event)
+{
+    emit MenuRequested(event->globalPos());
+    event->accept();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

@@ -42,9 +42,13 @@ signals:
     void MinimizeClicked();
     // The window is closing, however that was asked for; it always may.
     void Closing();
+    // A right click (or the menu key) anywhere in the window, at that screen position: the
+    // program opens the tray's menu there, so that it is in reach without a tray.
+    void MenuRequested(QPoint globalPosition);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 

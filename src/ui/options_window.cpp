@@ -304,11 +304,18 @@ OptionsWindow::OptionsWindow(core::OptionsPresenter& presenter, platform::Platfo
     m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_tree->setIconSize(QSize(16, 16));
     m_tree->setRootIsDecorated(true);
-    // Only a click shows a page; moving the selection with the keys does not.
-    connect(m_tree, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item, int) {
+    // The page follows the current item, however it moved (click, arrow keys, Home, End,
+    // typing); a click on the current item shows its page again.
+    const auto showNode = [this](QTreeWidgetItem* item) {
+        if (item == nullptr) {
+            return;
+        }
         const int node = item->data(0, Qt::UserRole).toInt();
         Act([node](OptionsPresenter& p) { p.TreeClick(node); });
-    });
+    };
+    connect(m_tree, &QTreeWidget::currentItemChanged, this,
+            [showNode](QTreeWidgetItem* current, QTreeWidgetItem*) { showNode(current); });
+    connect(m_tree, &QTreeWidget::itemClicked, this, [showNode](QTreeWidgetItem* item, int) { showNode(item); });
 
     auto* area = new QWidget(client);
     area->setGeometry(kPageLeft, 2, kPageWidth, kPageHeight);
@@ -430,8 +437,8 @@ void OptionsWindow::BuildGeneralPage(QWidget* area)
     QWidget* page = m_generalPage;
 
     auto* start = MakeFrame(QStringLiteral("Start"), QStringLiteral("StartFrame"), page, QRect(0, 0, 170, 60));
-    m_runWithWindows =
-        MakeCheckBox(QStringLiteral("Run with Windows"), QStringLiteral("RunWithWindows"), start, 10, 16);
+    m_runWithWindows = MakeCheckBox(Text(m_presenter.General().RunWithWindowsText), QStringLiteral("RunWithWindows"),
+                                    start, 10, 16);
     m_startMinimized = MakeCheckBox(QStringLiteral("Start minimized"), QStringLiteral("StartMinimized"), start, 10, 36);
     connect(m_runWithWindows, &QCheckBox::clicked, this,
             [this](bool on) { Act([on](OptionsPresenter& p) { p.RunWithWindowsClick(on); }); });
@@ -530,6 +537,7 @@ void OptionsWindow::RenderTree()
 {
     // Built once: the presenter's tree is fixed for the dialog's life.
     if (m_items.size() != m_presenter.Tree().size()) {
+        const QSignalBlocker quiet(m_tree); // building shows no page
         m_tree->clear();
         BuildTree();
     }

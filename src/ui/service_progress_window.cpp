@@ -41,6 +41,10 @@ ServiceProgressWindow::ServiceProgressWindow(QWidget* parent) : QWidget(parent)
     m_list->setFrameStyle(QFrame::NoFrame);
     m_list->setSelectionMode(QAbstractItemView::NoSelection);
     m_list->setFocusPolicy(Qt::NoFocus);
+    // A failure's reason is longer than the list is wide: it folds, and its tip holds it whole.
+    m_list->setWordWrap(true);
+    m_list->setTextElideMode(Qt::ElideNone);
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_list->setGeometry(5, 10, kListWidth, kListHeight);
     QPalette listPalette = m_list->palette();
     listPalette.setColor(QPalette::Base, FromColorValue(kProgressGrey));
@@ -68,6 +72,9 @@ void ServiceProgressWindow::SetLines(const std::vector<std::string>& lines)
     if (texts != Lines()) {
         m_list->clear();
         m_list->addItems(texts);
+        for (int i = 0; i < m_list->count(); ++i) {
+            m_list->item(i)->setToolTip(texts[i]);
+        }
     }
 }
 

@@ -1,5 +1,7 @@
 #include "ui/tray_icon.h"
 
+#include <QApplication>
+
 #include <QLinearGradient>
 #include <QPainter>
 
@@ -88,7 +90,9 @@ TrayIcon::TrayIcon(QObject* parent)
 
     m_icon = new QSystemTrayIcon(m_applicationIcon, this);
     m_icon->setObjectName(QStringLiteral("TrayIcon"));
-    connect(m_icon, &QSystemTrayIcon::activated, this, &TrayIcon::Activated);
+    connect(m_icon, &QSystemTrayIcon::activated, this, &TrayIcon::Activate);
+    m_singleClickTimer.setSingleShot(true);
+    connect(&m_singleClickTimer, &QTimer::timeout, this, &TrayIcon::SingleClick);
 }
 
 TrayIcon::~TrayIcon()
@@ -173,10 +177,21 @@ QAction* TrayIcon::Action(TrayItem item) const
     return m_actions[IndexOf(item)];
 }
 
-void TrayIcon::Activated(QSystemTrayIcon::ActivationReason reason)
+void TrayIcon::Activate(QSystemTrayIcon::ActivationReason reason)
 {
     if (reason == QSystemTrayIcon::DoubleClick) {
+        m_doubleClicksSeen = true;
+        m_singleClickTimer.stop();
         DoubleClick();
+    } else if (reason == QSystemTrayIcon::Trigger && !m_doubleClicksSeen && m_mouseHandling) {
+        m_singleClickTimer.start(QApplication::doubleClickInterval());
+    }
+}
+
+void TrayIcon::SingleClick()
+{
+    if (!m_doubleClicksSeen && m_default == TrayItem::Restore) {
+        DoubleClick(); // the same checks: mouse handling on, the item enabled
     }
 }
 

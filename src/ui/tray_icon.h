@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QObject>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <array>
 #include <memory>
 
@@ -29,7 +30,9 @@ protected:
 
 // The notification-area icon with its tip and menu. Mouse handling starts off: clicks do
 // nothing until the program switches it on, and the About window switches it off again
-// while it is open. A double click runs the default item.
+// while it is open. A double click runs the default item. Some notification areas pass only
+// single clicks: until a double click has been seen, a single click that no second one
+// follows runs the default item when that is "Restore", so the hidden window comes back.
 class TrayIcon : public QObject
 {
     Q_OBJECT
@@ -55,6 +58,8 @@ public:
     bool MouseHandling() const { return m_mouseHandling; }
     // A double click on the icon; ignored while mouse handling is off.
     void DoubleClick();
+    // What the notification area reports of a click on the icon.
+    void Activate(QSystemTrayIcon::ActivationReason reason);
 
     // Exactly one item is the default: bold, and run by a double click.
     void SetDefaultItem(TrayItem item);
@@ -68,7 +73,7 @@ public:
     QIcon CurrentIcon() const;
 
 private:
-    void Activated(QSystemTrayIcon::ActivationReason reason);
+    void SingleClick();
 
     std::unique_ptr<QMenu> m_menu;
     QSystemTrayIcon* m_icon = nullptr;
@@ -78,6 +83,8 @@ private:
     QString m_toolTip;
     TrayItem m_default = TrayItem::Minimize;
     bool m_mouseHandling = false;
+    bool m_doubleClicksSeen = false;
+    QTimer m_singleClickTimer; // waits out the double-click time after a single click
 };
 
 } // namespace calventa::ui

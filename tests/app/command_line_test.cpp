@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "../case_name.h"
+#include "core/program_texts.h"
 #include "../platform/linux_test_support.h"
 
 namespace {
@@ -103,6 +104,11 @@ TEST_P(EveryProgram, VersionPrintsNameAndVersion)
 
 INSTANTIATE_TEST_SUITE_P(Programs, EveryProgram, ::testing::ValuesIn(Programs()), ProgramCaseName);
 
+TEST(ProgramVersion, TheWindowsShowTheVersionTheProgramsPrint)
+{
+    EXPECT_EQ(calventa::core::ProgramVersion(), CALVENTA_VERSION);
+}
+
 TEST(CalventasvcArguments, RefusesUnknownAndRepeatedArgumentsWithOneLine)
 {
     for (const char* arguments : {"--bogus", "--silent --silent", "--install --uninstall"}) {
@@ -112,6 +118,53 @@ TEST(CalventasvcArguments, RefusesUnknownAndRepeatedArgumentsWithOneLine)
         EXPECT_EQ(Lines(run.err), 1) << arguments << ": " << run.err;
     }
 }
+
+#ifdef CALVENTA_DESKTOP_PATH
+// The desktop program says why it will not start in one line, and never aborts.
+TEST(CalventaArguments, MistypedOptionIsRefusedWithOneLineAndStatus2)
+{
+    for (const char* arguments : {"--versoin", "-x", "--help2"}) {
+        const ProgramRun run = RunProgram(std::string(CALVENTA_DESKTOP_PATH) + " " + arguments);
+        EXPECT_EQ(run.exitCode, 2) << arguments;
+        EXPECT_EQ(run.out, "") << arguments;
+        EXPECT_EQ(Lines(run.err), 1) << arguments << ": " << run.err;
+        EXPECT_NE(run.err.find(arguments), std::string::npos) << run.err;
+    }
+}
+
+TEST(CalventaArguments, WithoutADisplayEveryWordSaysWhyInsteadOfAborting)
+{
+    // The mode words and Qt's own options get as far as the window, and stop there.
+    for (const char* arguments : {"", "test", "fancontrol", "debug", "Test", "-style fusion"}) {
+        const ProgramRun run = RunProgram(std::string(CALVENTA_DESKTOP_PATH) + " " + arguments);
+        EXPECT_EQ(run.exitCode, 1) << arguments << ": " << run.err;
+        EXPECT_EQ(run.out, "") << arguments;
+        EXPECT_EQ(Lines(run.err), 1) << arguments << ": " << run.err;
+        EXPECT_NE(run.err.find("no display"), std::string::npos) << run.err;
+    }
+}
+
+TEST(CalventaArguments, UnreachableDisplaySaysWhyInsteadOfAborting)
+{
+    const ProgramRun run = RunProgram("DISPLAY=:97531 " + std::string(CALVENTA_DESKTOP_PATH));
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    EXPECT_EQ(Lines(run.err), 1) << run.err;
+    EXPECT_NE(run.err.find(":97531"), std::string::npos) << run.err;
+}
+
+TEST(CalventaArguments, InstallAsANormalUserSaysItNeedsRoot)
+{
+    for (const char* word : {"install", "uninstall"}) {
+        const std::string command = "setpriv --reuid=65534 --regid=65534 --clear-groups env XDG_CONFIG_HOME=/nonexistent "
+                                    "CALVENTA_REGISTRY_ROOT=/nonexistent " +
+                                    std::string(CALVENTA_DESKTOP_PATH) + " " + word;
+        const ProgramRun run = RunProgram(command);
+        EXPECT_EQ(run.exitCode, 1) << word << ": " << run.err;
+        EXPECT_EQ(Lines(run.err), 1) << word << ": " << run.err;
+        EXPECT_NE(run.err.find("needs root"), std::string::npos) << word << ": " << run.err;
+    }
+}
+#endif
 
 // calventa-cli refuses bad input before it runs: one line on standard error, nothing on
 // standard output. `{dir}` stands for a fresh directory, `{file}` for a file in it.

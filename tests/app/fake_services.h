@@ -1,5 +1,7 @@
 #pragma once
 
+#include <utility>
+
 // A service manager and a service program for tests of the service menu and progress.
 
 #include <memory>
@@ -88,7 +90,9 @@ public:
         }
         return true;
     }
+    std::string CollectFailure() override { return std::exchange(Failure, {}); }
     bool InstallWorks = true;
+    std::string Failure; // what the next collection reports
     std::vector<std::vector<std::string>> Runs;
 
 private:

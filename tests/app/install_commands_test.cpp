@@ -1,5 +1,10 @@
 #include "app/install_commands.h"
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+
 #include <gtest/gtest.h>
 
 #include "app/fake_services.h"
@@ -45,44 +50,50 @@ TEST_F(Installation, InstallDeletesTheSettingsFileAndFailsWithoutRoot)
     const std::string settings = machine.Facts.DefaultDirectory + "/settings.dat";
     machine.Files.Files[settings] = {1, 2, 3};
     rights.Root = false;
-    EXPECT_EQ(InstallCommand(machine.Machine, rights), 1);
+    std::string why;
+    EXPECT_EQ(InstallCommand(machine.Machine, rights, why), 1);
     EXPECT_FALSE(machine.Files.Files.contains(settings)); // deleted before the rights matter
+    // A normal user learns why in one line.
+    EXPECT_NE(why.find("root"), std::string::npos) << why;
+    EXPECT_EQ(why.find('\n'), std::string::npos) << why;
 
     machine.Store.Keys[platform::StoreKeyId::Program].Values["PATH"] = std::string("/opt/calventa/");
     machine.Files.Files["/opt/calventa/settings.dat"] = {1};
     rights.Root = true;
-    EXPECT_EQ(InstallCommand(machine.Machine, rights), 0);
+    EXPECT_EQ(InstallCommand(machine.Machine, rights, why), 0);
     EXPECT_TRUE(machine.Files.Files.empty());
-    EXPECT_EQ(InstallCommand(machine.Machine, rights), 0); // nothing left to delete
+    EXPECT_EQ(InstallCommand(machine.Machine, rights, why), 0); // nothing left to delete
 
     // A directory root may not trust is left alone.
     machine.Files.Files["/opt/calventa/settings.dat"] = {1};
     machine.Files.Untrusted.insert("/opt/calventa");
-    EXPECT_EQ(InstallCommand(machine.Machine, rights), 0);
+    EXPECT_EQ(InstallCommand(machine.Machine, rights, why), 0);
     EXPECT_TRUE(machine.Files.Files.contains("/opt/calventa/settings.dat"));
 }
 
 TEST_F(Installation, UninstallStopsWaitsAndRemovesTheDiskService)
 {
     services.State = ServiceState::Running;
-    EXPECT_EQ(UninstallCommand(machine.Machine, services), 0);
+    std::string why;
+    EXPECT_EQ(UninstallCommand(machine.Machine, services, why), 0);
     EXPECT_EQ(services.Calls, (std::vector<std::string>{"stop", "delete"}));
     EXPECT_EQ(machine.Time.SleptMs, 1000u);
     EXPECT_FALSE(services.Installed);
 
     services.Calls.clear();
-    EXPECT_EQ(UninstallCommand(machine.Machine, services), 0); // nothing installed any more
+    EXPECT_EQ(UninstallCommand(machine.Machine, services, why), 0); // nothing installed any more
     EXPECT_TRUE(services.Calls.empty());
 
     // "Svc" names a port driver this program created; Linux has none to remove, and keeps the marker.
     machine.Store.Keys[platform::StoreKeyId::Program].Values["Svc"] = uint32_t{1};
-    EXPECT_EQ(UninstallCommand(machine.Machine, services), 0);
+    EXPECT_EQ(UninstallCommand(machine.Machine, services, why), 0);
     EXPECT_TRUE(machine.Store.Keys[platform::StoreKeyId::Program].Values.contains("Svc"));
 
     services.Rights = false;
     services.Installed = true;
-    EXPECT_EQ(UninstallCommand(machine.Machine, services), 1);
+    EXPECT_EQ(UninstallCommand(machine.Machine, services, why), 1);
     EXPECT_TRUE(services.Installed);
+    EXPECT_NE(why.find("root"), std::string::npos) << why;
 }
 
 TEST_F(Installation, ServiceMenuFollowsRightsAndServiceState)
@@ -144,17 +155,36 @@ TEST_F(Installation, InstallServiceOutcomes)
     EXPECT_EQ(progress.Lines(),
               (std::vector<std::string>{"Connect to manager...OK", "Starting...OK", "Service has been installed!"}));
 
+    // A failed install says why under the described line: calventasvc's own reason, or that
+    // it registered nothing.
     services.Installed = false;
     program.InstallWorks = false;
+    program.Failure = "calventasvc: cannot write /etc/systemd/system: Read-only file system";
     RunToEnd(ServiceProgress::Task::Install);
     EXPECT_EQ(progress.Lines(),
-              (std::vector<std::string>{"Connect to manager...OK", "Loading...", "Service install error!"}));
+              (std::vector<std::string>{"Connect to manager...OK", "Loading...", "Service install error!",
+                                        "calventasvc: cannot write /etc/systemd/system: Read-only file system"}));
     EXPECT_FALSE(progress.Succeeded());
+    RunToEnd(ServiceProgress::Task::Install);
+    EXPECT_EQ(progress.Lines().size(), 4u);
+    EXPECT_EQ(progress.Lines()[2], "Service install error!");
+    EXPECT_EQ(progress.Lines()[3], "calventasvc --install did not register the service");
 
     services.Reachable = false;
     RunToEnd(ServiceProgress::Task::Install);
     EXPECT_EQ(progress.Lines(),
               (std::vector<std::string>{"Connect to manager...", "Connect failed!", "Service install error!"}));
+    EXPECT_FALSE(progress.Succeeded());
+}
+
+TEST_F(Installation, UninstallServiceFailureOfCalventasvcIsNotReportedAsSuccess)
+{
+    services.State = ServiceState::Stopped;
+    program.Failure = "calventasvc: cannot remove the unit: Permission denied";
+    RunToEnd(ServiceProgress::Task::Uninstall);
+    EXPECT_EQ(progress.Lines(),
+              (std::vector<std::string>{"Connect to manager...OK", "Uninstall...", "Service uninstall error!",
+                                        "calventasvc: cannot remove the unit: Permission denied"}));
     EXPECT_FALSE(progress.Succeeded());
 }
 
@@ -178,6 +208,56 @@ TEST_F(Installation, UninstallServiceOutcomes)
     EXPECT_EQ(progress.Lines(), (std::vector<std::string>{"Connect to manager...", "Service uninstall error!"}));
     EXPECT_FALSE(progress.Succeeded());
     EXPECT_EQ(progress.Step(), std::nullopt);
+}
+
+} // namespace
+} // namespace calventa::app
+
+namespace calventa::app {
+namespace {
+
+// Collects until the child has ended (bounded), as the progress window's later step does.
+std::string FailureOnceEnded(ChildServiceProgram& program)
+{
+    for (int i = 0; i < 500; ++i) {
+        if (std::string failure = program.CollectFailure(); !failure.empty()) {
+            return failure;
+        }
+        siginfo_t info{};
+        if (waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) < 0 && errno == ECHILD) {
+            return {}; // ended well and collected
+        }
+        usleep(10'000);
+    }
+    return "still running";
+}
+
+TEST(ChildServiceProgramRuns, FailureGivesItsLastErrorLineAndLeavesNoZombie)
+{
+    ChildServiceProgram program("/bin/sh");
+    ASSERT_TRUE(program.Run({"-c", "echo first >&2; echo 'cannot write the unit: Read-only file system' >&2; exit 3"}));
+    EXPECT_EQ(FailureOnceEnded(program), "cannot write the unit: Read-only file system");
+    errno = 0;
+    EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1); // nothing left to reap
+    EXPECT_EQ(errno, ECHILD);
+}
+
+TEST(ChildServiceProgramRuns, SilentFailureSaysHowItEndedAndSuccessSaysNothing)
+{
+    ChildServiceProgram program("/bin/sh");
+    ASSERT_TRUE(program.Run({"-c", "exit 4"}));
+    EXPECT_EQ(FailureOnceEnded(program), "/bin/sh ended with status 4");
+    ASSERT_TRUE(program.Run({"-c", "exit 0"}));
+    EXPECT_EQ(FailureOnceEnded(program), "");
+    EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
+}
+
+TEST(ChildServiceProgramRuns, MissingProgramIsReportedOnCollection)
+{
+    ChildServiceProgram program("/nonexistent/calventasvc");
+    EXPECT_FALSE(program.Run({"--install", "--silent"}));
+    EXPECT_NE(program.CollectFailure().find("/nonexistent/calventasvc could not be started"), std::string::npos);
+    EXPECT_EQ(program.CollectFailure(), ""); // reported once
 }
 
 } // namespace

@@ -156,7 +156,8 @@ TEST_F(PortDriverInstallation, UninstallRemovesTheDriverOnlyWhenThisProgramCreat
 {
     services.Installed["giveio"] = true; // someone else's
     services.Installed[platform::kDiskServiceName] = true;
-    EXPECT_EQ(UninstallCommand(machine.Machine, services), 0);
+    std::string why;
+    EXPECT_EQ(UninstallCommand(machine.Machine, services, why), 0);
     EXPECT_EQ(services.Calls, (std::vector<std::string>{"stop calventasvc", "delete calventasvc"}));
     EXPECT_TRUE(services.Installed["giveio"]);
 
@@ -165,7 +166,7 @@ TEST_F(PortDriverInstallation, UninstallRemovesTheDriverOnlyWhenThisProgramCreat
     services.Installed["giveio"] = false;
     ASSERT_EQ(InstallPortDriver(machine.Machine, services, drivers), 0);
     services.Calls.clear();
-    EXPECT_EQ(UninstallCommand(machine.Machine, services), 0);
+    EXPECT_EQ(UninstallCommand(machine.Machine, services, why), 0);
     EXPECT_EQ(services.Calls, (std::vector<std::string>{"stop giveio", "delete giveio"}));
     EXPECT_FALSE(Program().Values.contains("Svc"));
 }

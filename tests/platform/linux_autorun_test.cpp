@@ -150,6 +150,32 @@ TEST_F(AutorunKeyTest, AMissingAutostartDirectoryIsNeverCreated)
     EXPECT_FALSE(core::AutorunEnabled(store));
 }
 
+// A normal user's entry goes to their own autostart directory, made when first written.
+TEST_F(AutorunKeyTest, TheUsersOwnAutostartDirectoryIsMadeForWritingOnly)
+{
+    const std::string own = m_dir / "home/.config/autostart";
+    FileProgramStore store(m_dir / "registry", own, {}, true);
+    EXPECT_EQ(store.OpenKey(StoreKeyId::Autorun, kKeyRead, false), nullptr);
+    EXPECT_FALSE(std::filesystem::exists(own));
+    EXPECT_FALSE(core::AutorunEnabled(store));
+
+    ASSERT_TRUE(core::AutorunWritable(store));
+    EXPECT_TRUE(std::filesystem::is_directory(own));
+    ASSERT_TRUE(core::SetAutorun(store, m_facts, true));
+    EXPECT_TRUE(core::AutorunEnabled(store));
+    EXPECT_EQ(Entries(own), std::vector<std::string>{"calventa.desktop"});
+}
+
+TEST(AutostartDirectory, RootUsesTheSystemOneAndAUserTheirOwn)
+{
+    EXPECT_EQ(AutostartDirectoryFor(true, "/home/ann/.cfg", "/home/ann"), "/etc/xdg/autostart");
+    EXPECT_EQ(AutostartDirectoryFor(false, "/home/ann/.cfg", "/home/ann"), "/home/ann/.cfg/autostart");
+    EXPECT_EQ(AutostartDirectoryFor(false, nullptr, "/home/ann"), "/home/ann/.config/autostart");
+    EXPECT_EQ(AutostartDirectoryFor(false, "relative", "/home/ann"), "/home/ann/.config/autostart");
+    EXPECT_EQ(AutostartDirectoryFor(false, "", ""), "");
+    EXPECT_EQ(AutostartDirectoryFor(false, nullptr, nullptr), "");
+}
+
 TEST_F(AutorunKeyTest, OnAndOffThroughTheProgramsOwnCalls)
 {
     ASSERT_TRUE(core::AutorunWritable(m_store));

@@ -142,11 +142,12 @@ TEST_F(PortDriverOnWindows, InstallCreatesTheBootDriverServiceAndUninstallRemove
     EXPECT_FALSE(machine.Get().store.OpenKey(StoreKeyId::Program, kKeyRead, false)->HasValue(core::kSvcValue));
 
     // Without "Svc" the driver counts as not ours: uninstall leaves it.
-    EXPECT_EQ(app::UninstallCommand(machine.Get(), services, m_service), 0);
+    std::string why;
+    EXPECT_EQ(app::UninstallCommand(machine.Get(), services, why, m_service), 0);
     EXPECT_TRUE(ConfigOf(m_service).has_value());
 
     machine.Get().store.OpenKey(StoreKeyId::Program, kKeyWrite, false)->WriteDword(core::kSvcValue, 1);
-    EXPECT_EQ(app::UninstallCommand(machine.Get(), services, m_service), 0);
+    EXPECT_EQ(app::UninstallCommand(machine.Get(), services, why, m_service), 0);
     EXPECT_FALSE(ConfigOf(m_service).has_value());
     EXPECT_FALSE(machine.Get().store.OpenKey(StoreKeyId::Program, kKeyRead, false)->HasValue(core::kSvcValue));
     EXPECT_TRUE(fs::exists(m_system / "drivers" / "giveio.sys")); // the file stays, as the service's removal asks

@@ -5,9 +5,11 @@
 #include "core/options_presenter.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDialog>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMenu>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -234,6 +236,67 @@ TEST(TrayCommands, RestoreAndMinimizeSwapTheDefault)
     EXPECT_EQ(desktop.app->Tray().DefaultItem(), ui::TrayItem::Restore);
 }
 
+// Without a notification area the main window's own right-click menu is the way to the
+// settings, the history, About and Exit: the tray's menu itself, with its items' states.
+TEST(TrayCommands, RightClickOnTheMainWindowOpensTheTrayMenu)
+{
+    DesktopFixture desktop(kChipBoard);
+    desktop.app->Start();
+    ui::MainWindow& window = desktop.app->MainForm();
+    desktop.app->Tray().Action(ui::TrayItem::Restore)->trigger();
+    QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(10, 30), window.mapToGlobal(QPoint(10, 30)));
+    QApplication::sendEvent(&window, &click);
+    QMenu* menu = desktop.app->Tray().Menu();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_TRUE(menu->isVisible());
+    EXPECT_EQ(QApplication::activePopupWidget(), menu);
+    EXPECT_TRUE(menu->actions().contains(desktop.app->Tray().Action(ui::TrayItem::Settings)));
+    menu->hide();
+
+    // While the About window holds the tray's clicks, the window's menu stays shut too.
+    desktop.app->Tray().SetMouseHandling(false);
+    QApplication::sendEvent(&window, &click);
+    EXPECT_FALSE(menu->isVisible());
+}
+
+// Some notification areas pass single clicks only: one then restores the hidden window. Where
+// double clicks come through, a single click keeps doing nothing.
+TEST(TrayCommands, SingleClickRestoresUntilTheTrayShowsItPassesDoubleClicks)
+{
+    DesktopFixture desktop(kChipBoard);
+    desktop.app->Start();
+    QSignalSpy shown(&desktop.app->ShowTimer(), &QTimer::timeout);
+    ASSERT_TRUE(shown.wait(3000)); // the start-up's own showing is over
+    ui::TrayIcon& tray = desktop.app->Tray();
+    const int settle = QApplication::doubleClickInterval() + 150;
+    tray.Action(ui::TrayItem::Minimize)->trigger();
+    ASSERT_FALSE(desktop.app->MainForm().isVisible());
+
+    tray.Activate(QSystemTrayIcon::Trigger);
+    EXPECT_FALSE(desktop.app->MainForm().isVisible()); // not before the double-click time
+    QTest::qWait(settle);
+    EXPECT_TRUE(desktop.app->MainForm().isVisible());
+    EXPECT_EQ(tray.DefaultItem(), ui::TrayItem::Minimize);
+
+    // A single click never hides the window.
+    tray.Activate(QSystemTrayIcon::Trigger);
+    QTest::qWait(settle);
+    EXPECT_TRUE(desktop.app->MainForm().isVisible());
+
+    // A click followed by a double click runs the default item once.
+    tray.Activate(QSystemTrayIcon::Trigger);
+    tray.Activate(QSystemTrayIcon::DoubleClick); // "Minimize"
+    QTest::qWait(settle);
+    EXPECT_FALSE(desktop.app->MainForm().isVisible());
+
+    // Double clicks come through here: single clicks are left alone from now on.
+    tray.Activate(QSystemTrayIcon::Trigger);
+    QTest::qWait(settle);
+    EXPECT_FALSE(desktop.app->MainForm().isVisible());
+    tray.Activate(QSystemTrayIcon::DoubleClick);
+    EXPECT_TRUE(desktop.app->MainForm().isVisible());
+}
+
 TEST(TrayCommands, SettingsOpensTheOptionsWindowOnAWorkingCopy)
 {
     DesktopFixture desktop(kChipBoard);
@@ -260,7 +323,7 @@ TEST(TrayCommands, TrayIgnoresClicksWhileAboutIsOpen)
         }
     });
     desktop.app->AboutClick();
-    EXPECT_EQ(shownTitle, QStringLiteral("AboutForm"));
+    EXPECT_EQ(shownTitle, QStringLiteral("About Calventa"));
     EXPECT_FALSE(handlingWhileOpen);
     EXPECT_TRUE(desktop.app->Tray().MouseHandling());
 }

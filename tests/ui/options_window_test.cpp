@@ -101,6 +101,11 @@ TEST_F(OptionsDialog, FrameTreeAndGeneralPageFromThePresenter)
     EXPECT_TRUE(Shown("GeneralPage"));
     EXPECT_FALSE(Shown("SensorPage"));
     EXPECT_FALSE(Shown("StyleFrame")) << "never shown";
+    // The start box speaks of the desktop session on Linux, and its words fit in their frame.
+    const auto* runAtStart = Find<QCheckBox>(*dialog, "RunWithWindows");
+    EXPECT_EQ(runAtStart->text(), QStringLiteral("Run with the session"));
+    EXPECT_LE(runAtStart->geometry().right(), runAtStart->parentWidget()->width());
+    EXPECT_GE(runAtStart->width(), runAtStart->sizeHint().width());
     EXPECT_EQ(Field("DiskIntervalField"), QStringLiteral("120"));
     EXPECT_EQ(Field("SensorIntervalField"), QString::number(State().Settings.SensorInterval));
     EXPECT_TRUE(Find<QRadioButton>(*dialog, "ModeNormal")->isChecked());
@@ -109,7 +114,7 @@ TEST_F(OptionsDialog, FrameTreeAndGeneralPageFromThePresenter)
     EXPECT_FALSE(Find<QPushButton>(*dialog, "OkButton")->icon().isNull()) << "NT family: picture and caption";
 }
 
-TEST_F(OptionsDialog, MouseClicksShowPagesAndKeyMovesDoNot)
+TEST_F(OptionsDialog, MouseClicksShowPages)
 {
     Open();
     ClickNode("Cpu");
@@ -124,14 +129,54 @@ TEST_F(OptionsDialog, MouseClicksShowPagesAndKeyMovesDoNot)
     EXPECT_TRUE(Shown("CorrectionFrame"));
     EXPECT_FALSE(Shown("FanFrame"));
 
-    QTest::keyClick(tree, Qt::Key_Down);
-    EXPECT_EQ(Find<QGroupBox>(*dialog, "SensorPage")->title().toStdString(), "Temperatures (Cpu)");
-
     ClickNode("Voltages");
     EXPECT_TRUE(Shown("SummaryPage"));
     EXPECT_FALSE(Shown("SensorPage"));
     EXPECT_EQ(Find<QGroupBox>(*dialog, "SummaryPage")->title(), QStringLiteral("Voltages"));
     EXPECT_EQ(Find<QLabel>(*dialog, "SummaryLine")->text(), QString());
+}
+
+// Moving with the keys shows the page of the item moved to, so that an edit goes to the sensor
+// the highlight is on.
+TEST_F(OptionsDialog, KeyMovesShowThePageOfTheCurrentItem)
+{
+    Open();
+    ClickNode("Cpu");
+    tree->setFocus();
+    const auto pageTitle = [&] { return Find<QGroupBox>(*dialog, "SensorPage")->title(); };
+    const auto current = [&] { return tree->currentItem()->text(0); };
+
+    QTest::keyClick(tree, Qt::Key_Down);
+    ASSERT_NE(current(), QStringLiteral("Cpu"));
+    EXPECT_TRUE(Shown("SensorPage"));
+    EXPECT_EQ(pageTitle(), QStringLiteral("Temperatures (%1)").arg(current()));
+    EXPECT_EQ(Find<QGroupBox>(*dialog, "SensorFrame")->title().toStdString(), Presenter().Sensor().FrameTitle);
+
+    QTest::keyClick(tree, Qt::Key_Up);
+    EXPECT_EQ(current(), QStringLiteral("Cpu"));
+    EXPECT_EQ(pageTitle(), QStringLiteral("Temperatures (Cpu)"));
+
+    QTest::keyClick(tree, Qt::Key_Home);
+    EXPECT_EQ(current(), QStringLiteral("General"));
+    EXPECT_TRUE(Shown("GeneralPage"));
+    EXPECT_FALSE(Shown("SensorPage"));
+
+    // End: the last fan, once the fans are open.
+    tree->topLevelItem(3)->setExpanded(true);
+    QTest::keyClick(tree, Qt::Key_End);
+    const QTreeWidgetItem* fans = tree->topLevelItem(3);
+    EXPECT_EQ(current(), fans->child(fans->childCount() - 1)->text(0));
+    EXPECT_TRUE(Shown("SensorPage"));
+    EXPECT_EQ(pageTitle().toStdString(), Presenter().Sensor().Title);
+    EXPECT_NE(pageTitle().indexOf(current()), -1);
+
+    // An edit after the key move lands on the sensor shown, not the one clicked first.
+    QTest::keyClick(tree, Qt::Key_Home);
+    ClickNode("+5V");
+    QTest::keyClick(tree, Qt::Key_Up);
+    const QString shown = current();
+    ASSERT_NE(shown, QStringLiteral("+5V"));
+    EXPECT_EQ(pageTitle(), QStringLiteral("Voltages (%1)").arg(shown));
 }
 
 TEST_F(OptionsDialog, SpinButtonsEditTheWorkingCopyOnly)

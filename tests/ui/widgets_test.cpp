@@ -201,10 +201,30 @@ TEST(AlarmWindowRendering, FrameCloseActsLikeTheCloseButton)
     EXPECT_FALSE(desktop.app->GetMonitor().Alarms().AlarmWindowShown);
 }
 
-TEST(AboutWindowContent, TextsLinksAndClose)
+// The Linux build's About window: a real title, the one version, no made-up addresses.
+TEST(AboutWindowContent, LinuxBuildNamesTheProgramAndItsOneVersionWithoutFakeLinks)
 {
     std::vector<QUrl> opened;
     ui::AboutWindow about([&](const QUrl& url) { opened.push_back(url); });
+    EXPECT_EQ(about.windowTitle(), QStringLiteral("About Calventa"));
+    EXPECT_EQ(Child<QLabel>(about, QStringLiteral("TitleLabel"))->text(),
+              QStringLiteral("Calventa ") + QString::fromUtf8(core::ProgramVersion().data(),
+                                                              static_cast<qsizetype>(core::ProgramVersion().size())));
+    about.show();
+    for (const QLabel* label : about.findChildren<QLabel*>()) {
+        EXPECT_FALSE(label->isVisible() && label->text().contains(QStringLiteral("example"))) << label->text().toStdString();
+    }
+    EXPECT_FALSE(Child<QLabel>(about, QStringLiteral("HomepageLink"))->isVisible());
+    EXPECT_FALSE(Child<QLabel>(about, QStringLiteral("SupportLink"))->isVisible());
+    EXPECT_EQ(about.size(), QSize(332, 255));
+    EXPECT_TRUE(opened.empty());
+}
+
+TEST(AboutWindowContent, TextsLinksAndClose)
+{
+    std::vector<QUrl> opened;
+    ui::AboutWindow about([&](const QUrl& url) { opened.push_back(url); }, nullptr,
+                          core::AboutTextsFor(core::TextPlatform::Windows));
     EXPECT_EQ(about.size(), QSize(332, 255));
     EXPECT_EQ(about.windowTitle(), QStringLiteral("AboutForm"));
     EXPECT_EQ(Child<QLabel>(about, QStringLiteral("TitleLabel"))->text(), QStringLiteral("Calventa Beta 1.0 "));

@@ -281,16 +281,34 @@ std::optional<KeyRights> RightsOn(const std::string& directory, uint32_t access)
 } // namespace
 
 FileProgramStore::FileProgramStore(std::string registryRoot, std::string autostartDirectory,
-                                   ExecutablePathProvider executablePath)
+                                   ExecutablePathProvider executablePath, bool createAutostartDirectory)
     : m_registryRoot(std::move(registryRoot)), m_autostartDirectory(std::move(autostartDirectory)),
-      m_executablePath(std::move(executablePath))
+      m_executablePath(std::move(executablePath)), m_createAutostartDirectory(createAutostartDirectory)
 {
+}
+
+std::string AutostartDirectoryFor(bool root, const char* xdgConfigHome, const char* home)
+{
+    if (root) {
+        return kDefaultAutostartDirectory;
+    }
+    if (xdgConfigHome != nullptr && xdgConfigHome[0] == '/') {
+        return std::string(xdgConfigHome) + "/autostart";
+    }
+    if (home != nullptr && home[0] == '/') {
+        return std::string(home) + "/.config/autostart";
+    }
+    return {};
 }
 
 std::unique_ptr<StoreKey> FileProgramStore::OpenKey(StoreKeyId key, uint32_t access, bool createIfMissing)
 {
     if (key == StoreKeyId::Autorun) {
-        // A system directory: never created by us.
+        // A system directory is never created by us; the user's own is, when it is to be written.
+        if (m_createAutostartDirectory && !m_autostartDirectory.empty() && !IsDirectory(m_autostartDirectory) &&
+            (access & kKeyWrite & ~kKeyRead) != 0) {
+            MakeDirectories(m_autostartDirectory, kKeyDirectoryMode);
+        }
         const auto rights = IsDirectory(m_autostartDirectory) ? RightsOn(m_autostartDirectory, access) : std::nullopt;
         return rights ? std::make_unique<AutorunKey>(m_autostartDirectory, *rights, m_executablePath) : nullptr;
     }

@@ -18,7 +18,8 @@ inline constexpr const char* kDefaultAutostartDirectory = "/etc/xdg/autostart";
 //
 // Autorun key: the XDG autostart directory. "Calventa" is calventa.desktop (its Exec names
 // the program), "Temp" the hidden write-probe file .calventa-autorun-probe; it holds no
-// other values and is never created.
+// other values. The system directory is never created; a user's own one (~/.config/autostart)
+// is made when a key is opened for writing.
 //
 // Rights follow the directory's permissions for this process: a key opened for writing
 // needs a writable directory, one opened for reading a readable one, and a key refuses the
@@ -31,7 +32,7 @@ public:
     // When given, executablePath replaces an autorun program path that names no executable
     // file, so that the entry always starts something real.
     FileProgramStore(std::string registryRoot, std::string autostartDirectory,
-                     ExecutablePathProvider executablePath = {});
+                     ExecutablePathProvider executablePath = {}, bool createAutostartDirectory = false);
 
     std::unique_ptr<StoreKey> OpenKey(StoreKeyId key, uint32_t access, bool createIfMissing) override;
 
@@ -39,6 +40,12 @@ private:
     std::string m_registryRoot;
     std::string m_autostartDirectory;
     ExecutablePathProvider m_executablePath;
+    bool m_createAutostartDirectory = false;
 };
+
+// Where the session's autostart entries go: root's in the system directory for every user,
+// anyone else's in their own $XDG_CONFIG_HOME/autostart (~/.config/autostart), which a normal
+// user may write. Empty when a user has neither an absolute XDG_CONFIG_HOME nor HOME.
+std::string AutostartDirectoryFor(bool root, const char* xdgConfigHome, const char* home);
 
 } // namespace calventa::platform::linux_backend

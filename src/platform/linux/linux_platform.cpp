@@ -23,8 +23,15 @@ LinuxPaths LinuxPaths::FromEnvironment()
 {
     LinuxPaths paths;
     paths.registryRoot = SteeringVariableOr("CALVENTA_REGISTRY_ROOT", SteeredPath::Directory, kDefaultRegistryRoot);
-    paths.autostartDirectory =
-        SteeringVariableOr("CALVENTA_AUTOSTART_DIR", SteeredPath::Directory, kDefaultAutostartDirectory);
+    const bool root = geteuid() == 0;
+    // A user's own autostart folder by default; root's is the system's, never made here.
+    const std::string defaultAutostart =
+        AutostartDirectoryFor(root, std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+    paths.autostartDirectory = SteeringVariableOr("CALVENTA_AUTOSTART_DIR", SteeredPath::Directory, "");
+    if (paths.autostartDirectory.empty()) {
+        paths.autostartDirectory = defaultAutostart;
+        paths.createAutostartDirectory = !root;
+    }
     paths.programDirectory = DefaultProgramDirectoryFromEnvironment();
     return paths;
 }
@@ -37,7 +44,8 @@ std::string LinuxPaths::DefaultProgramDirectoryFromEnvironment()
 
 LinuxPlatform::LinuxPlatform(const LinuxPaths& paths)
     : m_ports(paths.ioportsPath, paths.lockdownPath), m_mutexes(paths.lockDirectory), m_facts(paths.programDirectory),
-      m_store(paths.registryRoot, paths.autostartDirectory, [this] { return m_facts.ExecutablePath(); }),
+      m_store(paths.registryRoot, paths.autostartDirectory, [this] { return m_facts.ExecutablePath(); },
+              paths.createAutostartDirectory),
       m_kernel(paths.sensorsConfiguration), m_platform{m_ports, m_clock, m_mutexes, m_store, m_files, m_facts, m_kernel}
 {
 }

@@ -17,7 +17,10 @@ namespace calventa::platform::linux_backend {
 struct LinuxPaths
 {
     std::string registryRoot = kDefaultRegistryRoot;             // $CALVENTA_REGISTRY_ROOT
-    std::string autostartDirectory = kDefaultAutostartDirectory; // $CALVENTA_AUTOSTART_DIR
+    // $CALVENTA_AUTOSTART_DIR; else root's system directory or the user's own, which the
+    // store may create.
+    std::string autostartDirectory = kDefaultAutostartDirectory;
+    bool createAutostartDirectory = false;
     std::string lockDirectory = kDefaultLockDirectory;
     std::string programDirectory; // $XDG_CONFIG_HOME/calventa, ~/.config/calventa
     std::string ioportsPath = kDefaultIoportsPath;
