@@ -53,8 +53,8 @@ int InstallPortDriver(const platform::Platform& machine, platform::ServiceManage
 int UninstallCommand(const platform::Platform& machine, platform::ServiceManager& services, std::string& why,
                      const std::string& driverService)
 {
-    constexpr const char* kNoRights = "uninstall needs the right to change services to stop and remove the disk "
-                                      "service (run it as root, e.g. with sudo, or as an administrator)";
+    constexpr const char* kNoRights = "uninstall needs root (an administrator on Windows) to stop and remove the "
+                                      "disk service (run it as root, e.g. with sudo)";
     if (machine.facts.Family() != platform::PlatformFamily::NtFamily) {
         return 0;
     }
