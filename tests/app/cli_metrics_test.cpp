@@ -1,6 +1,6 @@
 // The exposition text of calventa-cli: escaping, sample values, and the samples a monitor's
 // rows give (the same numbers the window shows).
-#include "app/cli_metrics.h"
+#include "cli/cli_metrics.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "../disks/disk_fakes.h"
-#include "app/cli_output.h"
+#include "cli/cli_output.h"
 #include "case_name.h"
 #include "core/settings_block.h"
 #include "monitor_on_board.h"

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "../case_name.h"
-#include "app/cli_output.h"
+#include "cli/cli_output.h"
 #include "monitor_on_board.h"
 
 namespace calventa::app {

@@ -1,6 +1,6 @@
 // The watch loop on a fake clock, its real-time clock's signal wake-up, the textfile write
 // and a simulated board following its file.
-#include "app/cli_watch.h"
+#include "cli/cli_watch.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,7 +14,7 @@
 
 #include "../disks/disk_fakes.h"
 #include "../platform/linux_test_support.h"
-#include "app/board_follower.h"
+#include "cli/board_follower.h"
 #include "case_name.h"
 #include "monitor_on_board.h"
 

@@ -19,7 +19,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/cli_watch.h"
+#include "cli/cli_watch.h"
 #include "case_name.h"
 #include "core/fakes.h"
 #include "core/monitor_state.h"

@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "app/cli_output.h"
+#include "cli/cli_output.h"
 #include "app/monitor.h"
 #include "core/fakes.h"
 #include "platform/sim/sim_machine.h"

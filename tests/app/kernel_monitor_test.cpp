@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "app/cli_output.h"
+#include "cli/cli_output.h"
 #include "app/options_controller.h"
 #include "core/settings_block.h"
 #include "core/value_text.h"
