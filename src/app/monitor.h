@@ -5,6 +5,8 @@
 #include <string>
 
 #include "core/alarms.h"
+#include "core/all_sensors.h"
+#include "core/findings.h"
 #include "core/history.h"
 #include "core/main_window_presenter.h"
 #include "core/monitor_state.h"
@@ -44,6 +46,14 @@ public:
     // What every shown row read since start, fed by the update and disk passes.
     core::SensorHistory& History() { return m_history; }
     const core::SensorHistory& History() const { return m_history; }
+
+    // Every input of every chip and drive with its extremes since start, fed by the passes.
+    const core::AllSensorsPresenter& AllSensors() const { return m_allSensors; }
+
+    // What the start-up looked at and what came back; the report is empty unless nothing
+    // at all was found.
+    const core::SearchFindings& Findings() const { return m_findings; }
+    const core::NothingFoundReport& NothingFound() const { return m_nothingFound; }
 
     // The windows; nullptr (the default) for a headless monitor.
     void SetView(core::MonitorView* view) { m_view = view; }
@@ -89,6 +99,8 @@ public:
 
 private:
     void ApplyTestMode();
+    void GatherFindings(bool portAccess);
+    void ListKernelDrives();
     void NotifyAlarmWindow();
 
     core::MonitorState m_state;
@@ -96,7 +108,10 @@ private:
     core::AlarmFlags m_alarms;
     core::MainWindowPresenter m_mainWindow;
     core::SensorHistory m_history;
+    core::AllSensorsPresenter m_allSensors;
     core::TrayContent m_tray;
+    core::SearchFindings m_findings;
+    core::NothingFoundReport m_nothingFound;
     core::AlarmWindowContent m_alarmWindow;
     core::MonitorView* m_view = nullptr;
     std::unique_ptr<disks::SmartDisks> m_disks;

@@ -48,6 +48,27 @@ void OptionsController::OkClick()
     m_host.HideOptionsDialog();
 }
 
+bool OptionsController::AssignSlot(int slot, int chip, int channel)
+{
+    core::MonitorState& state = m_monitor.State();
+    if (slot < 0 || slot >= core::kSlotCount) {
+        return false;
+    }
+    const bool disk = core::KindOfSlot(slot) == core::SlotKind::Disk;
+    if (!disk && (state.Chips.At(chip) == nullptr || chip >= state.Chips.ChipCount || channel < 1 || channel > 255)) {
+        return false;
+    }
+    state.CopyToTempParam();
+    core::SensorSlot& target = state.TempParam.Slots[static_cast<size_t>(slot)];
+    if (!disk) {
+        target.Chip = static_cast<uint8_t>(chip);
+        target.Channel = static_cast<uint8_t>(channel);
+    }
+    target.Enabled = 1;
+    OkClick();
+    return true;
+}
+
 void OptionsController::RestoreOpacity()
 {
     // The 9x family never sets the window's opacity (its transparency track bar is

@@ -24,6 +24,11 @@ public:
     // "OK": fan outputs back, working copy into the live block (the notice flags kept), saved,
     // disks and chips read, main window and tray rebuilt, timers, window mode, dialog hidden.
     void OkClick();
+    // A sensor put on a main-window slot from elsewhere (the "All sensors" window): the slot of a
+    // fresh working copy is pointed at the chip channel and enabled (a disk slot only enabled),
+    // then "OK" runs as from the dialog, so the block is saved and the windows rebuilt as for any
+    // slot the dialog assigns. False for a slot or chip outside the tables.
+    bool AssignSlot(int slot, int chip, int channel);
     // "Cancel": the saved opacity back (undoing a preview; the 9x family has none), dialog hidden.
     void CancelClick();
     // "Reset to default": default options in force at once, not saved.

@@ -37,7 +37,9 @@ constexpr const char* kHelp = "Reads the motherboard's sensor chips and the disk
                               "  --version          the program's name and version\n"
                               "\n"
                               "CALVENTA_BOARD=FILE runs on a simulated board instead of the machine.\n"
-                              "The plain output is coloured on a terminal unless NO_COLOR is set.\n";
+                              "The plain output is coloured on a terminal unless NO_COLOR is set.\n"
+                              "Exit status: 0; 1 on an error, or when the text or JSON found no sensor at all\n"
+                              "(it says why); 2 for a bad command line.\n";
 
 // No windows here: the administrator notice is not shown, messages go to standard error.
 class CliNotices final : public calventa::disks::DiskNotices, public calventa::disks::UserMessages
@@ -275,5 +277,10 @@ int main(int argc, char** argv)
         std::cerr << "calventa-cli: " << error << "\n";
         return 1;
     }
-    return logMissing ? 1 : 0;
+    // As sensors(1) does, a snapshot that found nothing at all ends with status 1 (its output says
+    // why). Metrics stay a success: an empty set is their true answer, and a collector's timer
+    // would otherwise fail on every run.
+    const bool nothingFound = !monitor.NothingFound().Empty() && options.outputs.toStdout &&
+                              options.outputs.format != app::CliFormat::Prometheus;
+    return logMissing || nothingFound ? 1 : 0;
 }

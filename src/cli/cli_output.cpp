@@ -116,6 +116,8 @@ ordered_json SourceJson(core::DiskTemperatureSource source)
         return "sct_status";
     case core::DiskTemperatureSource::NvmeComposite:
         return "nvme_composite";
+    case core::DiskTemperatureSource::KernelHwmon:
+        return "kernel_hwmon";
     case core::DiskTemperatureSource::Unknown:
         break;
     }
@@ -231,6 +233,14 @@ ordered_json CliJson(Monitor& monitor, sim::SimMachine* sim, bool dumpRegisters)
     out["window"] = WindowJson(monitor.MainWindow().Layout());
     out["tray"] = TrayJson(monitor.Tray());
     out["alarms"] = AlarmLines(monitor);
+    // Only where nothing was found, so that every board that finds something keeps its object.
+    if (const core::NothingFoundReport& report = monitor.NothingFound(); !report.Empty()) {
+        ordered_json lines = ordered_json::array();
+        for (const core::FindingLine& line : report.Lines) {
+            lines.push_back(line.Text);
+        }
+        out["nothing_found"] = {{"headline", core::kNothingFoundHeadline}, {"lines", lines}};
+    }
 
     if (dumpRegisters) {
         ordered_json registers = {{"isa", ordered_json::object()}, {"smbus", ordered_json::object()}};
@@ -265,13 +275,23 @@ std::string CliPlainText(Monitor& monitor, bool colour)
     if (state.Chips.ChipCount == 0) {
         text << kIndent << "none found\n";
     }
+    if (const core::NothingFoundReport& report = monitor.NothingFound(); !report.Empty()) {
+        text << core::kNothingFoundHeadline << "\n";
+        for (const core::FindingLine& line : report.Lines) {
+            text << kIndent << line.Text << "\n";
+        }
+    }
     if (state.Disks.Listed(0)) {
         text << "Disks\n";
         for (int i = 0; i < core::kMaxDisks && state.Disks.Listed(i); ++i) {
             const auto n = static_cast<size_t>(i);
             text << kIndent << "HD" << i << " " << state.Disks.Model[n] << " ("
-                 << (state.Disks.IsNvme(i) ? "NVMe" : "ATA") << ", serial " << state.Disks.Serial[n] << ", firmware "
-                 << state.Disks.Firmware[n] << ")\n";
+                 << (state.Disks.IsNvme(i) ? "NVMe" : "ATA");
+            if (state.Disks.Source[n] == core::DiskTemperatureSource::KernelHwmon) {
+                text << ", from the kernel's hwmon)\n"; // no identity: only the temperature is published there
+            } else {
+                text << ", serial " << state.Disks.Serial[n] << ", firmware " << state.Disks.Firmware[n] << ")\n";
+            }
         }
     }
 

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "core/findings.h"
+
 namespace calventa::app {
 
 namespace {
@@ -111,6 +113,9 @@ json RunKernelProbe(platform::KernelSensors& sensors, hardware::KernelPwmKeeper&
     }
     for (const std::string& line : sensors.TakeNotes()) {
         notes.push_back(line);
+    }
+    if (devices.empty()) {
+        notes.push_back(core::NoHwmonDevicesText({}));
     }
     out["notes"] = notes;
     return out;

@@ -39,6 +39,7 @@ enum class DiskTemperatureSource : uint8_t {
     Attribute190,  // attribute 190, the airflow temperature, on drives without 194
     SctStatus,     // the SCT status page's current temperature, on drives with neither
     NvmeComposite, // an NVMe controller's composite temperature
+    KernelHwmon,   // the kernel's own monitor of the drive (nvme, drivetemp), for a user the disk pass cannot serve
 };
 
 // Whether an entry's temperature is from the last pass. Run-time only, like the source.

@@ -58,6 +58,31 @@ int PanelOfSlot(int slot)
 
 } // namespace
 
+std::vector<std::string> FoldText(const std::string& text, size_t width)
+{
+    std::vector<std::string> lines;
+    std::string line;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find(' ', start);
+        end = end == std::string::npos ? text.size() : end;
+        const std::string word = text.substr(start, end - start);
+        start = end + 1;
+        if (word.empty()) {
+            continue;
+        }
+        if (!line.empty() && line.size() + 1 + word.size() > width) {
+            lines.push_back(line);
+            line.clear();
+        }
+        line += (line.empty() ? "" : " ") + word;
+    }
+    if (!line.empty()) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
 bool HasCurrentReading(const MonitorState& state, int slot)
 {
     if (slot < 0 || slot >= kSlotCount) {
@@ -124,6 +149,20 @@ void MainWindowPresenter::BuildMainWindow(MonitorState& state, AlarmFlags& alarm
             p.Height = rowY + kPanelBottomMargin;
             nextPanelTop += p.Height + kPanelGap;
         }
+    }
+    if (m_layout.Rows.empty() && !m_nothingFound.Empty()) {
+        MainWindowNotice& notice = m_layout.Notice;
+        notice.Visible = true;
+        notice.Top = kFirstPanelTop;
+        notice.Lines.push_back(std::string(kNothingFoundHeadline) + ":");
+        for (const FindingLine& line : m_nothingFound.Lines) {
+            for (std::string& folded : FoldText(line.Text, kNoticeCharactersPerLine)) {
+                notice.Lines.push_back(std::move(folded));
+            }
+        }
+        notice.Height = 2 * kNoticeFirstLineY + static_cast<int>(notice.Lines.size()) * kNoticeLineHeight;
+        nextPanelTop += notice.Height + kPanelGap;
+        m_layout.Width = kNoticeWindowWidth;
     }
     m_layout.Height = nextPanelTop + kFrameHeight;
     RefreshMainWindow(state, alarms);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/alarms.h"
+#include "core/findings.h"
 #include "core/monitor_state.h"
 
 namespace calventa::core {
@@ -52,12 +53,32 @@ struct MainWindowValue
     std::optional<int> PowerPercent;
 };
 
+// Where no row shows because nothing was found: a panel of text lines saying why, already
+// folded to the panel's width, one line every kNoticeLineHeight pixels from kNoticeFirstLineY.
+struct MainWindowNotice
+{
+    bool Visible = false;
+    int Top = 0;
+    int Height = 0;
+    std::vector<std::string> Lines; // the headline first
+};
+
+inline constexpr int kNoticeFirstLineY = 6;
+inline constexpr int kNoticeLineHeight = 14;
+inline constexpr int kNoticeWindowWidth = 300;
+inline constexpr int kNoticeCharactersPerLine = 46;
+
 struct MainWindowLayout
 {
     std::vector<MainWindowRow> Rows; // window order
     std::array<MainWindowPanel, 3> Panels{};
+    MainWindowNotice Notice;
     int Height = 23; // outer height, frame included
+    int Width = kDefaultMainWindowWidth;
 };
+
+// Text folded at spaces into lines of at most `width` characters (a longer word stands alone).
+std::vector<std::string> FoldText(const std::string& text, size_t width);
 
 // Whether the slot's chip channel holds a current value; false only for a kernel input
 // whose last read failed.
@@ -74,6 +95,9 @@ public:
     // or rising alarm asks for the alarm window.
     bool RefreshMainWindow(MonitorState& state, AlarmFlags& alarms);
 
+    // What the window says when it has no row at all; an empty report shows nothing.
+    void SetNothingFound(const NothingFoundReport& report) { m_nothingFound = report; }
+
     const MainWindowLayout& Layout() const { return m_layout; }
     const MainWindowValue& Value(int slot) const;
 
@@ -83,6 +107,7 @@ public:
 
 private:
     MainWindowLayout m_layout;
+    NothingFoundReport m_nothingFound;
     std::array<MainWindowValue, kSlotCount> m_values{};
 };
 

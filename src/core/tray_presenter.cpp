@@ -5,6 +5,16 @@
 
 namespace calventa::core {
 
+TrayContent ShowTray(const MonitorState& state, const NothingFoundReport& nothingFound)
+{
+    TrayContent content = ShowTray(state);
+    if (content.Tip.empty() && !nothingFound.Empty()) {
+        const bool nt = state.Platform().facts.Family() == platform::PlatformFamily::NtFamily;
+        content.Tip = nothingFound.Tip(nt ? "\r\n" : ", ");
+    }
+    return content;
+}
+
 TrayContent ShowTray(const MonitorState& state)
 {
     const SettingsBlock& block = state.Settings;

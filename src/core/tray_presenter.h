@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "core/findings.h"
 #include "core/monitor_state.h"
 
 namespace calventa::core {
@@ -26,5 +27,7 @@ struct TrayContent
 
 // The tray tip (the three board temperatures) and the icon digits of the chosen one.
 TrayContent ShowTray(const MonitorState& state);
+// The same; where no board temperature fills the tip, a search that found nothing says so.
+TrayContent ShowTray(const MonitorState& state, const NothingFoundReport& nothingFound);
 
 } // namespace calventa::core

@@ -20,6 +20,7 @@ SmartDisks::~SmartDisks()
 bool SmartDisks::StartSmart(const std::string& programDirectory)
 {
     StopSmart();
+    m_lastDetection.reset();
     m_programDirectory = programDirectory;
     m_reader.SetPowerCheck(!core::WakeDisks(m_state.Platform().store));
     if (m_state.Platform().facts.Family() == platform::PlatformFamily::Windows9x) {
@@ -69,7 +70,8 @@ bool SmartDisks::StartNtFamily()
 
 bool SmartDisks::UseService()
 {
-    switch (m_service.Detect()) {
+    m_lastDetection = m_service.Detect();
+    switch (*m_lastDetection) {
     case ServiceDetection::Detected:
         m_mode = DiskAccessMode::DiskService;
         return true;

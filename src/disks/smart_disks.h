@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "core/monitor_state.h"
@@ -47,6 +48,8 @@ public:
 
     DiskAccessMode AccessMode() const { return m_mode; }
     const DiskReader& Reader() const { return m_reader; }
+    // What the last look for the disk service found; none when it was never looked for.
+    std::optional<ServiceDetection> LastServiceDetection() const { return m_lastDetection; }
 
 private:
     bool StartNtFamily();
@@ -65,6 +68,7 @@ private:
     DiskReader m_reader;
     DiskServiceClient m_service;
     DiskAccessMode m_mode = DiskAccessMode::None;
+    std::optional<ServiceDetection> m_lastDetection;
     std::string m_programDirectory;
 };
 

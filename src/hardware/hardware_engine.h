@@ -4,6 +4,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -49,6 +50,21 @@ public:
     // Gives every sensor slot still without a chip a kernel input by rule.
     void AssignKernelDefaults();
     bool WinbondVendorSeen() const { return m_winbondVendorSeen; }
+    // The back end's words on the last port access request (why it was refused, ranges a
+    // kernel driver holds).
+    std::vector<std::string> AccessNotes() const { return m_ports.AccessNotes(); }
+    // Kernel devices the last kernel search recorded.
+    size_t KernelChipCount() const { return m_kernelChips.size(); }
+    // The kernel devices that report a drive's temperature (nvme, drivetemp), with the channel
+    // of that temperature: the controller's "Composite", else the first.
+    struct KernelDrive
+    {
+        uint8_t Chip = 0;
+        bool Nvme = false;
+        int Number = 0; // NVMe controller or physical drive
+        uint8_t Channel = 1;
+    };
+    std::vector<KernelDrive> KernelDrives() const;
 
     // Reads every register of record `index` under its bus mutex. A chip whose mutex
     // cannot be had keeps its previous values.
@@ -107,6 +123,8 @@ private:
         std::vector<size_t> Temps, Volts, Fans; // input index per channel
         std::vector<int> Pwms;                  // pwm number per output
         std::vector<int> FanNumbers;            // N of fanN per fan channel
+        std::optional<int> AtaDrive;
+        std::optional<int> NvmeController;
     };
     bool AddKernelChip(size_t deviceIndex, const platform::KernelDevice& device);
     const KernelChip* KernelChipOf(uint8_t chip) const;

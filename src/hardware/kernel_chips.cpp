@@ -280,6 +280,29 @@ bool HardwareEngine::SearchKernelChips()
     return found;
 }
 
+std::vector<HardwareEngine::KernelDrive> HardwareEngine::KernelDrives() const
+{
+    std::vector<KernelDrive> drives;
+    for (const KernelChip& chip : m_kernelChips) {
+        if (chip.Temps.empty() || (!chip.AtaDrive && !chip.NvmeController)) {
+            continue;
+        }
+        KernelDrive drive;
+        drive.Chip = chip.Chip;
+        drive.Nvme = chip.NvmeController.has_value();
+        drive.Number = chip.NvmeController ? *chip.NvmeController : *chip.AtaDrive;
+        const core::ChipRecord* record = m_state.Chips.At(chip.Chip);
+        for (int channel = 1; record != nullptr && channel <= record->TempCount; ++channel) {
+            if (record->Label(core::ChannelKind::Temperature, channel) == "Composite") {
+                drive.Channel = static_cast<uint8_t>(channel); // the controller's own temperature
+                break;
+            }
+        }
+        drives.push_back(drive);
+    }
+    return drives;
+}
+
 bool HardwareEngine::AddKernelChip(size_t deviceIndex, const platform::KernelDevice& device)
 {
     const uint8_t chipIndex = m_state.Chips.ChipCount;
@@ -296,6 +319,8 @@ bool HardwareEngine::AddKernelChip(size_t deviceIndex, const platform::KernelDev
     chip.Device = deviceIndex;
     chip.Name = device.Name;
     chip.BusPath = device.BusPath;
+    chip.AtaDrive = device.AtaDrive;
+    chip.NvmeController = device.NvmeController;
     size_t dropped = 0;
     for (size_t input = 0; input < device.Inputs.size(); ++input) {
         const platform::KernelInput& in = device.Inputs[input];

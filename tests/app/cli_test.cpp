@@ -303,6 +303,11 @@ TEST_F(CliTest, DesktopBoardShowsTheKernelsSensorsAlsoToAnUnprivilegedUser)
                                                                     {"HD0", "36 \xC2\xB0"
                                                                             "C / 97 \xC2\xB0"
                                                                             "F"},
+                                                                    // the NVMe drive only the kernel
+                                                                    // reports on, as a drive row
+                                                                    {"HD1", "45 \xC2\xB0"
+                                                                            "C / 113 \xC2\xB0"
+                                                                            "F"},
                                                                     {"CpuFan", "1054 RPM"},
                                                                     {"SysFan", "812 RPM"},
                                                                     {"AuxFan", "0 RPM"},
@@ -326,6 +331,65 @@ TEST_F(CliTest, DesktopBoardShowsTheKernelsSensorsAlsoToAnUnprivilegedUser)
     ASSERT_EQ(asUser.exitCode, 0) << asUser.out;
     EXPECT_EQ(rowsOf(asUser), expected) << asUser.out;
     EXPECT_EQ(FactsOf(home + "/debug.txt").owner, kAttackerUid); // the run was the user's
+}
+
+// A machine where nothing answers: every output says what was looked at, why nothing came back
+// and what to do, and the snapshot ends with status 1 as `sensors` does; metrics stay a success.
+TEST_F(CliTest, EmptyBoardSaysWhyNothingWasFoundAndEndsWithStatusOne)
+{
+    CliRun run = RunCli(Env(Board("empty.json")), "--dir " + dir);
+    EXPECT_EQ(run.exitCode, 1) << run.out;
+    EXPECT_NE(run.out.find("No sensors found\n"
+                           "  No devices in /sys/class/hwmon: no sensor driver is loaded for this board. "
+                           "Run sudo sensors-detect and load the kernel module it names.\n"
+                           "  No monitoring chip answered on the ISA ports 0x295/0x296 or on the SMBus.\n"
+                           "  No drive answered with a temperature.\n"),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("Tray: No sensors found | no sensor driver loaded | no chip on the ports | no drive\n"),
+              std::string::npos)
+        << run.out;
+
+    run = RunCli(Env(Board("empty.json")), "--json --dir " + dir);
+    EXPECT_EQ(run.exitCode, 1) << run.out;
+    const auto json = nlohmann::json::parse(run.out);
+    EXPECT_EQ(json["nothing_found"]["headline"], "No sensors found");
+    ASSERT_EQ(json["nothing_found"]["lines"].size(), 3u);
+    EXPECT_EQ(json["tray"]["tip"], "No sensors found\r\nno sensor driver loaded\r\nno chip on the ports\r\nno drive");
+    EXPECT_GT(json["window"]["height"].get<int>(), 23); // the window holds the account
+
+    EXPECT_EQ(RunCli(Env(Board("empty.json")), "--format prometheus --dir " + dir).exitCode, 0);
+    // Test mode shows rows on any machine: nothing to explain, the described output.
+    run = RunCli(Env(Board("empty.json")), "--json --mode test --dir " + dir);
+    EXPECT_EQ(run.exitCode, 0) << run.out;
+    EXPECT_FALSE(nlohmann::json::parse(run.out).contains("nothing_found"));
+}
+
+TEST_F(CliTest, RefusedPortsAndDrivesNameTheReasonAndTheDiskService)
+{
+    const CliRun run = RunCli(Env(Board("no-port-access.json")) + " CALVENTA_SERVICE_SOCKET=" + dir +
+                                  "/none.sock CALVENTA_SYSTEMD_UNIT_DIR=" + dir,
+                              "--json --dir " + dir);
+    EXPECT_EQ(run.exitCode, 1) << run.out;
+    const auto json = nlohmann::json::parse(run.out);
+    ASSERT_EQ(json["nothing_found"]["lines"].size(), 3u);
+    const std::string ports = json["nothing_found"]["lines"][1];
+    EXPECT_EQ(ports.rfind("Port access refused (", 0), 0u) << ports;
+    const std::string disks = json["nothing_found"]["lines"][2];
+    EXPECT_NE(disks.find("the disk service calventasvc is not installed"), std::string::npos) << disks;
+    EXPECT_EQ(json["tray"]["tip"],
+              "No sensors found\r\nno sensor driver loaded\r\nport access refused\r\ndisk service not installed");
+}
+
+// Every board that finds something keeps its described object: no account, status 0.
+TEST_F(CliTest, BoardsThatFindSomethingCarryNoAccount)
+{
+    for (const char* board :
+         {"demo.json", "desktop.json", "drives.json", "ite.json", "smbus-only.json", "win9x.json"}) {
+        const CliRun run = RunCli(Env(Board(board)), "--json --dir " + dir);
+        EXPECT_EQ(run.exitCode, 0) << board << run.out;
+        EXPECT_FALSE(nlohmann::json::parse(run.out).contains("nothing_found")) << board;
+    }
 }
 
 TEST_F(CliTest, RefusesBadBoardsAndArgumentsWithOneLine)

@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "fake_sysfs.h"
 #include "linux_test_support.h"
 
@@ -161,6 +163,28 @@ TEST(KernelProbeDrivingPwm, ASignalBetweenManualAndRestorePutsTheFoundModeBack)
                         "pwm2_enable 2\n"
                         "pwm2 77\n"
                         "state file after: no\n");
+}
+
+// A machine whose kernel lists no hwmon device at all: the probe's notes say what that means
+// and what to do, rather than an empty list alone.
+TEST(KernelProbeNotes, NoHwmonDeviceNamesTheMissingDriverAndSensorsDetect)
+{
+    const testing::FakeSysfsRun run = testing::InFakeSysfs(
+        [] { mkdir("/sys/class/hwmon", 0755); },
+        [] {
+            TempDir home;
+            return testing::RunShell("XDG_CONFIG_HOME=" + home.Path() + " " + CALVENTA_KERNEL_PROBE_PATH + " 2>&1").out;
+        });
+    if (run.skipped) {
+        GTEST_SKIP() << "no mount namespace for a fake /sys (needs root)";
+    }
+    ASSERT_EQ(run.exitCode, 0);
+    const auto json = nlohmann::json::parse(run.text);
+    EXPECT_TRUE(json["devices"].empty());
+    EXPECT_EQ(json["notes"], nlohmann::json::array({"No devices in /sys/class/hwmon: no sensor driver is loaded for "
+                                                    "this board. Run sudo sensors-detect and load the kernel module "
+                                                    "it names."}))
+        << run.text;
 }
 
 struct ConfigCase

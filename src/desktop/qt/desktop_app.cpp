@@ -14,6 +14,7 @@
 #include "core/history_presenter.h"
 #include "core/update_cycle.h"
 #include "ui/qt/alarm_window.h"
+#include "ui/qt/all_sensors_window.h"
 #include "ui/qt/desktop_view.h"
 #include "ui/qt/history_window.h"
 #include "ui/qt/main_window.h"
@@ -169,6 +170,7 @@ void DesktopApp::CreateMainWindow()
     connect(m_tray->Action(TrayItem::Minimize), &QAction::triggered, this, &DesktopApp::MinimizeClick);
     connect(m_tray->Action(TrayItem::Settings), &QAction::triggered, this, &DesktopApp::SettingsClick);
     connect(m_tray->Action(TrayItem::History), &QAction::triggered, this, &DesktopApp::HistoryClick);
+    connect(m_tray->Action(TrayItem::AllSensors), &QAction::triggered, this, &DesktopApp::AllSensorsClick);
     connect(m_tray->Action(TrayItem::InstallService), &QAction::triggered, this, &DesktopApp::InstallServiceClick);
     connect(m_tray->Action(TrayItem::UninstallService), &QAction::triggered, this, &DesktopApp::UninstallServiceClick);
     // Queued: both leave the menu's own event handling first (Exit frees the menu).
@@ -326,6 +328,37 @@ void DesktopApp::HistoryClick()
     RenderHistory();
 }
 
+void DesktopApp::AllSensorsClick()
+{
+    if (m_closed) {
+        return;
+    }
+    if (m_allSensorsWindow == nullptr) {
+        m_allSensorsWindow = std::make_unique<ui::AllSensorsWindow>();
+        connect(m_allSensorsWindow.get(), &ui::AllSensorsWindow::ShowInSlot, this, [this](int row, int slot) {
+            const std::vector<core::SensorListRow> rows = m_monitor.AllSensors().Rows(m_monitor.State());
+            if (row < 0 || row >= static_cast<int>(rows.size()) || m_options == nullptr) {
+                return;
+            }
+            // The options dialog's own way to a slot: working copy, then "OK".
+            m_options->AssignSlot(slot, rows[static_cast<size_t>(row)].Chip, rows[static_cast<size_t>(row)].Channel);
+            RenderAllSensors();
+            RenderHistory();
+        });
+    }
+    m_allSensorsWindow->show();
+    m_allSensorsWindow->raise();
+    m_allSensorsWindow->activateWindow();
+    RenderAllSensors();
+}
+
+void DesktopApp::RenderAllSensors()
+{
+    if (m_allSensorsWindow != nullptr && m_allSensorsWindow->isVisible()) {
+        m_allSensorsWindow->Render(m_monitor.AllSensors().Rows(m_monitor.State()));
+    }
+}
+
 void DesktopApp::RenderHistory()
 {
     if (m_historyWindow != nullptr && m_historyWindow->isVisible()) {
@@ -404,12 +437,14 @@ void DesktopApp::SensorTimerTimer()
 {
     m_monitor.UpdatePass();
     RenderHistory();
+    RenderAllSensors();
 }
 
 void DesktopApp::DiskTimerTimer()
 {
     m_monitor.DiskPass();
     RenderHistory();
+    RenderAllSensors();
 }
 
 void DesktopApp::ShowTimerTimer()

@@ -20,6 +20,7 @@
 
 namespace calventa::ui {
 class AlarmWindow;
+class AllSensorsWindow;
 class DesktopView;
 class HistoryWindow;
 class MainWindow;
@@ -72,6 +73,8 @@ public:
     ui::OptionsWindow* OptionsForm() { return m_optionsWindow.get(); }
     OptionsController* Options() { return m_options.get(); }
     ui::ServiceProgressWindow* ServiceForm() { return m_serviceWindow.get(); }
+    // nullptr until "All sensors.." first opens it.
+    ui::AllSensorsWindow* AllSensorsForm() { return m_allSensorsWindow.get(); }
     // nullptr until "History.." first opens it.
     ui::HistoryWindow* HistoryForm() { return m_historyWindow.get(); }
     // Asks where the history's CSV goes; an empty answer cancels. A file dialog by default.
@@ -97,6 +100,7 @@ public:
     void MinimizeClick();
     void SettingsClick();
     void HistoryClick();
+    void AllSensorsClick();
     void AboutClick();
     void ExitClick();
     void InstallServiceClick();
@@ -122,6 +126,8 @@ private:
     void MainWindowClosing();
     // The history window's content for its span, only while it is shown.
     void RenderHistory();
+    // The "All sensors" window's rows, only while it is shown.
+    void RenderAllSensors();
     void ExportHistory();
 
     DesktopScreenFacts m_facts;
@@ -140,6 +146,7 @@ private:
     std::unique_ptr<ui::OptionsWindow> m_optionsWindow;
     std::unique_ptr<ui::ServiceProgressWindow> m_serviceWindow;
     std::unique_ptr<ui::HistoryWindow> m_historyWindow;
+    std::unique_ptr<ui::AllSensorsWindow> m_allSensorsWindow;
     std::function<QString()> m_exportPathChooser;
     platform::DiskPlatform* m_disks = nullptr;
     EffectiveUserRights m_rights;

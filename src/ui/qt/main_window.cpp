@@ -87,6 +87,12 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
         m_panels[p] = panel;
     }
 
+    m_notice = new QFrame(m_client);
+    m_notice->setObjectName(QStringLiteral("NoticePanel"));
+    m_notice->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    m_notice->setAutoFillBackground(true);
+    m_notice->hide();
+
     for (int slot = 0; slot < core::kSlotCount; ++slot) {
         QFrame* panel = m_panels[static_cast<size_t>(PanelOfSlot(slot))];
         Row& row = m_rows[static_cast<size_t>(slot)];
@@ -148,9 +154,38 @@ void MainWindow::Relayout(const core::MainWindowLayout& layout)
         row.Value->show();
         row.Placed = true;
     }
+    PlaceNotice(layout);
     // setFixedSize leaves the window state alone, so a minimized window stays minimized.
-    setFixedSize(core::kDefaultMainWindowWidth, layout.Height);
+    setFixedSize(layout.Width, layout.Height);
     update();
+}
+
+void MainWindow::PlaceNotice(const core::MainWindowLayout& layout)
+{
+    const core::MainWindowNotice& notice = layout.Notice;
+    m_notice->setVisible(notice.Visible);
+    while (m_noticeLines.size() < notice.Lines.size()) {
+        auto* label = MakeLabel(m_notice, QStringLiteral("NoticeLine%1").arg(m_noticeLines.size()));
+        label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        m_noticeLines.push_back(label);
+    }
+    const int width = layout.Width - (core::kDefaultMainWindowWidth - kPanelWidth);
+    m_notice->setGeometry(0, notice.Top, width, notice.Height);
+    for (size_t i = 0; i < m_noticeLines.size(); ++i) {
+        QLabel* label = m_noticeLines[i];
+        if (!notice.Visible || i >= notice.Lines.size()) {
+            label->hide();
+            continue;
+        }
+        label->setText(QString::fromStdString(notice.Lines[i]));
+        QFont font = label->font();
+        font.setBold(i == 0); // the headline
+        label->setFont(font);
+        label->setGeometry(kIconLeft, core::kNoticeFirstLineY + static_cast<int>(i) * core::kNoticeLineHeight,
+                           width - 2 * kIconLeft, core::kNoticeLineHeight);
+        FitCaption(label, width - 2 * kIconLeft);
+        label->show();
+    }
 }
 
 void MainWindow::WriteValue(Row& row, const core::MainWindowValue& value, bool powerLine)

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <array>
+#include <vector>
 
 #include "core/main_window_presenter.h"
 #include "core/settings_block.h"
@@ -15,7 +16,8 @@ class CaptionBar;
 
 // TMainForm: three stacked panels of rows (icon, name, value) laid out and filled from the
 // main-window presenter. Object names for lookups: "Panel0".."Panel2", "PanelTitle0".. ,
-// and per slot index n "Icon<n>", "Name<n>", "Value<n>".
+// and per slot index n "Icon<n>", "Name<n>", "Value<n>"; the nothing-found notice "NoticePanel" with
+// its lines "NoticeLine<i>".
 class MainWindow : public QWidget
 {
     Q_OBJECT
@@ -63,11 +65,14 @@ private:
 
     void Relayout(const core::MainWindowLayout& layout);
     void WriteValue(Row& row, const core::MainWindowValue& value, bool powerLine);
+    void PlaceNotice(const core::MainWindowLayout& layout);
 
     CaptionBar* m_caption = nullptr;
     QWidget* m_client = nullptr;
     std::array<QFrame*, 3> m_panels{};
     std::array<Row, core::kSlotCount> m_rows{};
+    QFrame* m_notice = nullptr;
+    std::vector<QLabel*> m_noticeLines;
 };
 
 } // namespace calventa::ui

@@ -19,11 +19,12 @@ struct MenuEntry
     bool SeparatorBefore;
 };
 
-constexpr std::array<MenuEntry, 8> kItems{{
+constexpr std::array<MenuEntry, 9> kItems{{
     {TrayItem::Restore, "Restore", MenuPicture::Restore, false},
     {TrayItem::Minimize, "Minimize", MenuPicture::Minimize, false},
     {TrayItem::Settings, "Settings..", MenuPicture::Settings, true},
     {TrayItem::History, "History..", MenuPicture::History, false},
+    {TrayItem::AllSensors, "All sensors..", MenuPicture::History, false},
     {TrayItem::About, "About..", MenuPicture::About, false},
     {TrayItem::InstallService, "Install Service", MenuPicture::InstallService, true},
     {TrayItem::UninstallService, "Uninstall Service", MenuPicture::UninstallService, false},

@@ -13,7 +13,7 @@
 
 namespace calventa::ui {
 
-enum class TrayItem { Restore, Minimize, Settings, History, About, InstallService, UninstallService, Exit };
+enum class TrayItem { Restore, Minimize, Settings, History, AllSensors, About, InstallService, UninstallService, Exit };
 
 // The tray menu: the program's grey, the selected item white on blue, and a side bar with
 // the program's name on a gradient.
@@ -77,7 +77,7 @@ private:
 
     std::unique_ptr<QMenu> m_menu;
     QSystemTrayIcon* m_icon = nullptr;
-    std::array<QAction*, 8> m_actions{};
+    std::array<QAction*, 9> m_actions{};
     QIcon m_applicationIcon;
     QImage m_image;
     QString m_toolTip;

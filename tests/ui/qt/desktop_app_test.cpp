@@ -70,6 +70,40 @@ TEST(CommandLine, TestModeShowsEveryEnabledRowWithoutAnyChip)
     EXPECT_EQ(desktop.app->DiskTimer().interval(), 120000);
 }
 
+TEST(NothingFound, TheEmptyWindowShowsTheAccountAndTheTrayTipSaysWhy)
+{
+    DesktopFixture desktop(kEmptyBoard);
+    desktop.app->Start();
+    ui::MainWindow& window = desktop.app->MainForm();
+    const core::MainWindowNotice& notice = desktop.app->GetMonitor().MainWindow().Layout().Notice;
+    ASSERT_TRUE(notice.Visible);
+    auto* panel = window.findChild<QWidget*>(QStringLiteral("NoticePanel"));
+    ASSERT_NE(panel, nullptr);
+    EXPECT_TRUE(panel->isVisibleTo(&window));
+    for (size_t i = 0; i < notice.Lines.size(); ++i) {
+        auto* line = panel->findChild<QLabel*>(QStringLiteral("NoticeLine%1").arg(i));
+        ASSERT_NE(line, nullptr) << i;
+        EXPECT_EQ(line->text().toStdString(), notice.Lines[i]);
+        EXPECT_TRUE(line->isVisibleTo(&window)) << i;
+        EXPECT_TRUE(panel->rect().contains(line->geometry())) << i;
+    }
+    EXPECT_EQ(panel->findChild<QLabel*>(QStringLiteral("NoticeLine0"))->text(), QStringLiteral("No sensors found:"));
+    EXPECT_EQ(window.width(), core::kNoticeWindowWidth);
+    EXPECT_GT(window.height(), panel->height());
+    EXPECT_TRUE(desktop.app->Tray().ToolTip().startsWith(QStringLiteral("No sensors found\nno sensor driver loaded")))
+        << desktop.app->Tray().ToolTip().toStdString();
+}
+
+TEST(NothingFound, AWindowWithRowsKeepsItsDescribedShape)
+{
+    DesktopFixture desktop(kChipBoard);
+    desktop.app->Start();
+    ui::MainWindow& window = desktop.app->MainForm();
+    EXPECT_FALSE(window.findChild<QWidget*>(QStringLiteral("NoticePanel"))->isVisibleTo(&window));
+    EXPECT_EQ(window.width(), core::kDefaultMainWindowWidth);
+    EXPECT_TRUE(desktop.app->Tray().ToolTip().startsWith(QStringLiteral("CPU: 43")));
+}
+
 struct OpacityCase
 {
     int32_t alpha;

@@ -261,8 +261,8 @@ TEST(TrayMenu, ItemsSeparatorsAndOneBoldDefault)
     for (QAction* action : tray.Menu()->actions()) {
         captions << (action->isSeparator() ? QStringLiteral("-") : action->text());
     }
-    EXPECT_EQ(captions, (QStringList{"Restore", "Minimize", "-", "Settings..", "History..", "About..", "-",
-                                     "Install Service", "Uninstall Service", "-", "Exit"}));
+    EXPECT_EQ(captions, (QStringList{"Restore", "Minimize", "-", "Settings..", "History..", "All sensors..", "About..",
+                                     "-", "Install Service", "Uninstall Service", "-", "Exit"}));
     for (ui::TrayItem item : {ui::TrayItem::Restore, ui::TrayItem::Minimize}) {
         tray.SetDefaultItem(item);
         int bold = 0;
