@@ -162,7 +162,6 @@ void MainWindowPresenter::BuildMainWindow(MonitorState& state, AlarmFlags& alarm
         }
         notice.Height = 2 * kNoticeFirstLineY + static_cast<int>(notice.Lines.size()) * kNoticeLineHeight;
         nextPanelTop += notice.Height + kPanelGap;
-        m_layout.Width = kNoticeWindowWidth;
     }
     m_layout.Height = nextPanelTop + kFrameHeight;
     RefreshMainWindow(state, alarms);

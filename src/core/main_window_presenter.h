@@ -65,8 +65,9 @@ struct MainWindowNotice
 
 inline constexpr int kNoticeFirstLineY = 6;
 inline constexpr int kNoticeLineHeight = 14;
-inline constexpr int kNoticeWindowWidth = 300;
-inline constexpr int kNoticeCharactersPerLine = 46;
+// The window keeps its width (its place is anchored by the left edge the settings keep), so the
+// text is folded for the 155-pixel panel.
+inline constexpr int kNoticeCharactersPerLine = 24;
 
 struct MainWindowLayout
 {
@@ -74,7 +75,6 @@ struct MainWindowLayout
     std::array<MainWindowPanel, 3> Panels{};
     MainWindowNotice Notice;
     int Height = 23; // outer height, frame included
-    int Width = kDefaultMainWindowWidth;
 };
 
 // Text folded at spaces into lines of at most `width` characters (a longer word stands alone).

@@ -156,7 +156,7 @@ void MainWindow::Relayout(const core::MainWindowLayout& layout)
     }
     PlaceNotice(layout);
     // setFixedSize leaves the window state alone, so a minimized window stays minimized.
-    setFixedSize(layout.Width, layout.Height);
+    setFixedSize(core::kDefaultMainWindowWidth, layout.Height);
     update();
 }
 
@@ -169,8 +169,7 @@ void MainWindow::PlaceNotice(const core::MainWindowLayout& layout)
         label->setTextInteractionFlags(Qt::TextSelectableByMouse);
         m_noticeLines.push_back(label);
     }
-    const int width = layout.Width - (core::kDefaultMainWindowWidth - kPanelWidth);
-    m_notice->setGeometry(0, notice.Top, width, notice.Height);
+    m_notice->setGeometry(0, notice.Top, kPanelWidth, notice.Height);
     for (size_t i = 0; i < m_noticeLines.size(); ++i) {
         QLabel* label = m_noticeLines[i];
         if (!notice.Visible || i >= notice.Lines.size()) {
@@ -182,8 +181,8 @@ void MainWindow::PlaceNotice(const core::MainWindowLayout& layout)
         font.setBold(i == 0); // the headline
         label->setFont(font);
         label->setGeometry(kIconLeft, core::kNoticeFirstLineY + static_cast<int>(i) * core::kNoticeLineHeight,
-                           width - 2 * kIconLeft, core::kNoticeLineHeight);
-        FitCaption(label, width - 2 * kIconLeft);
+                           kPanelWidth - 2 * kIconLeft, core::kNoticeLineHeight);
+        FitCaption(label, kPanelWidth - 2 * kIconLeft);
         label->show();
     }
 }

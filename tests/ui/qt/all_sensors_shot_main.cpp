@@ -42,6 +42,13 @@ int main(int argc, char** argv)
     }
     QMetaObject::invokeMethod(&program.DiskTimer(), "timeout");
     program.AllSensorsClick();
+    // Core 2 selected, so that the slot choice shows what it offers.
+    const auto rows = program.GetMonitor().AllSensors().Rows(program.GetMonitor().State());
+    for (size_t row = 0; row < rows.size(); ++row) {
+        if (rows[row].Label == "Core 2") {
+            program.AllSensorsForm()->SelectRow(static_cast<int>(row));
+        }
+    }
     program.AllSensorsForm()->move(200, 40);
     program.AllSensorsForm()->resize(640, 720);
     QTest::qWait(1500);
