@@ -290,9 +290,7 @@ OptionsWindow::OptionsWindow(core::OptionsPresenter& presenter, platform::Platfo
     caption->setGeometry(0, 0, width(), kCaptionHeight);
     // The frame's close control hides the dialog; unlike "Cancel" it keeps a previewed opacity.
     connect(caption, &CaptionBar::CloseClicked, this, &QWidget::hide);
-    QPalette grey = palette();
-    grey.setColor(QPalette::Window, FromColorValue(core::kDialogColor));
-    setPalette(grey);
+    ApplyProgramPalette(this, FromColorValue(core::kDialogColor));
 
     auto* client = new QWidget(this);
     client->setGeometry(kFrameBorder, kCaptionHeight, kClientWidth, height() - kCaptionHeight - kFrameBorder);
@@ -553,6 +551,7 @@ void OptionsWindow::RenderSensorPage()
     SetList(m_sensorList, s.SensorList);
     for (QComboBox* list : {m_chipList, m_sensorList}) {
         list->setEnabled(s.ListsEnabled);
+        // The frame's palette is the program's; only a described list colour is laid over it.
         QPalette colours = m_sensorFrame->palette();
         if (s.ListsColor) {
             const QColor background = FromColorValue(*s.ListsColor);
@@ -560,8 +559,6 @@ void OptionsWindow::RenderSensorPage()
                 colours.setColor(group, QPalette::Base, background);
                 colours.setColor(group, QPalette::Button, background);
             }
-        } else {
-            colours.setColor(QPalette::Base, QPalette().color(QPalette::Base));
         }
         list->setPalette(colours);
     }
