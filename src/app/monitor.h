@@ -90,10 +90,13 @@ public:
 private:
     void ApplyTestMode();
     void NotifyAlarmWindow();
+    // After the alarms were tested: tells the view of those that started.
+    void LookForAlarmStarts();
 
     core::MonitorState m_state;
     hardware::HardwareEngine m_hardware;
     core::AlarmFlags m_alarms;
+    core::AlarmStartWatch m_alarmStarts;
     core::MainWindowPresenter m_mainWindow;
     core::SensorHistory m_history;
     core::TrayContent m_tray;

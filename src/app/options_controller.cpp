@@ -1,5 +1,6 @@
 #include "app/options_controller.h"
 
+#include "core/program_store_access.h"
 #include "core/update_cycle.h"
 
 namespace calventa::app {
@@ -28,6 +29,7 @@ void OptionsController::OkClick()
     m_monitor.Hardware().ReleaseFanControl();
     state.CopyFromTempParam();
     state.SaveSettings();
+    KeepAlarmNotificationsChoice();
     m_monitor.ReadDiskTemperatures();
     m_monitor.UpdatePass();
     m_monitor.BuildMainWindow();
@@ -46,6 +48,18 @@ void OptionsController::OkClick()
     }
     m_host.ShowMainWindowUnlessMinimized();
     m_host.HideOptionsDialog();
+}
+
+void OptionsController::KeepAlarmNotificationsChoice()
+{
+    core::MonitorState& state = m_monitor.State();
+    const bool on = m_presenter.General().AlarmNotifications;
+    // Written only when it changes: a user who may not write the program key still gets an
+    // "OK" that saves everything else without a failed write each time.
+    if (on != core::AlarmNotificationsOn(state.Platform().store)) {
+        core::SetAlarmNotifications(state.Platform().store, on);
+    }
+    state.AlarmNotifications = on;
 }
 
 void OptionsController::RestoreOpacity()

@@ -32,6 +32,8 @@ public:
 private:
     // The live block's opacity on the main window, on the NT family only.
     void RestoreOpacity();
+    // The General page's notification choice into the state and, when it changed, the store.
+    void KeepAlarmNotificationsChoice();
 
     Monitor& m_monitor;
     core::OptionsHost& m_host;

@@ -500,6 +500,12 @@ void OptionsWindow::BuildGeneralPage(QWidget* area)
     m_colorSwatch->setGeometry(60, 78, 40, 22);
     m_colorSwatch->setCursor(Qt::PointingHandCursor);
     connect(m_colorSwatch, &QToolButton::clicked, this, &OptionsWindow::ChooseTrayColor);
+
+    // Below both columns: the one option that is not part of the settings block.
+    m_alarmNotifications = MakeCheckBox(QStringLiteral("Desktop notification when an alarm starts"),
+                                        QStringLiteral("AlarmNotifications"), page, 4, 204);
+    connect(m_alarmNotifications, &QCheckBox::clicked, this,
+            [this](bool on) { Act([on](OptionsPresenter& p) { p.AlarmNotificationsClick(on); }); });
 }
 
 void OptionsWindow::Act(const std::function<void(core::OptionsPresenter&)>& action)
@@ -595,6 +601,7 @@ void OptionsWindow::RenderGeneralPage()
     m_alphaBar->setEnabled(g.AlphaEnabled);
     SetSelected(m_traySourceList, g.TraySourceSelected);
     SetRadios({m_celsius, m_fahrenheit}, g.Fahrenheit ? 1 : 0);
+    SetChecked(m_alarmNotifications, g.AlarmNotifications);
     m_colorSwatch->setStyleSheet(QStringLiteral("QToolButton { background: %1; border: 1px solid black; }")
                                      .arg(FromColorValue(g.TrayColor).name()));
 }
