@@ -137,7 +137,7 @@ struct GeneralPage
     bool AlphaEnabled = true;
     int TraySourceSelected = kNoSelection; // 0 Cpu temp, 1 Sys temp, 2 Aux temp
     bool Fahrenheit = false;
-    int32_t TrayColor = 0; // 0x00BBGGRR
+    int32_t TrayColor = 0;          // 0x00BBGGRR
     bool AlarmNotifications = true; // the working choice; "OK" keeps it
 };
 

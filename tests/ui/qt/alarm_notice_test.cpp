@@ -22,13 +22,6 @@
 namespace calventa::uitest {
 namespace {
 
-struct RecordingNotifier final : app::AlarmNotifier
-{
-    explicit RecordingNotifier(std::vector<core::AlarmNotice>& calls) : Calls(calls) {}
-    void Notify(const core::AlarmNotice& notice) override { Calls.push_back(notice); }
-    std::vector<core::AlarmNotice>& Calls;
-};
-
 // The chip board (CPU reads 43 °C) with the CPU's alarm on, started, its notices recorded.
 class AlarmNotices : public ::testing::Test
 {
@@ -45,7 +38,6 @@ protected:
         if (storedChoice) {
             desktop->store.Keys[platform::StoreKeyId::Program].Values[core::kAlarmNotificationsValue] = *storedChoice;
         }
-        desktop->app->SetAlarmNotifier(std::make_unique<RecordingNotifier>(calls));
         desktop->app->Start();
     }
     // One sensor pass with the CPU's upper limit at `max`.
@@ -83,21 +75,21 @@ protected:
 
     static constexpr int32_t kInRange = 70;
     static constexpr int32_t kBelowTheReading = 40;
-    std::vector<core::AlarmNotice> calls;
     std::unique_ptr<DesktopFixture> desktop;
+    const std::vector<core::AlarmNotice>& calls() const { return desktop->alarmNotices; }
 };
 
 TEST_F(AlarmNotices, OncePerAlarmStartNotEveryPassAndTheTrayKeepsTheMarkAfterTheWindowCloses)
 {
     Start();
     PassWithLimit(kInRange);
-    EXPECT_TRUE(calls.empty());
+    EXPECT_TRUE(calls().empty());
     EXPECT_FALSE(TrayTip().startsWith(QStringLiteral("\u26A0")));
 
     PassWithLimit(kBelowTheReading);
-    ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0].Summary, "Calventa alarm");
-    EXPECT_EQ(calls[0].Body.rfind("CPU temperature is 43 ", 0), 0u) << calls[0].Body;
+    ASSERT_EQ(calls().size(), 1u);
+    EXPECT_EQ(calls()[0].Summary, "Calventa alarm");
+    EXPECT_EQ(calls()[0].Body.rfind("CPU temperature is 43 ", 0), 0u) << calls()[0].Body;
 
     // The alarm window's "Close", then more passes with the value still out of range.
     desktop->app->AlarmForm()->findChild<QAbstractButton*>(QStringLiteral("CloseButton"))->click();
@@ -105,7 +97,7 @@ TEST_F(AlarmNotices, OncePerAlarmStartNotEveryPassAndTheTrayKeepsTheMarkAfterThe
     for (int pass = 0; pass < 3; ++pass) {
         PassWithLimit(kBelowTheReading);
     }
-    EXPECT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls().size(), 1u);
     EXPECT_TRUE(TrayTip().startsWith(QStringLiteral("\u26A0 ALARM: CPU\nCPU: 43"))) << TrayTip().toStdString();
     const QImage digits = desktop->app->Tray().IconImage();
     ASSERT_FALSE(digits.isNull());
@@ -116,7 +108,7 @@ TEST_F(AlarmNotices, OncePerAlarmStartNotEveryPassAndTheTrayKeepsTheMarkAfterThe
     EXPECT_EQ(desktop->app->Tray().IconImage().pixelColor(0, 15).alpha(), 0);
 
     PassWithLimit(kBelowTheReading); // a new start
-    EXPECT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls().size(), 2u);
 }
 
 TEST_F(AlarmNotices, NoneWhenSwitchedOffOnTheGeneralPage)
@@ -128,7 +120,7 @@ TEST_F(AlarmNotices, NoneWhenSwitchedOffOnTheGeneralPage)
     EXPECT_EQ(Stored(), 0u);
 
     PassWithLimit(kBelowTheReading);
-    EXPECT_TRUE(calls.empty());
+    EXPECT_TRUE(calls().empty());
     EXPECT_TRUE(TrayTip().startsWith(QStringLiteral("\u26A0 ALARM: CPU"))) << "the tray marks it all the same";
 }
 
@@ -154,7 +146,7 @@ TEST_F(AlarmNotices, TheGeneralPagesBoxRoundTripsThroughTheStoreAndLeavesSetting
     EXPECT_EQ(desktop->files.Files[desktop->SettingsPath()], settingsBefore) << "the choice is not in the image";
 
     PassWithLimit(kBelowTheReading);
-    EXPECT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls().size(), 1u);
 }
 
 TEST_F(AlarmNotices, AStoreThatRefusesTheChoiceStillHonoursItUntilTheProgramEnds)
@@ -166,7 +158,7 @@ TEST_F(AlarmNotices, AStoreThatRefusesTheChoiceStillHonoursItUntilTheProgramEnds
     Click("OkButton");
     EXPECT_EQ(Stored(), std::nullopt);
     PassWithLimit(kBelowTheReading);
-    EXPECT_TRUE(calls.empty());
+    EXPECT_TRUE(calls().empty());
 }
 
 // --- the freedesktop notifier against a notification service on a private bus ------------
@@ -185,8 +177,8 @@ public:
     std::vector<Received> Calls;
 
 public slots:
-    uint Notify(const QString& app, uint /*replaces*/, const QString& icon, const QString& summary,
-                const QString& body, const QStringList& /*actions*/, const QVariantMap& hints, int /*timeout*/)
+    uint Notify(const QString& app, uint /*replaces*/, const QString& icon, const QString& summary, const QString& body,
+                const QStringList& /*actions*/, const QVariantMap& hints, int /*timeout*/)
     {
         Calls.push_back({app, icon, summary, body, hints});
         return static_cast<uint>(Calls.size());
@@ -218,7 +210,10 @@ protected:
             m_daemon.waitForFinished(5000);
         }
     }
-    QDBusConnection Connect(const char* name) { return QDBusConnection::connectToBus(m_address, QString::fromLatin1(name)); }
+    QDBusConnection Connect(const char* name)
+    {
+        return QDBusConnection::connectToBus(m_address, QString::fromLatin1(name));
+    }
 
     QProcess m_daemon;
     QString m_address;
@@ -234,7 +229,9 @@ TEST_F(PrivateBus, TheNoticeReachesTheNotificationServiceAsACriticalNotification
     int fallbacks = 0;
     app::FreedesktopAlarmNotifier notifier([&fallbacks](const QString&, const QString&) { ++fallbacks; },
                                            Connect("client"));
-    notifier.Notify({"Calventa alarm", "CPU temperature is 75 \xC2\xB0" "C / 167 \xC2\xB0" "F"});
+    notifier.Notify({"Calventa alarm", "CPU temperature is 75 \xC2\xB0"
+                                       "C / 167 \xC2\xB0"
+                                       "F"});
     ASSERT_TRUE(QTest::qWaitFor([&service] { return !service.Calls.empty(); }, 5000));
     const FakeNotificationService::Received& got = service.Calls.front();
     EXPECT_EQ(got.App, QStringLiteral("Calventa"));

@@ -127,8 +127,8 @@ std::vector<std::pair<QPalette::ColorRole, QPalette::ColorRole>> PairsOf(const Q
     if (qobject_cast<const QHeaderView*>(widget) != nullptr) {
         return {{R::ButtonText, R::Button}};
     }
-    if (qobject_cast<const QAbstractItemView*>(widget) != nullptr || qobject_cast<const QLineEdit*>(widget) != nullptr ||
-        qobject_cast<const QPlainTextEdit*>(widget) != nullptr) {
+    if (qobject_cast<const QAbstractItemView*>(widget) != nullptr ||
+        qobject_cast<const QLineEdit*>(widget) != nullptr || qobject_cast<const QPlainTextEdit*>(widget) != nullptr) {
         return {{R::Text, R::Base}, {R::HighlightedText, R::Highlight}};
     }
     if (qobject_cast<const QComboBox*>(widget) != nullptr) {
@@ -181,8 +181,8 @@ std::vector<Finding> UnreadableControls(QWidget& window)
                 const double ratio = Contrast(palette.color(group, text), palette.color(group, background));
                 const double limit = group == QPalette::Disabled ? kDisabledReadable : kReadable;
                 if (ratio < limit) {
-                    found.push_back({NameOf(widget) + " " + GroupName(group) + " roles " +
-                                         std::to_string(text) + "/" + std::to_string(background),
+                    found.push_back({NameOf(widget) + " " + GroupName(group) + " roles " + std::to_string(text) + "/" +
+                                         std::to_string(background),
                                      ratio});
                 }
             }
@@ -268,8 +268,8 @@ TEST(ProgramPalette, EveryGroupHasReadableTextOnEachBackground)
 {
     const QPalette palette = ui::ProgramPalette(ui::WindowGrey());
     using R = QPalette::ColorRole;
-    const std::pair<R, R> pairs[] = {{R::WindowText, R::Window},  {R::Text, R::Base},
-                                     {R::ButtonText, R::Button},  {R::HighlightedText, R::Highlight},
+    const std::pair<R, R> pairs[] = {{R::WindowText, R::Window},       {R::Text, R::Base},
+                                     {R::ButtonText, R::Button},       {R::HighlightedText, R::Highlight},
                                      {R::ToolTipText, R::ToolTipBase}, {R::Text, R::AlternateBase}};
     for (const auto& [text, background] : pairs) {
         for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
