@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/numeric.h"
+#include "core/program_store_access.h"
 
 namespace calventa::app {
 
@@ -77,6 +78,7 @@ void Monitor::StartUp(const std::optional<std::string>& programDirectory)
         UpdatePass();
     }
     m_state.LoadSettings();
+    m_state.AlarmNotifications = core::AlarmNotificationsOn(m_state.Platform().store);
     m_hardware.AssignKernelDefaults(); // slots settings.dat leaves without a chip
     ListKernelDrives();
     core::ClearAlarmFlags(m_state.Settings);
@@ -241,6 +243,7 @@ void Monitor::BuildMainWindow()
     if (m_view != nullptr) {
         m_view->MainWindowChanged(m_mainWindow, true);
     }
+    LookForAlarmStarts();
     if (m_alarms.NewAlarm) {
         ShowAlarmWindow();
     }
@@ -252,8 +255,18 @@ void Monitor::RefreshMainWindow()
     if (m_view != nullptr) {
         m_view->MainWindowChanged(m_mainWindow, false);
     }
+    LookForAlarmStarts();
     if (newAlarm) {
         ShowAlarmWindow();
+    }
+}
+
+void Monitor::LookForAlarmStarts()
+{
+    const std::optional<core::AlarmNotice> notice =
+        m_alarmStarts.Look(m_state.Settings, m_state.Platform().facts.DecimalSeparator());
+    if (notice && m_view != nullptr) {
+        m_view->AlarmsStarted(*notice);
     }
 }
 

@@ -102,10 +102,13 @@ private:
     void GatherFindings(bool portAccess);
     void ListKernelDrives();
     void NotifyAlarmWindow();
+    // After the alarms were tested: tells the view of those that started.
+    void LookForAlarmStarts();
 
     core::MonitorState m_state;
     hardware::HardwareEngine m_hardware;
     core::AlarmFlags m_alarms;
+    core::AlarmStartWatch m_alarmStarts;
     core::MainWindowPresenter m_mainWindow;
     core::SensorHistory m_history;
     core::AllSensorsPresenter m_allSensors;

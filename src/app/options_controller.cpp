@@ -1,5 +1,6 @@
 #include "app/options_controller.h"
 
+#include "core/program_store_access.h"
 #include "core/update_cycle.h"
 
 namespace calventa::app {
@@ -22,6 +23,12 @@ void OptionsController::Open()
 }
 
 void OptionsController::OkClick()
+{
+    KeepAlarmNotificationsChoice();
+    ApplyWorkingCopy();
+}
+
+void OptionsController::ApplyWorkingCopy()
 {
     core::MonitorState& state = m_monitor.State();
     // The outputs go back to full speed before new fan-control settings can name others.
@@ -65,8 +72,22 @@ bool OptionsController::AssignSlot(int slot, int chip, int channel)
         target.Channel = static_cast<uint8_t>(channel);
     }
     target.Enabled = 1;
-    OkClick();
+    // The dialog's "OK" for the settings image only: the General page's own choices (kept
+    // outside settings.dat) are the dialog's to change, not a slot's.
+    ApplyWorkingCopy();
     return true;
+}
+
+void OptionsController::KeepAlarmNotificationsChoice()
+{
+    core::MonitorState& state = m_monitor.State();
+    const bool on = m_presenter.General().AlarmNotifications;
+    // Written only when it changes: a user who may not write the program key still gets an
+    // "OK" that saves everything else without a failed write each time.
+    if (on != core::AlarmNotificationsOn(state.Platform().store)) {
+        core::SetAlarmNotifications(state.Platform().store, on);
+    }
+    state.AlarmNotifications = on;
 }
 
 void OptionsController::RestoreOpacity()

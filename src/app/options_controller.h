@@ -37,6 +37,10 @@ public:
 private:
     // The live block's opacity on the main window, on the NT family only.
     void RestoreOpacity();
+    // The General page's notification choice into the state and, when it changed, the store.
+    void KeepAlarmNotificationsChoice();
+    // "OK" over the settings image: apply and save the working copy, refresh, re-place the window.
+    void ApplyWorkingCopy();
 
     Monitor& m_monitor;
     core::OptionsHost& m_host;

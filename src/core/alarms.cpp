@@ -44,6 +44,16 @@ constexpr AlarmLine kLineOrder[] = {
     {kSlotCpuFan2, "CPU fan2"}, {kSlotSysFan2, "SYS fan2"}, {kSlotAuxFan2, "Aux fan2"},
 };
 
+const AlarmLine* LineOf(int slot)
+{
+    for (const AlarmLine& line : kLineOrder) {
+        if (line.slot == slot) {
+            return &line;
+        }
+    }
+    return nullptr;
+}
+
 std::string LineText(const AlarmLine& line, float value, const std::string& separator)
 {
     switch (KindOfSlot(line.slot)) {
@@ -60,15 +70,63 @@ std::string LineText(const AlarmLine& line, float value, const std::string& sepa
 
 } // namespace
 
+bool AlarmHolds(const SensorSlot& slot)
+{
+    return slot.Chip != kNoChip && slot.Enabled != 0 && slot.AlarmEnabled != 0 && slot.AlarmActive != 0;
+}
+
+std::vector<int> HeldAlarms(const SettingsBlock& block)
+{
+    std::vector<int> held;
+    for (const AlarmLine& line : kLineOrder) {
+        if (AlarmHolds(block.Slots[static_cast<size_t>(line.slot)])) {
+            held.push_back(line.slot);
+        }
+    }
+    return held;
+}
+
+std::string AlarmCaption(int slot)
+{
+    const AlarmLine* line = LineOf(slot);
+    return line != nullptr ? line->caption : std::string();
+}
+
+std::string AlarmLineText(const SettingsBlock& block, int slot, const std::string& decimalSeparator)
+{
+    const AlarmLine* line = LineOf(slot);
+    if (line == nullptr) {
+        return std::string();
+    }
+    return LineText(*line, block.Slots[static_cast<size_t>(slot)].AlarmValue, decimalSeparator);
+}
+
+std::optional<AlarmNotice> AlarmStartWatch::Look(const SettingsBlock& block, const std::string& decimalSeparator)
+{
+    std::array<bool, kSlotCount> held{};
+    AlarmNotice notice;
+    int started = 0;
+    for (const int slot : HeldAlarms(block)) {
+        const auto index = static_cast<size_t>(slot);
+        held[index] = true;
+        if (!m_held[index]) {
+            notice.Body += (started++ > 0 ? "\n" : "") + AlarmLineText(block, slot, decimalSeparator);
+        }
+    }
+    m_held = held;
+    if (started == 0) {
+        return std::nullopt;
+    }
+    notice.Summary = started == 1 ? "Calventa alarm" : "Calventa alarms";
+    return notice;
+}
+
 AlarmWindowContent CheckAlarms(const SettingsBlock& block, platform::ScreenSize screen,
                                const std::string& decimalSeparator)
 {
     AlarmWindowContent content;
-    for (const AlarmLine& line : kLineOrder) {
-        const SensorSlot& slot = block.Slots[static_cast<size_t>(line.slot)];
-        if (slot.Chip != kNoChip && slot.Enabled != 0 && slot.AlarmEnabled != 0 && slot.AlarmActive != 0) {
-            content.Lines.push_back(LineText(line, slot.AlarmValue, decimalSeparator));
-        }
+    for (const int slot : HeldAlarms(block)) {
+        content.Lines.push_back(AlarmLineText(block, slot, decimalSeparator));
     }
     const int y =
         AlarmWindowContent::kFirstLineTop + AlarmWindowContent::kLineStep * static_cast<int>(content.Lines.size());

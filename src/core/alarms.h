@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +21,39 @@ struct AlarmFlags
 // Tests a shown value against its slot's limits (both ends count as out of range) and
 // keeps the slot's latch. Returns true when the value is to be painted red and bold.
 bool EvaluateAlarm(SensorSlot& slot, AlarmFlags& flags, double value);
+
+// Whether the slot's alarm holds: latched, with its slot and its alarm on and a chip named.
+// The alarm window lists exactly these slots; the tray marks them.
+bool AlarmHolds(const SensorSlot& slot);
+
+// The slots whose alarm holds, in the alarm window's order.
+std::vector<int> HeldAlarms(const SettingsBlock& block);
+
+// The slot's name in the alarm texts: "CPU", "HD0", "+12V", "CPU fan".
+std::string AlarmCaption(int slot);
+
+// The alarm window's line for a slot: "CPU temperature is 75 °C / 167 °F".
+std::string AlarmLineText(const SettingsBlock& block, int slot, const std::string& decimalSeparator);
+
+// A desktop notification: a summary line and its body.
+struct AlarmNotice
+{
+    std::string Summary;
+    std::string Body; // one alarm line per started alarm, joined by LF
+};
+
+// Tells when alarms start. Look after each pass: it compares the held alarms with those of the
+// previous look, so an alarm that holds pass after pass, or rises, is told once; one that
+// clears and comes back is told again.
+class AlarmStartWatch
+{
+public:
+    // The notice for the alarms that started since the previous look; none when none did.
+    std::optional<AlarmNotice> Look(const SettingsBlock& block, const std::string& decimalSeparator);
+
+private:
+    std::array<bool, kSlotCount> m_held{};
+};
 
 // What the alarm window shows: one line per latched slot, and its geometry.
 struct AlarmWindowContent

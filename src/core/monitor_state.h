@@ -79,6 +79,9 @@ public:
     std::string ProgramPath;
     std::string ProgramDirectoryRefusal;
     int MainWindowWidth = kDefaultMainWindowWidth;
+    // Whether the desktop is told when an alarm starts: the program store's choice, read at
+    // start-up; a choice the store refused to keep still holds until the program ends.
+    bool AlarmNotifications = true;
 
 private:
     platform::Platform& m_platform;

@@ -17,6 +17,9 @@ public:
     virtual void TrayChanged(const TrayContent& tray) = 0;
     // shown: the window is up (and the taskbar button with it); hidden otherwise.
     virtual void AlarmWindowChanged(const AlarmWindowContent& content, bool shown) = 0;
+    // One or more alarms started in the pass just run (see AlarmStartWatch); a view that
+    // tells the desktop about them overrides this.
+    virtual void AlarmsStarted(const AlarmNotice& /*notice*/) {}
 };
 
 } // namespace calventa::core

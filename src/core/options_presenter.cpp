@@ -614,6 +614,7 @@ void OptionsPresenter::ShowMainOptions()
     m_general.TraySourceSelected = SourceEntry(temp.TraySource);
     m_general.Fahrenheit = temp.TrayFahrenheit != 0;
     m_general.TrayColor = temp.TrayColor;
+    m_general.AlarmNotifications = m_state.AlarmNotifications;
 }
 
 // The track bar holds 0..94; a position that changes acts as a move by the user.
@@ -634,6 +635,11 @@ void OptionsPresenter::RunWithWindowsClick(bool checked)
         return;
     }
     m_general.RunWithWindows = AutorunEnabled(store);
+}
+
+void OptionsPresenter::AlarmNotificationsClick(bool checked)
+{
+    m_general.AlarmNotifications = checked;
 }
 
 void OptionsPresenter::StartMinimizedClick(bool checked)

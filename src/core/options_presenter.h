@@ -137,7 +137,8 @@ struct GeneralPage
     bool AlphaEnabled = true;
     int TraySourceSelected = kNoSelection; // 0 Cpu temp, 1 Sys temp, 2 Aux temp
     bool Fahrenheit = false;
-    int32_t TrayColor = 0; // 0x00BBGGRR
+    int32_t TrayColor = 0;          // 0x00BBGGRR
+    bool AlarmNotifications = true; // the working choice; "OK" keeps it
 };
 
 // The options dialog's pages without widgets: the tree, which page shows, every control's
@@ -194,6 +195,7 @@ public:
     void ShowMainOptions();
     // "Run with Windows" clicked to `checked`: written to the autorun entry at once.
     void RunWithWindowsClick(bool checked);
+    void AlarmNotificationsClick(bool checked);
     void StartMinimizedClick(bool checked);
     void WindowModeClick(int mode);   // 0, 1, 2
     void WindowStyleClick(int style); // 0 Normal, 1 Simple

@@ -45,6 +45,19 @@ bool WakeDisks(platform::ProgramStore& store)
     return value.value_or(0) != 0;
 }
 
+bool AlarmNotificationsOn(platform::ProgramStore& store)
+{
+    auto key = store.OpenKey(platform::StoreKeyId::Program, platform::kKeyRead, false);
+    const std::optional<uint32_t> value = key ? key->ReadDword(kAlarmNotificationsValue) : std::nullopt;
+    return value.value_or(1) != 0;
+}
+
+bool SetAlarmNotifications(platform::ProgramStore& store, bool on)
+{
+    auto key = store.OpenKey(platform::StoreKeyId::Program, platform::kKeyWrite, true);
+    return key && key->WriteDword(kAlarmNotificationsValue, on ? 1 : 0);
+}
+
 bool AutorunEnabled(platform::ProgramStore& store)
 {
     auto key = store.OpenKey(platform::StoreKeyId::Autorun, platform::kKeyRead, false);

@@ -11,6 +11,7 @@ inline constexpr const char* kPathValue = "PATH";
 inline constexpr const char* kSvcValue = "Svc";
 inline constexpr const char* kSysdataValue = "sysdata";
 inline constexpr const char* kWakeDisksValue = "WakeDisks";
+inline constexpr const char* kAlarmNotificationsValue = "AlarmNotifications";
 inline constexpr const char* kAutorunValue = "Calventa";
 inline constexpr const char* kAutorunProbeValue = "Temp";
 
@@ -21,6 +22,13 @@ std::string ReadProgramPath(platform::ProgramStore& store, const platform::Syste
 // "WakeDisks" of the program key (a DWORD): not 0 makes the disk pass read sleeping disks as
 // it used to, spinning them up; missing, 0 or of another type leaves them asleep.
 bool WakeDisks(platform::ProgramStore& store);
+
+// "AlarmNotifications" of the program key (a DWORD): 0 keeps the desktop from being told when
+// an alarm starts; missing or of another type leaves it on, so the choice lives beside
+// settings.dat without changing its image.
+bool AlarmNotificationsOn(platform::ProgramStore& store);
+// Writes the choice as 1 or 0; false when the program key cannot be written.
+bool SetAlarmNotifications(platform::ProgramStore& store, bool on);
 
 // True when the autorun entry exists.
 bool AutorunEnabled(platform::ProgramStore& store);

@@ -1,26 +1,50 @@
 #include "core/tray_presenter.h"
 
+#include "core/alarms.h"
 #include "core/main_window_presenter.h"
 #include "core/value_text.h"
 
 namespace calventa::core {
 
-TrayContent ShowTray(const MonitorState& state, const NothingFoundReport& nothingFound)
+std::string AlarmTipLine(const std::vector<std::string>& sensors)
 {
-    TrayContent content = ShowTray(state);
-    if (content.Tip.empty() && !nothingFound.Empty()) {
-        const bool nt = state.Platform().facts.Family() == platform::PlatformFamily::NtFamily;
-        content.Tip = nothingFound.Tip(nt ? "\r\n" : ", ");
+    const std::string head = "\u26A0 ALARM: ";
+    std::string line = head;
+    for (size_t i = 0; i < sensors.size(); ++i) {
+        const std::string name = (i > 0 ? ", " : "") + sensors[i];
+        const size_t left = sensors.size() - i - 1;
+        // Room for this name and, when more follow, for the count of those after it.
+        const size_t tail = left > 0 ? std::string(" and ").size() + std::to_string(left).size() + 5 : 0;
+        if (i > 0 && line.size() + name.size() + tail > kAlarmTipLineMax) {
+            return line + " and " + std::to_string(sensors.size() - i) + " more";
+        }
+        line += name;
     }
-    return content;
+    return line;
 }
 
-TrayContent ShowTray(const MonitorState& state)
+namespace {
+
+// The alarm mark over what ShowTray computed: the tip's first line and the icon's colours.
+void MarkAlarms(const MonitorState& state, const std::string& separator, TrayContent& content)
+{
+    for (const int slot : HeldAlarms(state.Settings)) {
+        content.AlarmSensors.push_back(AlarmCaption(slot));
+    }
+    if (content.AlarmSensors.empty()) {
+        content.ShownTip = content.Tip;
+        return;
+    }
+    content.ShownTip = AlarmTipLine(content.AlarmSensors) + (content.Tip.empty() ? "" : separator + content.Tip);
+    if (content.Icon) {
+        content.Icon->Color = kAlarmDigitColor;
+        content.Icon->Backdrop = kAlarmBackdropColor;
+    }
+}
+
+TrayContent DescribedTray(const MonitorState& state, const std::string& separator)
 {
     const SettingsBlock& block = state.Settings;
-    const bool nt = state.Platform().facts.Family() == platform::PlatformFamily::NtFamily;
-    const std::string separator = nt ? "\r\n" : "   ";
-
     TrayContent content;
     const char* labels[] = {"CPU: ", "SYS: ", "AUX: "};
     for (int slot = kSlotCpu; slot <= kSlotAux; ++slot) {
@@ -60,6 +84,30 @@ TrayContent ShowTray(const MonitorState& state)
         icon.Y = 2;
     }
     content.Icon = icon;
+    return content;
+}
+
+} // namespace
+
+TrayContent ShowTray(const MonitorState& state)
+{
+    const bool nt = state.Platform().facts.Family() == platform::PlatformFamily::NtFamily;
+    const std::string separator = nt ? "\r\n" : "   ";
+    TrayContent content = DescribedTray(state, separator);
+    MarkAlarms(state, separator, content);
+    return content;
+}
+
+TrayContent ShowTray(const MonitorState& state, const NothingFoundReport& nothingFound)
+{
+    TrayContent content = ShowTray(state);
+    if (content.Tip.empty() && !nothingFound.Empty()) {
+        const bool nt = state.Platform().facts.Family() == platform::PlatformFamily::NtFamily;
+        content.Tip = nothingFound.Tip(nt ? "\r\n" : ", ");
+        if (content.AlarmSensors.empty()) {
+            content.ShownTip = content.Tip;
+        }
+    }
     return content;
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 
 #include "core/alarms.h"
@@ -394,6 +395,145 @@ TEST_F(PresenterTest, TrayShowsTheApplicationIconWithoutItsSource)
     EXPECT_FALSE(ShowTray(state).Icon);
     state.Settings.TraySource = 99;
     EXPECT_FALSE(ShowTray(state).Icon);
+}
+
+// The tray while alarms start, hold and clear, pass by pass as the main window tests them.
+class TrayAlarmMark : public PresenterTest
+{
+protected:
+    TrayAlarmMark()
+    {
+        Show(kSlotCpu);
+        Show(kSlotSys, 2);
+        state.Settings.TraySource = kSourceCpu;
+        state.Settings.TrayColor = 0x00FF0000;
+        for (const int slot : {kSlotCpu, kSlotSys}) {
+            Slot(slot).Enabled = 1;
+            Slot(slot).AlarmEnabled = 1;
+            Slot(slot).MinLimit = 0;
+        }
+        Slot(kSlotCpu).MaxLimit = 60;
+        Slot(kSlotSys).MaxLimit = 50;
+        alarms.AlarmWindowReady = true;
+        window.BuildMainWindow(state, alarms);
+    }
+    // One update pass: new readings, the window's alarm test, then the tray.
+    TrayContent Pass(int32_t cpu, int32_t sys)
+    {
+        state.Chips.Records[0].Temps[0] = cpu;
+        state.Chips.Records[0].Temps[1] = sys;
+        window.RefreshMainWindow(state, alarms);
+        return ShowTray(state);
+    }
+    const std::string kCpuLine = "CPU: 70 " + kDeg + "C / 158 " + kDeg + "F";
+};
+
+TEST_F(TrayAlarmMark, StartsHoldsAfterTheAlarmWindowClosesAndClears)
+{
+    TrayContent tray = Pass(45, 30);
+    EXPECT_TRUE(tray.AlarmSensors.empty());
+    EXPECT_EQ(tray.ShownTip, tray.Tip);
+    ASSERT_TRUE(tray.Icon);
+    EXPECT_EQ(tray.Icon->Color, 0x00FF0000);
+    EXPECT_FALSE(tray.Icon->Backdrop);
+
+    tray = Pass(70, 30); // starts
+    EXPECT_EQ(tray.AlarmSensors, std::vector<std::string>{"CPU"});
+    EXPECT_EQ(tray.ShownTip, "\u26A0 ALARM: CPU\r\n" + tray.Tip);
+    EXPECT_EQ(tray.Tip.substr(0, kCpuLine.size()), kCpuLine); // the described tip itself is unchanged
+    ASSERT_TRUE(tray.Icon);
+    EXPECT_EQ(tray.Icon->Text, "70");
+    EXPECT_EQ(tray.Icon->Color, kAlarmDigitColor);
+    EXPECT_EQ(tray.Icon->Backdrop, kAlarmBackdropColor);
+
+    // The alarm window's "Close" changes nothing that is latched: the mark holds.
+    alarms.AlarmWindowShown = false;
+    tray = Pass(70, 55);
+    EXPECT_EQ(tray.AlarmSensors, (std::vector<std::string>{"CPU", "SYS"}));
+    EXPECT_EQ(tray.ShownTip.substr(0, tray.ShownTip.find('\r')), "\u26A0 ALARM: CPU, SYS");
+
+    tray = Pass(45, 55); // CPU back in range, SYS still out
+    EXPECT_EQ(tray.AlarmSensors, std::vector<std::string>{"SYS"});
+    EXPECT_EQ(tray.Icon->Backdrop, kAlarmBackdropColor); // any alarm marks the digits
+
+    tray = Pass(45, 30); // clears
+    EXPECT_TRUE(tray.AlarmSensors.empty());
+    EXPECT_EQ(tray.ShownTip, tray.Tip);
+    EXPECT_EQ(tray.Icon->Color, 0x00FF0000);
+    EXPECT_FALSE(tray.Icon->Backdrop);
+}
+
+TEST_F(TrayAlarmMark, AnAlarmWithoutAlarmTestOrWithTheApplicationIconMarksOnlyTheTip)
+{
+    Slot(kSlotCpu).AlarmEnabled = 0;
+    EXPECT_TRUE(Pass(70, 30).AlarmSensors.empty()); // red in the window, but no alarm of its own
+
+    state.Settings.TraySource = kSourceAux; // no chip: the application's icon
+    const TrayContent tray = Pass(70, 55);
+    EXPECT_FALSE(tray.Icon);
+    EXPECT_EQ(tray.AlarmSensors, std::vector<std::string>{"SYS"});
+    EXPECT_EQ(tray.ShownTip.rfind("\u26A0 ALARM: SYS\r\n", 0), 0u);
+    machine.Facts.FamilyValue = platform::PlatformFamily::Windows9x;
+    EXPECT_EQ(ShowTray(state).ShownTip.rfind("\u26A0 ALARM: SYS   CPU: ", 0), 0u);
+}
+
+TEST(TrayAlarmTipLine, NamesWhatFitsAndCountsTheRest)
+{
+    EXPECT_EQ(AlarmTipLine({"CPU"}), "\u26A0 ALARM: CPU");
+    EXPECT_EQ(AlarmTipLine({"CPU", "+12V", "SYS fan"}), "\u26A0 ALARM: CPU, +12V, SYS fan");
+    std::vector<std::string> every;
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        every.push_back(AlarmCaption(slot));
+    }
+    const std::string line = AlarmTipLine(every);
+    EXPECT_LE(line.size(), kAlarmTipLineMax);
+    EXPECT_EQ(line.rfind("\u26A0 ALARM: CPU, SYS, AUX, HD0", 0), 0u) << line;
+    // The names given and the count add up to every alarm.
+    const size_t named = static_cast<size_t>(std::count(line.begin(), line.end(), ',')) + 1;
+    const size_t more = line.find(" and ");
+    ASSERT_NE(more, std::string::npos) << line;
+    EXPECT_EQ(named + std::stoul(line.substr(more + 5)), every.size()) << line;
+    EXPECT_EQ(line.substr(line.size() - 5), " more");
+}
+
+TEST(AlarmStarts, EachStartIsToldOnceAndAReturnIsAStartAgain)
+{
+    SettingsBlock block;
+    for (const int slot : {kSlotCpu, kSlot12V}) {
+        block.Slots[static_cast<size_t>(slot)].Chip = 0;
+        block.Slots[static_cast<size_t>(slot)].Enabled = 1;
+        block.Slots[static_cast<size_t>(slot)].AlarmEnabled = 1;
+    }
+    SensorSlot& cpu = block.Slots[kSlotCpu];
+    SensorSlot& volts = block.Slots[kSlot12V];
+    AlarmStartWatch watch;
+    EXPECT_FALSE(watch.Look(block, "."));
+
+    cpu.AlarmActive = 1;
+    cpu.AlarmValue = 75;
+    std::optional<AlarmNotice> notice = watch.Look(block, ".");
+    ASSERT_TRUE(notice);
+    EXPECT_EQ(notice->Summary, "Calventa alarm");
+    EXPECT_EQ(notice->Body, "CPU temperature is 75 " + kDeg + "C / 167 " + kDeg + "F");
+
+    cpu.AlarmValue = 80; // holds and rises: no new start
+    EXPECT_FALSE(watch.Look(block, "."));
+
+    volts.AlarmActive = 1;
+    volts.AlarmValue = 13.5f;
+    notice = watch.Look(block, ",");
+    ASSERT_TRUE(notice);
+    EXPECT_EQ(notice->Body, "+12V voltage is 13,50 V"); // only the one that started
+
+    cpu.AlarmActive = 0;
+    volts.AlarmActive = 0;
+    EXPECT_FALSE(watch.Look(block, "."));
+    cpu.AlarmActive = 1;
+    volts.AlarmActive = 1;
+    notice = watch.Look(block, ".");
+    ASSERT_TRUE(notice);
+    EXPECT_EQ(notice->Summary, "Calventa alarms");
+    EXPECT_EQ(notice->Body, "CPU temperature is 80 " + kDeg + "C / 176 " + kDeg + "F\n+12V voltage is 13.50 V");
 }
 
 TEST(UpdateCycle, IntervalsFromAnEditedFileAreClamped)

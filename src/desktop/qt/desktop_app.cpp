@@ -82,6 +82,11 @@ DesktopApp::DesktopApp(platform::Platform& machine, CommandWord word, std::optio
     connect(&m_diskTimer, &QTimer::timeout, this, &DesktopApp::DiskTimerTimer);
     connect(&m_showTimer, &QTimer::timeout, this, &DesktopApp::ShowTimerTimer);
     connect(&m_positionTimer, &QTimer::timeout, this, &DesktopApp::PositionTimerTimer);
+    m_alarmNotifier = std::make_unique<FreedesktopAlarmNotifier>([this](const QString& summary, const QString& body) {
+        if (m_tray != nullptr) {
+            m_tray->ShowMessage(summary, body);
+        }
+    });
 }
 
 DesktopApp::~DesktopApp()
@@ -198,6 +203,7 @@ void DesktopApp::CreateMainWindow()
         }
     });
     m_view = std::make_unique<ui::DesktopView>(*m_mainWindow, *m_tray);
+    m_view->SetAlarmStartHandler([this](const core::AlarmNotice& notice) { AlarmsStarted(notice); });
     m_monitor.SetView(m_view.get());
 
     // Minimized at the defaults' position before anything can run the position timer,
@@ -387,6 +393,13 @@ void DesktopApp::ExportHistory()
     if (!m_platform.files.ReplaceFile(path.toStdString(), std::span<const uint8_t>(bytes, csv.size()))) {
         m_historyWindow->ShowExportError(
             QStringLiteral("The history could not be saved as \"%1\". Choose a folder you may write to.").arg(path));
+    }
+}
+
+void DesktopApp::AlarmsStarted(const core::AlarmNotice& notice)
+{
+    if (m_monitor.State().AlarmNotifications && m_alarmNotifier != nullptr && !m_closed) {
+        m_alarmNotifier->Notify(notice);
     }
 }
 

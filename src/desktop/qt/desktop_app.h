@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "desktop/qt/desktop_alarm_notifier.h"
 #include "desktop/qt/desktop_notices.h"
 #include "desktop/qt/desktop_options_host.h"
 #include "desktop/qt/desktop_screen_facts.h"
@@ -79,6 +80,8 @@ public:
     ui::HistoryWindow* HistoryForm() { return m_historyWindow.get(); }
     // Asks where the history's CSV goes; an empty answer cancels. A file dialog by default.
     void SetExportPathChooser(std::function<QString()> chooser) { m_exportPathChooser = std::move(chooser); }
+    // Who tells the desktop of starting alarms: the freedesktop notifier unless replaced.
+    void SetAlarmNotifier(std::unique_ptr<AlarmNotifier> notifier) { m_alarmNotifier = std::move(notifier); }
     // nullptr until Start() with disks attached.
     DesktopServiceMenu* ServiceMenu() { return m_serviceMenu.get(); }
     // Object names "SensorTimer", "DiskTimer", "ShowTimer", "PositionTimer".
@@ -129,6 +132,8 @@ private:
     // The "All sensors" window's rows, only while it is shown.
     void RenderAllSensors();
     void ExportHistory();
+    // An alarm started: the desktop is told, if the user wants it.
+    void AlarmsStarted(const core::AlarmNotice& notice);
 
     DesktopScreenFacts m_facts;
     platform::Platform m_platform;
@@ -148,6 +153,7 @@ private:
     std::unique_ptr<ui::HistoryWindow> m_historyWindow;
     std::unique_ptr<ui::AllSensorsWindow> m_allSensorsWindow;
     std::function<QString()> m_exportPathChooser;
+    std::unique_ptr<AlarmNotifier> m_alarmNotifier;
     platform::DiskPlatform* m_disks = nullptr;
     EffectiveUserRights m_rights;
     std::unique_ptr<SystemdServiceManager> m_serviceManager;

@@ -254,12 +254,13 @@ QImage DrawTrayIcon(const core::TrayIconRequest& request)
     }
 
     const QRgb color = FromColorValue(request.Color).rgb();
+    const QRgb clear = request.Backdrop ? FromColorValue(*request.Backdrop).rgb() : qRgba(0, 0, 0, 0);
     QImage icon(kTrayIconSize, kTrayIconSize, QImage::Format_ARGB32);
     for (int y = 0; y < kTrayIconSize; ++y) {
         const uchar* maskLine = mask.constScanLine(y);
         auto* line = reinterpret_cast<QRgb*>(icon.scanLine(y));
         for (int x = 0; x < kTrayIconSize; ++x) {
-            line[x] = maskLine[x] >= kMaskThreshold ? color : qRgba(0, 0, 0, 0);
+            line[x] = maskLine[x] >= kMaskThreshold ? color : clear;
         }
     }
     return icon;

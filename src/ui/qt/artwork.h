@@ -32,9 +32,9 @@ QPixmap DrawRowPicture(RowPicture picture);
 // A panel's title (TEMPERATURES, FANS, VOLTAGES) as a crisp picture of exactly `size`.
 QPixmap DrawTitlePicture(const QString& text, QSize size);
 
-// The digits of the tray icon on a transparent 16 × 16 image. As with an icon built from
-// a black/white mask and a colour image, every pixel is either the text colour, opaque,
-// or fully transparent.
+// The digits of the tray icon on a 16 × 16 image. As with an icon built from a black/white
+// mask and a colour image, every pixel is either the text colour, opaque, or the backdrop:
+// fully transparent, or the request's backdrop colour while an alarm holds.
 QImage DrawTrayIcon(const core::TrayIconRequest& request);
 
 // The program's own picture (a thermometer on a chip) at any size, and the icon of it.

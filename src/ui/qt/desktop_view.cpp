@@ -23,4 +23,11 @@ void DesktopView::AlarmWindowChanged(const core::AlarmWindowContent& content, bo
     }
 }
 
+void DesktopView::AlarmsStarted(const core::AlarmNotice& notice)
+{
+    if (m_alarmStarted) {
+        m_alarmStarted(notice);
+    }
+}
+
 } // namespace calventa::ui

@@ -73,9 +73,7 @@ NoticeWindow::NoticeWindow(const core::NoticeContent& content, core::NoticeKind 
         control->hide();
     }
     setWindowFlag(Qt::WindowStaysOnTopHint, content.StaysOnTop);
-    QPalette grey = palette();
-    grey.setColor(QPalette::Window, FromColorValue(content.BackgroundColor));
-    setPalette(grey);
+    ApplyProgramPalette(this, FromColorValue(content.BackgroundColor));
 
     m_client = new QWidget(this);
 

@@ -290,9 +290,7 @@ OptionsWindow::OptionsWindow(core::OptionsPresenter& presenter, platform::Platfo
     caption->setGeometry(0, 0, width(), kCaptionHeight);
     // The frame's close control hides the dialog; unlike "Cancel" it keeps a previewed opacity.
     connect(caption, &CaptionBar::CloseClicked, this, &QWidget::hide);
-    QPalette grey = palette();
-    grey.setColor(QPalette::Window, FromColorValue(core::kDialogColor));
-    setPalette(grey);
+    ApplyProgramPalette(this, FromColorValue(core::kDialogColor));
 
     auto* client = new QWidget(this);
     client->setGeometry(kFrameBorder, kCaptionHeight, kClientWidth, height() - kCaptionHeight - kFrameBorder);
@@ -502,6 +500,12 @@ void OptionsWindow::BuildGeneralPage(QWidget* area)
     m_colorSwatch->setGeometry(60, 78, 40, 22);
     m_colorSwatch->setCursor(Qt::PointingHandCursor);
     connect(m_colorSwatch, &QToolButton::clicked, this, &OptionsWindow::ChooseTrayColor);
+
+    // Below both columns: the one option that is not part of the settings block.
+    m_alarmNotifications = MakeCheckBox(QStringLiteral("Desktop notification when an alarm starts"),
+                                        QStringLiteral("AlarmNotifications"), page, 4, 204);
+    connect(m_alarmNotifications, &QCheckBox::clicked, this,
+            [this](bool on) { Act([on](OptionsPresenter& p) { p.AlarmNotificationsClick(on); }); });
 }
 
 void OptionsWindow::Act(const std::function<void(core::OptionsPresenter&)>& action)
@@ -553,6 +557,7 @@ void OptionsWindow::RenderSensorPage()
     SetList(m_sensorList, s.SensorList);
     for (QComboBox* list : {m_chipList, m_sensorList}) {
         list->setEnabled(s.ListsEnabled);
+        // The frame's palette is the program's; only a described list colour is laid over it.
         QPalette colours = m_sensorFrame->palette();
         if (s.ListsColor) {
             const QColor background = FromColorValue(*s.ListsColor);
@@ -560,8 +565,6 @@ void OptionsWindow::RenderSensorPage()
                 colours.setColor(group, QPalette::Base, background);
                 colours.setColor(group, QPalette::Button, background);
             }
-        } else {
-            colours.setColor(QPalette::Base, QPalette().color(QPalette::Base));
         }
         list->setPalette(colours);
     }
@@ -598,6 +601,7 @@ void OptionsWindow::RenderGeneralPage()
     m_alphaBar->setEnabled(g.AlphaEnabled);
     SetSelected(m_traySourceList, g.TraySourceSelected);
     SetRadios({m_celsius, m_fahrenheit}, g.Fahrenheit ? 1 : 0);
+    SetChecked(m_alarmNotifications, g.AlarmNotifications);
     m_colorSwatch->setStyleSheet(QStringLiteral("QToolButton { background: %1; border: 1px solid black; }")
                                      .arg(FromColorValue(g.TrayColor).name()));
 }

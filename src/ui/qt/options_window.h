@@ -44,7 +44,7 @@ QPixmap DrawTreeIcon(int index);
 // buttons are its name with "Up"/"Down" for "Field" ("MinUp", "MinDown"); General page
 // "RunWithWindows", "StartMinimized", "ModeOnDesktop", "ModeOnTop", "ModeNormal",
 // "StyleFrame", "StyleNormal", "StyleSimple", "DiskIntervalField", "SensorIntervalField",
-// "AlphaBar", "TraySourceList", "Celsius", "Fahrenheit", "TrayColorSwatch"; buttons
+// "AlphaBar", "TraySourceList", "Celsius", "Fahrenheit", "TrayColorSwatch", "AlarmNotifications"; buttons
 // "ResetButton", "CancelButton", "OkButton".
 class OptionsWindow : public QDialog
 {
@@ -121,6 +121,7 @@ private:
     QRadioButton* m_celsius = nullptr;
     QRadioButton* m_fahrenheit = nullptr;
     QToolButton* m_colorSwatch = nullptr;
+    QCheckBox* m_alarmNotifications = nullptr;
 };
 
 } // namespace calventa::ui

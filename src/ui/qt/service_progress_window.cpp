@@ -26,9 +26,7 @@ ServiceProgressWindow::ServiceProgressWindow(QWidget* parent) : QWidget(parent)
     CaptionBar* caption = DecorateWindow(this, QStringLiteral("Calventa"), false);
     caption->setGeometry(0, 0, kWidth, kCaptionHeight);
     connect(caption, &CaptionBar::CloseClicked, this, &QWidget::close);
-    QPalette grey = palette();
-    grey.setColor(QPalette::Window, FromColorValue(kProgressGrey));
-    setPalette(grey);
+    ApplyProgramPalette(this, FromColorValue(kProgressGrey));
 
     const int clientWidth = kWidth - 2 * kFrameBorder;
     auto* client = new QWidget(this);

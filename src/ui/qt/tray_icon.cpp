@@ -125,7 +125,7 @@ void TrayIcon::Remove()
 
 void TrayIcon::Render(const core::TrayContent& content)
 {
-    QString tip = QString::fromStdString(content.Tip);
+    QString tip = QString::fromStdString(content.ShownTip);
     // The tip's line breaks are CR LF; Qt breaks tool tips at LF alone.
     tip.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     m_toolTip = tip.left(kMaxTipLength);
@@ -139,6 +139,13 @@ void TrayIcon::Render(const core::TrayContent& content)
 QIcon TrayIcon::CurrentIcon() const
 {
     return m_image.isNull() ? m_applicationIcon : QIcon(QPixmap::fromImage(m_image));
+}
+
+void TrayIcon::ShowMessage(const QString& title, const QString& text)
+{
+    if (m_icon != nullptr) {
+        m_icon->showMessage(title, text, QSystemTrayIcon::Warning);
+    }
 }
 
 void TrayIcon::SetMouseHandling(bool on)

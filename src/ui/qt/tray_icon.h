@@ -71,6 +71,8 @@ public:
     // The digits image, or a null image while the application's icon is shown.
     QImage IconImage() const { return m_image; }
     QIcon CurrentIcon() const;
+    // A balloon from the icon, where the notification area shows one.
+    void ShowMessage(const QString& title, const QString& text);
 
 private:
     void SingleClick();

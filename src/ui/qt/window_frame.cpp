@@ -76,6 +76,45 @@ QToolButton* MakeCaptionButton(QWidget* parent, const QString& objectName, const
 
 } // namespace
 
+QPalette ProgramPalette(const QColor& background)
+{
+    const QColor text(Qt::black);
+    const QColor disabledText(0x6D, 0x6D, 0x6D); // still 3:1 on the grey, 5:1 on white
+    const QColor selection = FromColorValue(0x00A1684A);
+    QPalette palette;
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        const bool disabled = group == QPalette::Disabled;
+        const QColor foreground = disabled ? disabledText : text;
+        palette.setColor(group, QPalette::Window, background);
+        palette.setColor(group, QPalette::WindowText, foreground);
+        palette.setColor(group, QPalette::Base, disabled ? background : QColor(Qt::white));
+        palette.setColor(group, QPalette::AlternateBase, QColor(0xEE, 0xEE, 0xEE));
+        palette.setColor(group, QPalette::Text, foreground);
+        palette.setColor(group, QPalette::PlaceholderText, disabledText);
+        palette.setColor(group, QPalette::Button, background);
+        palette.setColor(group, QPalette::ButtonText, foreground);
+        palette.setColor(group, QPalette::BrightText, Qt::white);
+        palette.setColor(group, QPalette::Light, background.lighter(150));
+        palette.setColor(group, QPalette::Midlight, background.lighter(115));
+        palette.setColor(group, QPalette::Mid, background.darker(150));
+        palette.setColor(group, QPalette::Dark, background.darker(200));
+        palette.setColor(group, QPalette::Shadow, Qt::black);
+        palette.setColor(group, QPalette::Highlight, disabled ? disabledText : selection);
+        palette.setColor(group, QPalette::HighlightedText, Qt::white);
+        palette.setColor(group, QPalette::ToolTipBase, QColor(0xFF, 0xFF, 0xE1));
+        palette.setColor(group, QPalette::ToolTipText, text);
+        palette.setColor(group, QPalette::Link, QColor(0x00, 0x00, 0xCC));
+        palette.setColor(group, QPalette::LinkVisited, QColor(0x55, 0x1A, 0x8B));
+    }
+    return palette;
+}
+
+void ApplyProgramPalette(QWidget* window, const QColor& background)
+{
+    window->setPalette(ProgramPalette(background));
+    window->setAutoFillBackground(true);
+}
+
 CaptionBar::CaptionBar(const QString& caption, bool withMinimize, QWidget* window) : QWidget(window), m_caption(caption)
 {
     setObjectName(QStringLiteral("CaptionBar"));
@@ -143,12 +182,7 @@ CaptionBar* DecorateWindow(QWidget* window, const QString& caption, bool withMin
     window->setWindowTitle(caption);
     window->setWindowFlag(Qt::FramelessWindowHint, true);
     window->setFont(WindowFont());
-    QPalette palette = window->palette();
-    palette.setColor(QPalette::Window, WindowGrey());
-    palette.setColor(QPalette::WindowText, Qt::black);
-    palette.setColor(QPalette::Button, WindowGrey());
-    window->setPalette(palette);
-    window->setAutoFillBackground(true);
+    ApplyProgramPalette(window, WindowGrey());
     auto* bar = new CaptionBar(caption, withMinimize, window);
     bar->setGeometry(0, 0, window->width(), kCaptionHeight);
     return bar;

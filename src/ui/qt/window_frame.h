@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QColor>
+#include <QPalette>
 #include <QPoint>
 #include <QString>
 #include <QWidget>
@@ -42,6 +44,16 @@ private:
     bool m_dragging = false;
     QPoint m_dragOffset;
 };
+
+// The program's own light colours on `background`, every role of every group set: black
+// text on the grey and on white fields, the menu's blue for selections, grey for what is
+// disabled. The windows keep their look whatever palette the desktop hands Qt, so a dark
+// desktop theme cannot put its light text on the program's light grey.
+QPalette ProgramPalette(const QColor& background);
+
+// Gives `window` (and through it every control inside) the program palette on `background`.
+// Every window of the program goes through here, directly or by DecorateWindow.
+void ApplyProgramPalette(QWidget* window, const QColor& background);
 
 // Makes `window` a frameless top-level window in the program's grey with its caption bar
 // along the top; returns the bar. The client area starts at (kFrameBorder, kCaptionHeight).

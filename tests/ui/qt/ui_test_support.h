@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "desktop/qt/desktop_app.h"
 #include "core/fakes.h"
 #include "core/settings_block.h"
+#include "desktop/qt/desktop_app.h"
 #include "platform/sim/board_file.h"
 #include "platform/sim/sim_machine.h"
 
@@ -22,6 +22,15 @@ inline constexpr const char* kChipBoard = R"({"isa": {"model": "W83627HF",
     "registers": {"0x20": 94, "0x22": 206, "0x27": 35, "0x28": 160, "0x29": 225, "0x2A": 200},
     "banks": {"1": {"0x50": 43}, "2": {"0x50": 31}}}})";
 inline constexpr const char* kEmptyBoard = "{}";
+
+// Keeps the alarm notices the desktop program hands on, instead of telling the desktop the
+// tests run on.
+struct RecordingNotifier final : app::AlarmNotifier
+{
+    explicit RecordingNotifier(std::vector<core::AlarmNotice>& calls) : Calls(calls) {}
+    void Notify(const core::AlarmNotice& notice) override { Calls.push_back(notice); }
+    std::vector<core::AlarmNotice>& Calls;
+};
 
 // A desktop program on a simulated board with in-memory files; settings.dat holds the
 // given block, or is missing.
@@ -41,6 +50,7 @@ public:
         }
         app = std::make_unique<app::DesktopApp>(*machine, word, std::string(kProgramDir),
                                                 [this](const QUrl& url) { openedLinks.push_back(url); });
+        app->SetAlarmNotifier(std::make_unique<RecordingNotifier>(alarmNotices));
     }
     ~DesktopFixture()
     {
@@ -72,6 +82,7 @@ public:
     std::unique_ptr<sim::SimMachine> sim;
     std::unique_ptr<platform::Platform> machine;
     std::vector<QUrl> openedLinks;
+    std::vector<core::AlarmNotice> alarmNotices;
     std::unique_ptr<app::DesktopApp> app;
 };
 

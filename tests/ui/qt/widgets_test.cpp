@@ -307,7 +307,7 @@ TEST(TrayContentRendering, TipAndDigitsFromThePresenter)
     desktop.app->Start();
     const core::TrayContent& content = desktop.app->GetMonitor().Tray();
     ASSERT_TRUE(content.Icon);
-    QString tip = QString::fromStdString(content.Tip);
+    QString tip = QString::fromStdString(content.ShownTip);
     tip.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     EXPECT_EQ(desktop.app->Tray().ToolTip(), tip);
     EXPECT_EQ(desktop.app->Tray().IconImage(), ui::DrawTrayIcon(*content.Icon));
@@ -321,7 +321,9 @@ TEST(TrayContentRendering, TipAndDigitsFromThePresenter)
 TEST(TrayContentRendering, LongTipIsCutTo127Characters)
 {
     ui::TrayIcon tray;
-    tray.Render({std::string(400, 'x'), std::nullopt});
+    core::TrayContent content;
+    content.ShownTip = std::string(400, 'x');
+    tray.Render(content);
     EXPECT_EQ(tray.ToolTip().size(), 127);
 }
 
