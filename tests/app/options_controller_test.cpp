@@ -120,6 +120,21 @@ TEST_F(OptionsButtons, NoticeChoicesMadeWhileTheDialogIsOpenSurviveOkAndCancel)
     EXPECT_FALSE(NoticeWanted(Settings(), NoticeKind::FanWarning));
 }
 
+// A slot put from the "All sensors" window saves the settings image and nothing of the General
+// page: the page may hold a choice from an earlier opening that the user since changed.
+TEST_F(OptionsButtons, AssigningASlotKeepsTheStoredNotificationChoice)
+{
+    ASSERT_TRUE(SetAlarmNotifications(monitor->State().Platform().store, false));
+    monitor->State().AlarmNotifications = false;
+
+    ASSERT_TRUE(options->AssignSlot(kSlotSys, 0, 2));
+
+    EXPECT_FALSE(AlarmNotificationsOn(monitor->State().Platform().store));
+    EXPECT_FALSE(monitor->State().AlarmNotifications);
+    ASSERT_TRUE(SavedSettings());
+    EXPECT_EQ(SavedSettings()->Slots[kSlotSys].Channel, 2);
+}
+
 TEST_F(OptionsButtons, CancelRestoresTheSavedOpacityAndDropsTheWorkingCopy)
 {
     Settings().Alpha = 5;
