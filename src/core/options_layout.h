@@ -74,7 +74,7 @@ inline constexpr std::array<const char*, 3> kSourceTexts{"Cpu", "Sys", "Aux"};
 inline constexpr Point kNominalLabel{10, 86};
 inline constexpr const char* kNominalLabelText = "Nominal :";
 inline constexpr Rect kNominalField{62, 83, 80, kFieldHeight};
-inline constexpr Rect kFanProblem{176, 4, 166, 32}; // beside the page title
+inline constexpr Rect kFanProblem{176, 4, 166, 32};   // beside the page title
 inline constexpr int32_t kFanProblemColor = 0x0000A0; // 0x00BBGGRR: dark red
 
 // General page.

@@ -14,10 +14,9 @@ namespace {
 constexpr const wchar_t* kWindowClass = L"CalventaHistory";
 constexpr const wchar_t* kPlotClass = L"CalventaHistoryPlot";
 constexpr const char* kWindowTitle = "Calventa History";
-constexpr std::array<COLORREF, 10> kLineColors{RGB(0x1f, 0x77, 0xb4), RGB(0xd6, 0x27, 0x28), RGB(0x2c, 0xa0, 0x2c),
-                                               RGB(0xff, 0x7f, 0x0e), RGB(0x94, 0x67, 0xbd), RGB(0x8c, 0x56, 0x4b),
-                                               RGB(0xe3, 0x77, 0xc2), RGB(0x17, 0xbe, 0xcf), RGB(0x7f, 0x7f, 0x7f),
-                                               RGB(0xbc, 0xbd, 0x22)};
+constexpr std::array<COLORREF, 10> kLineColors{
+    RGB(0x1f, 0x77, 0xb4), RGB(0xd6, 0x27, 0x28), RGB(0x2c, 0xa0, 0x2c), RGB(0xff, 0x7f, 0x0e), RGB(0x94, 0x67, 0xbd),
+    RGB(0x8c, 0x56, 0x4b), RGB(0xe3, 0x77, 0xc2), RGB(0x17, 0xbe, 0xcf), RGB(0x7f, 0x7f, 0x7f), RGB(0xbc, 0xbd, 0x22)};
 constexpr int kMargin = 6;
 constexpr int kSwatch = 10;
 constexpr COLORREF kMaskColor = RGB(255, 0, 255);
@@ -78,8 +77,8 @@ COLORREF HistoryLineColor(int index)
 HistoryPlotView::HistoryPlotView(HINSTANCE instance, HWND parent)
 {
     RegisterViewClass(instance, kPlotClass, &HistoryPlotView::Procedure, nullptr);
-    m_window = CreateWindowExW(0, kPlotClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, parent, nullptr, instance,
-                               this);
+    m_window =
+        CreateWindowExW(0, kPlotClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, parent, nullptr, instance, this);
     m_font = MessageFont(WindowDpi(m_window));
     m_axes = core::ComputePlotAxes(m_plot, 0, 0);
 }
@@ -140,8 +139,8 @@ void HistoryPlotView::DrawFrame(HDC dc, int width, int height)
     const double range = m_axes.High - m_axes.Low;
     const Pen grid(CreatePen(PS_DOT, 1, GetSysColor(COLOR_BTNSHADOW)));
     for (const core::AxisTick& tick : m_axes.ValueTicks) {
-        const int y =
-            m_area.bottom - static_cast<int>(std::lround((tick.Value - m_axes.Low) / range * (m_area.bottom - m_area.top)));
+        const int y = m_area.bottom -
+                      static_cast<int>(std::lround((tick.Value - m_axes.Low) / range * (m_area.bottom - m_area.top)));
         {
             const Selected pen(dc, grid.Get());
             MoveToEx(dc, m_area.left, y, nullptr);
@@ -369,8 +368,8 @@ HistoryWindow::HistoryWindow(HINSTANCE instance, HWND owner, ExportPathChooser p
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
     m_spanLabel = MakeControl(m_window, L"STATIC", L"Span:", SS_LEFT, 0, 0, 10, 10, 0, m_font.Get());
-    m_span = MakeControl(m_window, WC_COMBOBOXW, std::wstring(), CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 0, 0, 10, 10,
-                         kSpanId, m_font.Get());
+    m_span = MakeControl(m_window, WC_COMBOBOXW, std::wstring(), CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 0, 0, 10,
+                         10, kSpanId, m_font.Get());
     for (const core::HistorySpan span : core::kHistorySpans) {
         SendMessageW(m_span, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(core::SpanText(span)).c_str()));
     }
@@ -380,8 +379,9 @@ HistoryWindow::HistoryWindow(HINSTANCE instance, HWND owner, ExportPathChooser p
     for (auto& plot : m_plots) {
         plot = std::make_unique<HistoryPlotView>(instance, m_window);
     }
-    m_table = MakeControl(m_window, WC_LISTVIEWW, std::wstring(), LVS_REPORT | LVS_NOSORTHEADER | LVS_SINGLESEL | WS_TABSTOP,
-                          0, 0, 10, 10, kTableId, m_font.Get(), WS_EX_CLIENTEDGE);
+    m_table =
+        MakeControl(m_window, WC_LISTVIEWW, std::wstring(), LVS_REPORT | LVS_NOSORTHEADER | LVS_SINGLESEL | WS_TABSTOP,
+                    0, 0, 10, 10, kTableId, m_font.Get(), WS_EX_CLIENTEDGE);
     ListView_SetExtendedListViewStyle(m_table, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
     for (size_t c = 0; c < kColumns.size(); ++c) {
         const std::wstring text = Wide(kColumns[c]);
@@ -414,8 +414,8 @@ HistoryWindow::HistoryWindow(HINSTANCE instance, HWND owner, ExportPathChooser p
     DeleteDC(dc);
     ReleaseDC(nullptr, screen);
     ListView_SetImageList(m_table, m_swatches, LVSIL_SMALL);
-    m_reset = MakeControl(m_window, L"BUTTON", L"Reset", BS_PUSHBUTTON | WS_TABSTOP, 0, 0, 10, 10, kResetId,
-                          m_font.Get());
+    m_reset =
+        MakeControl(m_window, L"BUTTON", L"Reset", BS_PUSHBUTTON | WS_TABSTOP, 0, 0, 10, 10, kResetId, m_font.Get());
     Layout();
 }
 

@@ -235,12 +235,11 @@ OptionsDialog::OptionsDialog(HINSTANCE instance, HWND owner, core::OptionsPresen
                              platform::PlatformFamily family, ColorChooser chooser)
     : m_presenter(presenter), m_chooser(std::move(chooser))
 {
-    INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_TREEVIEW_CLASSES | ICC_BAR_CLASSES |
-                                                                    ICC_UPDOWN_CLASS | ICC_STANDARD_CLASSES};
+    INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
+                                  ICC_TREEVIEW_CLASSES | ICC_BAR_CLASSES | ICC_UPDOWN_CLASS | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
     // The class keeps its grey brush for the process's life, as a class's background does.
-    RegisterViewClass(instance, kWindowClass, &OptionsDialog::Procedure,
-                      CreateSolidBrush(ColorOf(core::kDialogColor)));
+    RegisterViewClass(instance, kWindowClass, &OptionsDialog::Procedure, CreateSolidBrush(ColorOf(core::kDialogColor)));
     m_dialogBrush.Reset(CreateSolidBrush(ColorOf(core::kDialogColor)));
     m_fieldBrush.Reset(CreateSolidBrush(GetSysColor(COLOR_WINDOW)));
 
@@ -323,8 +322,8 @@ HWND OptionsDialog::Check(HWND page, const std::string& name, const std::string&
 HWND OptionsDialog::List(HWND page, const std::string& name, layout::Rect at, int visibleEntries)
 {
     const int id = m_nextId++;
-    HWND list = MakeControl(page, WC_COMBOBOXW, std::wstring(), CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, Scaled(at.X, m_dpi),
-                            Scaled(at.Y, m_dpi), Scaled(at.Width, m_dpi),
+    HWND list = MakeControl(page, WC_COMBOBOXW, std::wstring(), CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP,
+                            Scaled(at.X, m_dpi), Scaled(at.Y, m_dpi), Scaled(at.Width, m_dpi),
                             Scaled(at.Height, m_dpi) + Scaled(18, m_dpi) * visibleEntries, id, m_font.Get());
     return Add(name, list);
 }
@@ -349,13 +348,12 @@ HWND OptionsDialog::SpinField(HWND page, const std::string& name, layout::Rect a
 
 void OptionsDialog::Build(HINSTANCE instance, platform::PlatformFamily family)
 {
-    m_tree = Add("OptionsTree",
-                 MakeControl(m_window, WC_TREEVIEWW, std::wstring(),
-                             TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS |
-                                 TVS_DISABLEDRAGDROP | WS_TABSTOP,
-                             Scaled(layout::kTree.X, m_dpi), Scaled(layout::kTree.Y, m_dpi),
-                             Scaled(layout::kTree.Width, m_dpi), Scaled(layout::kTree.Height, m_dpi), m_nextId++,
-                             m_font.Get(), WS_EX_CLIENTEDGE));
+    m_tree = Add("OptionsTree", MakeControl(m_window, WC_TREEVIEWW, std::wstring(),
+                                            TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS |
+                                                TVS_DISABLEDRAGDROP | WS_TABSTOP,
+                                            Scaled(layout::kTree.X, m_dpi), Scaled(layout::kTree.Y, m_dpi),
+                                            Scaled(layout::kTree.Width, m_dpi), Scaled(layout::kTree.Height, m_dpi),
+                                            m_nextId++, m_font.Get(), WS_EX_CLIENTEDGE));
     m_treeIcons = MakeTreeIcons();
     TreeView_SetImageList(m_tree, m_treeIcons, TVSIL_NORMAL);
     BuildTree();
@@ -380,9 +378,9 @@ void OptionsDialog::Build(HINSTANCE instance, platform::PlatformFamily family)
     SetWindowPos(m_generalPage, m_summaryPage, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
     auto button = [&](const char* name, const char* text, layout::Rect at, int id, std::function<void()>& callback) {
-        HWND made = MakeControl(m_window, L"BUTTON", Wide(text), BS_PUSHBUTTON | WS_TABSTOP, Scaled(at.X, m_dpi),
-                                Scaled(at.Y, m_dpi), Scaled(at.Width, m_dpi), Scaled(at.Height, m_dpi), id,
-                                m_boldFont.Get());
+        HWND made =
+            MakeControl(m_window, L"BUTTON", Wide(text), BS_PUSHBUTTON | WS_TABSTOP, Scaled(at.X, m_dpi),
+                        Scaled(at.Y, m_dpi), Scaled(at.Width, m_dpi), Scaled(at.Height, m_dpi), id, m_boldFont.Get());
         m_commands[id] = [&callback](int code, HWND) {
             if (code == BN_CLICKED && callback) {
                 callback();
@@ -422,8 +420,8 @@ void OptionsDialog::BuildTree()
         insert.item.iImage = icon;
         insert.item.iSelectedImage = icon;
         insert.item.lParam = static_cast<LPARAM>(i);
-        m_items[i] = reinterpret_cast<HTREEITEM>(SendMessageW(m_tree, TVM_INSERTITEMW, 0,
-                                                              reinterpret_cast<LPARAM>(&insert)));
+        m_items[i] =
+            reinterpret_cast<HTREEITEM>(SendMessageW(m_tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
     }
     m_rendering = false;
 }
@@ -433,8 +431,8 @@ void OptionsDialog::BuildSensorPage(HINSTANCE)
     HWND page = m_sensorPage;
     const layout::Rect area = layout::kPageArea;
     Frame(page, "SensorTitle", "", {0, 0, area.Width, area.Height});
-    HWND enabled = Check(page, "SensorEnabled", layout::kEnabledText, layout::kSensorEnabled.X,
-                         layout::kSensorEnabled.Y, false);
+    HWND enabled =
+        Check(page, "SensorEnabled", layout::kEnabledText, layout::kSensorEnabled.X, layout::kSensorEnabled.Y, false);
     m_commands[GetDlgCtrlID(enabled)] = [this](int code, HWND control) {
         if (code == BN_CLICKED) {
             const bool on = IsChecked(control);
@@ -489,21 +487,20 @@ void OptionsDialog::BuildSensorPage(HINSTANCE)
         return control;
     };
     fanControl(Frame(page, "FanFrame", layout::kFanFrameText, fan));
-    HWND fanEnabled = fanControl(Check(page, "FanControlEnabled", layout::kEnabledText,
-                                       fan.X + layout::kFanControlEnabled.X, fan.Y + layout::kFanControlEnabled.Y,
-                                       false));
+    HWND fanEnabled =
+        fanControl(Check(page, "FanControlEnabled", layout::kEnabledText, fan.X + layout::kFanControlEnabled.X,
+                         fan.Y + layout::kFanControlEnabled.Y, false));
     m_commands[GetDlgCtrlID(fanEnabled)] = [this](int code, HWND control) {
         if (code == BN_CLICKED) {
             const bool on = IsChecked(control);
             Act([on](OptionsPresenter& p) { p.FanControlClick(on); });
         }
     };
-    fanControl(Label(page, layout::kRegisterLabelText, fan.X + layout::kRegisterLabel.X,
-                     fan.Y + layout::kRegisterLabel.Y));
+    fanControl(
+        Label(page, layout::kRegisterLabelText, fan.X + layout::kRegisterLabel.X, fan.Y + layout::kRegisterLabel.Y));
     HWND registers = fanControl(List(page, "RegisterList", inFrame(fan, layout::kRegisterList), 8));
     m_commands[GetDlgCtrlID(registers)] = chosen(&OptionsPresenter::RegisterChosen);
-    fanControl(
-        Label(page, layout::kSourceLabelText, fan.X + layout::kSourceLabel.X, fan.Y + layout::kSourceLabel.Y));
+    fanControl(Label(page, layout::kSourceLabelText, fan.X + layout::kSourceLabel.X, fan.Y + layout::kSourceLabel.Y));
     HWND sources = fanControl(List(page, "SourceList", inFrame(fan, layout::kSourceList), 3));
     for (const char* text : layout::kSourceTexts) {
         SendMessageW(sources, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
@@ -517,8 +514,8 @@ void OptionsDialog::BuildSensorPage(HINSTANCE)
 
     const layout::Rect problem = layout::kFanProblem;
     Add("FanProblem", MakeControl(page, L"STATIC", std::wstring(), SS_LEFT | SS_NOPREFIX, Scaled(problem.X, m_dpi),
-                                  Scaled(problem.Y, m_dpi), Scaled(problem.Width, m_dpi),
-                                  Scaled(problem.Height, m_dpi), 0, m_font.Get()));
+                                  Scaled(problem.Y, m_dpi), Scaled(problem.Width, m_dpi), Scaled(problem.Height, m_dpi),
+                                  0, m_font.Get()));
 }
 
 void OptionsDialog::BuildGeneralPage(HINSTANCE)
@@ -570,10 +567,10 @@ void OptionsDialog::BuildGeneralPage(HINSTANCE)
     const layout::Rect alpha = layout::kAlphaFrame;
     Frame(page, "AlphaFrame", layout::kAlphaFrameText, alpha);
     const layout::Rect bar = layout::kAlphaBar;
-    HWND alphaBar = Add("AlphaBar", MakeControl(page, TRACKBAR_CLASSW, std::wstring(), TBS_HORZ | TBS_NOTICKS | WS_TABSTOP,
-                                                Scaled(alpha.X + bar.X, m_dpi), Scaled(alpha.Y + bar.Y, m_dpi),
-                                                Scaled(bar.Width, m_dpi), Scaled(bar.Height, m_dpi), m_nextId++,
-                                                nullptr));
+    HWND alphaBar =
+        Add("AlphaBar", MakeControl(page, TRACKBAR_CLASSW, std::wstring(), TBS_HORZ | TBS_NOTICKS | WS_TABSTOP,
+                                    Scaled(alpha.X + bar.X, m_dpi), Scaled(alpha.Y + bar.Y, m_dpi),
+                                    Scaled(bar.Width, m_dpi), Scaled(bar.Height, m_dpi), m_nextId++, nullptr));
     SendMessageW(alphaBar, TBM_SETRANGE, FALSE, MAKELPARAM(0, core::kAlphaMax));
     SendMessageW(alphaBar, TBM_SETLINESIZE, 0, 1);
     SendMessageW(alphaBar, TBM_SETPAGESIZE, 0, 1);
@@ -604,8 +601,8 @@ void OptionsDialog::BuildGeneralPage(HINSTANCE)
             Act([entry](OptionsPresenter& p) { p.TraySourceChosen(entry); });
         }
     };
-    HWND celsius = Check(page, "Celsius", layout::kCelsiusText, tray.X + layout::kCelsius.X,
-                         tray.Y + layout::kCelsius.Y, true);
+    HWND celsius =
+        Check(page, "Celsius", layout::kCelsiusText, tray.X + layout::kCelsius.X, tray.Y + layout::kCelsius.Y, true);
     m_commands[GetDlgCtrlID(celsius)] = pressed([](OptionsPresenter& p) { p.TrayUnitClick(false); });
     HWND fahrenheit = Check(page, "Fahrenheit", layout::kFahrenheitText, tray.X + layout::kFahrenheit.X,
                             tray.Y + layout::kFahrenheit.Y, true);
@@ -613,8 +610,8 @@ void OptionsDialog::BuildGeneralPage(HINSTANCE)
     Label(page, layout::kColorLabelText, tray.X + layout::kColorLabel.X, tray.Y + layout::kColorLabel.Y);
     const layout::Rect swatch = inFrame(tray, layout::kColorSwatch);
     const int swatchId = m_nextId++;
-    Add("TrayColorSwatch", MakeControl(page, L"BUTTON", std::wstring(), BS_OWNERDRAW | WS_TABSTOP, Scaled(swatch.X, m_dpi),
-                                       Scaled(swatch.Y, m_dpi), Scaled(swatch.Width, m_dpi),
+    Add("TrayColorSwatch", MakeControl(page, L"BUTTON", std::wstring(), BS_OWNERDRAW | WS_TABSTOP,
+                                       Scaled(swatch.X, m_dpi), Scaled(swatch.Y, m_dpi), Scaled(swatch.Width, m_dpi),
                                        Scaled(swatch.Height, m_dpi), swatchId, nullptr));
     m_commands[swatchId] = [this](int code, HWND) {
         if (code == BN_CLICKED) {

@@ -80,8 +80,8 @@ int WindowDpi(HWND window)
 {
     using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
     if (HMODULE user = GetModuleHandleW(L"user32.dll"); user != nullptr && window != nullptr) {
-        const auto getDpi = reinterpret_cast<GetDpiForWindowFn>(
-            reinterpret_cast<void*>(GetProcAddress(user, "GetDpiForWindow")));
+        const auto getDpi =
+            reinterpret_cast<GetDpiForWindowFn>(reinterpret_cast<void*>(GetProcAddress(user, "GetDpiForWindow")));
         if (getDpi != nullptr) {
             if (const UINT dpi = getDpi(window); dpi >= 48) {
                 return static_cast<int>(dpi);

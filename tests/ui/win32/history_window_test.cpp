@@ -20,8 +20,8 @@ protected:
     {
         CALVENTA_NEED_DISPLAY();
         demo = std::make_unique<DemoMonitor>();
-        window = std::make_unique<HistoryWindow>(GetModuleHandleW(nullptr), nullptr,
-                                                 [this](HWND) { return exportPath; });
+        window =
+            std::make_unique<HistoryWindow>(GetModuleHandleW(nullptr), nullptr, [this](HWND) { return exportPath; });
         window->SpanChanged = [this] { RenderNow(); };
         window->ResetClicked = [this] {
             demo->monitor->History().ResetStats();
@@ -54,8 +54,8 @@ protected:
     }
     core::HistoryContent Content()
     {
-        return core::BuildHistoryContent(demo->monitor->History(), demo->monitor->State(),
-                                         demo->monitor->MainWindow(), window->Span());
+        return core::BuildHistoryContent(demo->monitor->History(), demo->monitor->State(), demo->monitor->MainWindow(),
+                                         window->Span());
     }
     void RenderNow()
     {

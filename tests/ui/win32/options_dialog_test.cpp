@@ -25,12 +25,11 @@ protected:
     {
         dialog.reset();
         demo = std::make_unique<DemoMonitor>(std::move(settings));
-        dialog = std::make_unique<OptionsDialog>(
-            GetModuleHandleW(nullptr), nullptr, demo->options->Presenter(), platform::PlatformFamily::NtFamily,
-            [this](COLORREF initial, HWND) {
-                chooserInitials.push_back(initial);
-                return chooserAnswer;
-            });
+        dialog = std::make_unique<OptionsDialog>(GetModuleHandleW(nullptr), nullptr, demo->options->Presenter(),
+                                                 platform::PlatformFamily::NtFamily, [this](COLORREF initial, HWND) {
+                                                     chooserInitials.push_back(initial);
+                                                     return chooserAnswer;
+                                                 });
         dialog->OkClicked = [this] { demo->options->OkClick(); };
         dialog->CancelClicked = [this] {
             demo->options->CancelClick();
