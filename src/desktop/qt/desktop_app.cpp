@@ -10,10 +10,10 @@
 #include <QScreen>
 #include <algorithm>
 
-#include "desktop/qt/desktop_service_menu.h"
 #include "core/history_export.h"
 #include "core/history_presenter.h"
 #include "core/update_cycle.h"
+#include "desktop/qt/desktop_service_menu.h"
 #include "ui/qt/alarm_window.h"
 #include "ui/qt/desktop_view.h"
 #include "ui/qt/history_window.h"
@@ -340,11 +340,12 @@ void DesktopApp::ExportHistory()
     if (m_historyWindow == nullptr) {
         return;
     }
-    const QString path = m_exportPathChooser
-                             ? m_exportPathChooser()
-                             : QFileDialog::getSaveFileName(m_historyWindow.get(), QString::fromLatin1(core::kExportDialogTitle),
-                                                            QString::fromLatin1(core::kExportDefaultName),
-                                                            QStringLiteral("CSV files (*.csv);;All files (*)"));
+    const QString path =
+        m_exportPathChooser
+            ? m_exportPathChooser()
+            : QFileDialog::getSaveFileName(m_historyWindow.get(), QString::fromLatin1(core::kExportDialogTitle),
+                                           QString::fromLatin1(core::kExportDefaultName),
+                                           QStringLiteral("CSV files (*.csv);;All files (*)"));
     if (path.isEmpty()) {
         return;
     }
