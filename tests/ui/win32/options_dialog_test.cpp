@@ -139,6 +139,9 @@ TEST_F(Win32OptionsDialog, FrameTreeAndGeneralPageShowWhatThePresenterSays)
     EXPECT_EQ(Checked(Control("Fahrenheit")), g.Fahrenheit);
     EXPECT_EQ(Text(Control("OkButton")), "OK");
     EXPECT_EQ(Text(Control("ResetButton")), "Reset to default");
+    // The NT family shows pictures on "OK" and "Cancel" (common controls 6 draw both).
+    EXPECT_NE(SendMessageW(Control("OkButton"), BM_GETIMAGE, IMAGE_ICON, 0), 0);
+    EXPECT_NE(SendMessageW(Control("CancelButton"), BM_GETIMAGE, IMAGE_ICON, 0), 0);
 }
 
 TEST_F(Win32OptionsDialog, SensorAndSummaryPagesFollowTheCurrentNodeMouseOrKeyboard)
