@@ -76,7 +76,7 @@ COLORREF HistoryLineColor(int index)
 
 HistoryPlotView::HistoryPlotView(HINSTANCE instance, HWND parent)
 {
-    RegisterViewClass(instance, kPlotClass, &HistoryPlotView::Procedure, nullptr);
+    RegisterViewClass(instance, kPlotClass, &ViewProcedure<HistoryPlotView>, nullptr);
     m_window =
         CreateWindowExW(0, kPlotClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, parent, nullptr, instance, this);
     m_font = MessageFont(WindowDpi(m_window));
@@ -292,34 +292,22 @@ void HistoryPlotView::Paint()
     EndPaint(m_window, &paint);
 }
 
-LRESULT CALLBACK HistoryPlotView::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT HistoryPlotView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NCCREATE) {
-        auto* self = static_cast<HistoryPlotView*>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->m_window = window;
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    switch (message) {
+    case WM_PAINT:
+        Paint();
+        return 0;
+    case WM_ERASEBKGND:
+        return 1; // the whole area is painted from the bitmap
+    case WM_SIZE:
+        m_frameValid = false;
+        InvalidateRect(m_window, nullptr, FALSE);
+        return 0;
+    default:
+        break;
     }
-    auto* self = reinterpret_cast<HistoryPlotView*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self != nullptr) {
-        switch (message) {
-        case WM_PAINT:
-            self->Paint();
-            return 0;
-        case WM_ERASEBKGND:
-            return 1; // the whole area is painted from the bitmap
-        case WM_SIZE:
-            self->m_frameValid = false;
-            InvalidateRect(window, nullptr, FALSE);
-            return 0;
-        case WM_NCDESTROY:
-            self->m_window = nullptr;
-            SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-            break;
-        default:
-            break;
-        }
-    }
-    return DefWindowProcW(window, message, wParam, lParam);
+    return DefWindowProcW(m_window, message, wParam, lParam);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -354,7 +342,7 @@ HistoryWindow::HistoryWindow(HINSTANCE instance, HWND owner, ExportPathChooser p
 {
     INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
-    RegisterViewClass(instance, kWindowClass, &HistoryWindow::Procedure,
+    RegisterViewClass(instance, kWindowClass, &ViewProcedure<HistoryWindow>,
                       reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1)));
     m_window = CreateWindowExW(WS_EX_CONTROLPARENT, kWindowClass, Wide(kWindowTitle).c_str(),
                                WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT, 760, 720, owner,
@@ -558,22 +546,17 @@ core::HistorySpan HistoryWindow::Span() const
 
 void HistoryWindow::Show()
 {
-    if (m_window != nullptr) {
-        ShowWindow(m_window, SW_SHOW);
-        SetForegroundWindow(m_window);
-    }
+    ShowInFront(m_window);
 }
 
 void HistoryWindow::Hide()
 {
-    if (m_window != nullptr) {
-        ShowWindow(m_window, SW_HIDE);
-    }
+    HideWindow(m_window);
 }
 
 bool HistoryWindow::Visible() const
 {
-    return m_window != nullptr && IsWindowVisible(m_window) != FALSE;
+    return WindowShown(m_window);
 }
 
 std::optional<std::string> HistoryWindow::ChooseExportPath()
@@ -595,20 +578,6 @@ void HistoryWindow::ShowExportError(const std::string& message)
         return;
     }
     MessageBoxW(m_window, Wide(message).c_str(), Wide(kWindowTitle).c_str(), MB_OK | MB_ICONWARNING);
-}
-
-LRESULT CALLBACK HistoryWindow::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_NCCREATE) {
-        auto* self = static_cast<HistoryWindow*>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->m_window = window;
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<HistoryWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self == nullptr) {
-        return DefWindowProcW(window, message, wParam, lParam);
-    }
-    return self->OnMessage(message, wParam, lParam);
 }
 
 LRESULT HistoryWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
@@ -637,10 +606,6 @@ LRESULT HistoryWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_CLOSE:
         Hide(); // kept for the next time it is opened
         return 0;
-    case WM_NCDESTROY:
-        SetWindowLongPtrW(m_window, GWLP_USERDATA, 0);
-        m_window = nullptr;
-        break;
     default:
         break;
     }

@@ -35,7 +35,8 @@ public:
     int CurveDraws() const { return m_curveDraws; }
 
 private:
-    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    friend LRESULT CALLBACK ViewProcedure<HistoryPlotView>(HWND, UINT, WPARAM, LPARAM);
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void Paint();
     void DrawFrame(HDC dc, int width, int height);
     void DrawCurves(HDC dc);
@@ -94,7 +95,7 @@ public:
     std::function<void(HWND owner, const std::string& message)> ErrorShower;
 
 private:
-    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    friend LRESULT CALLBACK ViewProcedure<HistoryWindow>(HWND, UINT, WPARAM, LPARAM);
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void Layout();
 

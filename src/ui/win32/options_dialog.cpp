@@ -239,7 +239,8 @@ OptionsDialog::OptionsDialog(HINSTANCE instance, HWND owner, core::OptionsPresen
                                   ICC_TREEVIEW_CLASSES | ICC_BAR_CLASSES | ICC_UPDOWN_CLASS | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
     // The class keeps its grey brush for the process's life, as a class's background does.
-    RegisterViewClass(instance, kWindowClass, &OptionsDialog::Procedure, CreateSolidBrush(ColorOf(core::kDialogColor)));
+    RegisterViewClass(instance, kWindowClass, &ViewProcedure<OptionsDialog>,
+                      CreateSolidBrush(ColorOf(core::kDialogColor)));
     m_dialogBrush.Reset(CreateSolidBrush(ColorOf(core::kDialogColor)));
     m_fieldBrush.Reset(CreateSolidBrush(GetSysColor(COLOR_WINDOW)));
 
@@ -725,23 +726,17 @@ void OptionsDialog::RenderGeneralPage()
 
 void OptionsDialog::Show()
 {
-    if (m_window == nullptr) {
-        return;
-    }
-    ShowWindow(m_window, SW_SHOW);
-    SetForegroundWindow(m_window);
+    ShowInFront(m_window);
 }
 
 void OptionsDialog::Hide()
 {
-    if (m_window != nullptr) {
-        ShowWindow(m_window, SW_HIDE);
-    }
+    HideWindow(m_window);
 }
 
 bool OptionsDialog::Visible() const
 {
-    return m_window != nullptr && IsWindowVisible(m_window) != FALSE;
+    return WindowShown(m_window);
 }
 
 bool OptionsDialog::HandleDialogMessage(MSG& message)
@@ -838,21 +833,6 @@ HBRUSH OptionsDialog::ControlColor(HDC dc, HWND control)
     return m_dialogBrush.Get();
 }
 
-LRESULT CALLBACK OptionsDialog::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        auto* self = static_cast<OptionsDialog*>(create->lpCreateParams);
-        self->m_window = window;
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<OptionsDialog*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self == nullptr) {
-        return DefWindowProcW(window, message, wParam, lParam);
-    }
-    return self->OnMessage(message, wParam, lParam);
-}
-
 LRESULT OptionsDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
@@ -885,10 +865,6 @@ LRESULT OptionsDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
         // The frame's close control hides the dialog; unlike "Cancel" it keeps a previewed opacity.
         Hide();
         return 0;
-    case WM_NCDESTROY:
-        SetWindowLongPtrW(m_window, GWLP_USERDATA, 0);
-        m_window = nullptr;
-        break;
     default:
         break;
     }

@@ -54,7 +54,7 @@ public:
     std::function<void()> ResetClicked;
 
 private:
-    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    friend LRESULT CALLBACK ViewProcedure<OptionsDialog>(HWND, UINT, WPARAM, LPARAM);
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void Build(HINSTANCE instance, platform::PlatformFamily family);
     void BuildTree();

@@ -149,6 +149,26 @@ bool RegisterViewClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedur
     return RegisterClassExW(&windowClass) != 0;
 }
 
+void ShowInFront(HWND window)
+{
+    if (window != nullptr) {
+        ShowWindow(window, SW_SHOW);
+        SetForegroundWindow(window);
+    }
+}
+
+void HideWindow(HWND window)
+{
+    if (window != nullptr) {
+        ShowWindow(window, SW_HIDE);
+    }
+}
+
+bool WindowShown(HWND window)
+{
+    return window != nullptr && IsWindowVisible(window) != FALSE;
+}
+
 HWND MakeControl(HWND parent, const wchar_t* windowClass, const std::wstring& text, DWORD style, int x, int y,
                  int width, int height, int id, HFONT font, DWORD exStyle)
 {

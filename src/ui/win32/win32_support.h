@@ -110,6 +110,34 @@ SIZE TextExtent(HWND window, HFONT font, const std::wstring& text);
 // procedure gets the object passed to CreateWindowExW as its creation parameter.
 bool RegisterViewClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure, HBRUSH background);
 
+// The window procedure of a view class: the object passed to CreateWindowExW is stored with its
+// window at WM_NCCREATE and gets every message through its OnMessage; after WM_NCDESTROY the
+// object no longer knows the window. The class befriends ViewProcedure<itself>.
+template <typename View> LRESULT CALLBACK ViewProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        auto* view = static_cast<View*>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
+        view->m_window = window;
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(view));
+    }
+    auto* view = reinterpret_cast<View*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (view == nullptr) {
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        view->m_window = nullptr;
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    return view->OnMessage(message, wParam, lParam);
+}
+
+// A view's top-level window shown and brought to the front, hidden, or asked whether it shows;
+// a null window (one that could not be made) is left alone and never shows.
+void ShowInFront(HWND window);
+void HideWindow(HWND window);
+bool WindowShown(HWND window);
+
 // A child control; nullptr when it could not be made.
 HWND MakeControl(HWND parent, const wchar_t* windowClass, const std::wstring& text, DWORD style, int x, int y,
                  int width, int height, int id, HFONT font, DWORD exStyle = 0);
