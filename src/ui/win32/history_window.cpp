@@ -9,6 +9,8 @@
 
 namespace calventa::ui::win32 {
 
+using namespace view;
+
 namespace {
 
 constexpr const wchar_t* kWindowClass = L"CalventaHistory";

@@ -8,7 +8,7 @@
 
 #include "core/history_presenter.h"
 #include "core/plot_axes.h"
-#include "ui/win32/win32_support.h"
+#include "ui/win32/view_support.h"
 
 namespace calventa::ui::win32 {
 
@@ -35,7 +35,7 @@ public:
     int CurveDraws() const { return m_curveDraws; }
 
 private:
-    friend LRESULT CALLBACK ViewProcedure<HistoryPlotView>(HWND, UINT, WPARAM, LPARAM);
+    friend LRESULT CALLBACK view::ViewProcedure<HistoryPlotView>(HWND, UINT, WPARAM, LPARAM);
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void Paint();
     void DrawFrame(HDC dc, int width, int height);
@@ -47,13 +47,13 @@ private:
     int64_t m_from = 0;
     int64_t m_to = 0;
     // The frame as last drawn, and what it was drawn for.
-    Bitmap m_frame;
-    Bitmap m_back;
+    view::Bitmap m_frame;
+    view::Bitmap m_back;
     SIZE m_frameSize{0, 0};
     bool m_frameValid = false;
     bool m_backValid = false;
     RECT m_area{0, 0, 0, 0}; // the plot's inner area in the frame
-    Font m_font;
+    view::Font m_font;
     int m_frameDraws = 0;
     int m_curveDraws = 0;
 };
@@ -95,13 +95,13 @@ public:
     std::function<void(HWND owner, const std::string& message)> ErrorShower;
 
 private:
-    friend LRESULT CALLBACK ViewProcedure<HistoryWindow>(HWND, UINT, WPARAM, LPARAM);
+    friend LRESULT CALLBACK view::ViewProcedure<HistoryWindow>(HWND, UINT, WPARAM, LPARAM);
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void Layout();
 
     HWND m_window = nullptr;
     int m_dpi = 96;
-    Font m_font;
+    view::Font m_font;
     ExportPathChooser m_pathChooser;
     HWND m_spanLabel = nullptr;
     HWND m_span = nullptr;

@@ -7,6 +7,8 @@
 
 namespace calventa::ui::win32 {
 
+using namespace view;
+
 namespace {
 
 namespace layout = core::options_layout;

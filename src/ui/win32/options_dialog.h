@@ -10,7 +10,7 @@
 #include "core/options_layout.h"
 #include "core/options_presenter.h"
 #include "platform/system_facts.h"
-#include "ui/win32/win32_support.h"
+#include "ui/win32/view_support.h"
 
 namespace calventa::ui::win32 {
 
@@ -54,7 +54,7 @@ public:
     std::function<void()> ResetClicked;
 
 private:
-    friend LRESULT CALLBACK ViewProcedure<OptionsDialog>(HWND, UINT, WPARAM, LPARAM);
+    friend LRESULT CALLBACK view::ViewProcedure<OptionsDialog>(HWND, UINT, WPARAM, LPARAM);
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void Build(HINSTANCE instance, platform::PlatformFamily family);
     void BuildTree();
@@ -82,14 +82,14 @@ private:
     HWND m_window = nullptr;
     int m_dpi = 96;
     bool m_rendering = false;
-    Font m_font;
-    Font m_boldFont;
-    Brush m_dialogBrush;
-    Brush m_fieldBrush;
-    Brush m_listBrush;
+    view::Font m_font;
+    view::Font m_boldFont;
+    view::Brush m_dialogBrush;
+    view::Brush m_fieldBrush;
+    view::Brush m_listBrush;
     COLORREF m_listBrushColor = 0;
     HIMAGELIST m_treeIcons = nullptr;
-    std::array<Icon, 2> m_buttonPictures; // OK, Cancel
+    std::array<view::Icon, 2> m_buttonPictures; // OK, Cancel
     std::map<std::string, HWND> m_controls;
     std::map<int, std::function<void(int code, HWND control)>> m_commands;
     std::map<HWND, std::function<void(core::OptionsPresenter&, bool)>> m_spins;

@@ -74,7 +74,7 @@ protected:
         item.pszText = buffer;
         item.cchTextMax = 128;
         SendMessageW(window->Control("ValueTable"), LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
-        return ui::win32::Utf8(buffer);
+        return ui::win32::view::Utf8(buffer);
     }
 
     std::unique_ptr<DemoMonitor> demo;
@@ -115,7 +115,7 @@ TEST_F(Win32HistoryWindow, PlotsAndTableShowWhatThePresenterSays)
         EXPECT_EQ(view.Axes().High, axes.High);
         EXPECT_EQ(view.Axes().TimeTicks.size(), axes.TimeTicks.size());
     }
-    EXPECT_EQ(ui::win32::WindowTextUtf8(window->Control("SpanBox")), "10 min");
+    EXPECT_EQ(ui::win32::view::WindowTextUtf8(window->Control("SpanBox")), "10 min");
 }
 
 TEST_F(Win32HistoryWindow, ANewPassRedrawsOnlyTheCurvesAResizeOrSpanChangeTheWholePlot)

@@ -85,7 +85,7 @@ protected:
         query.pszText = buffer;
         query.cchTextMax = 128;
         SendMessageW(Control("OptionsTree"), TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&query));
-        return ui::win32::Utf8(buffer);
+        return ui::win32::view::Utf8(buffer);
     }
     void SelectNode(const std::string& text)
     {
@@ -104,12 +104,12 @@ TEST_F(Win32OptionsDialog, FrameTreeAndGeneralPageShowWhatThePresenterSays)
     EXPECT_EQ(Text(dialog->Handle()), "Calventa");
     wchar_t className[32] = {};
     GetClassNameW(dialog->Handle(), className, 32);
-    EXPECT_EQ(ui::win32::Utf8(className), "TOptionsForm");
+    EXPECT_EQ(ui::win32::view::Utf8(className), "TOptionsForm");
     RECT client;
     GetClientRect(dialog->Handle(), &client);
-    const int dpi = ui::win32::WindowDpi(dialog->Handle());
-    EXPECT_EQ(client.right, ui::win32::Scaled(core::options_layout::kClientWidth, dpi));
-    EXPECT_EQ(client.bottom, ui::win32::Scaled(core::options_layout::kClientHeight, dpi));
+    const int dpi = ui::win32::view::WindowDpi(dialog->Handle());
+    EXPECT_EQ(client.right, ui::win32::view::Scaled(core::options_layout::kClientWidth, dpi));
+    EXPECT_EQ(client.bottom, ui::win32::view::Scaled(core::options_layout::kClientHeight, dpi));
 
     EXPECT_EQ(TreeView_GetCount(Control("OptionsTree")), Presenter().Tree().size());
     for (const core::TreeNode& node : Presenter().Tree()) {

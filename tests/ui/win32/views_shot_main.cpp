@@ -87,7 +87,7 @@ int main(int argc, char** argv)
     dialog.Show();
     if (what == "sensor" && argc > 2) {
         HWND tree = dialog.Control("OptionsTree");
-        if (HTREEITEM item = FindItem(tree, TreeView_GetRoot(tree), ui::win32::Wide(argv[2]))) {
+        if (HTREEITEM item = FindItem(tree, TreeView_GetRoot(tree), ui::win32::view::Wide(argv[2]))) {
             TreeView_SelectItem(tree, item);
         }
     }

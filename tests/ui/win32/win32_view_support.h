@@ -18,7 +18,7 @@
 #include "core/settings_block.h"
 #include "platform/sim/board_file.h"
 #include "platform/sim/sim_machine.h"
-#include "ui/win32/win32_support.h"
+#include "ui/win32/view_support.h"
 
 namespace calventa::win32test {
 
@@ -115,7 +115,7 @@ inline void Pump()
 
 inline std::string Text(HWND window)
 {
-    return ui::win32::WindowTextUtf8(window);
+    return ui::win32::view::WindowTextUtf8(window);
 }
 
 inline bool Shown(HWND window)
@@ -156,7 +156,7 @@ inline std::vector<std::string> ListEntries(HWND list)
         std::wstring text(static_cast<size_t>(length) + 1, L'\0');
         SendMessageW(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()));
         text.resize(static_cast<size_t>(length));
-        entries.push_back(ui::win32::Utf8(text));
+        entries.push_back(ui::win32::view::Utf8(text));
     }
     return entries;
 }

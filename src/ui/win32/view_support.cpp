@@ -1,10 +1,10 @@
-#include "ui/win32/win32_support.h"
+#include "ui/win32/view_support.h"
 
 #include <vector>
 
 #include "platform/windows/win_text.h"
 
-namespace calventa::ui::win32 {
+namespace calventa::ui::win32::view {
 
 namespace {
 
@@ -188,4 +188,4 @@ HWND MakePane(HINSTANCE instance, HWND parent, int x, int y, int width, int heig
                            parent, nullptr, instance, nullptr);
 }
 
-} // namespace calventa::ui::win32
+} // namespace calventa::ui::win32::view

@@ -16,7 +16,8 @@
 #include <string>
 #include <utility>
 
-namespace calventa::ui::win32 {
+// Kept apart from the desktop wiring's own helpers of the same kind.
+namespace calventa::ui::win32::view {
 
 // The program's texts are UTF-8; invalid bytes show as U+FFFD and are never changed where stored.
 std::wstring Wide(const std::string& text);
@@ -153,4 +154,4 @@ inline COLORREF ColorOf(int32_t value)
     return static_cast<COLORREF>(value) & 0x00FFFFFF;
 }
 
-} // namespace calventa::ui::win32
+} // namespace calventa::ui::win32::view
