@@ -462,14 +462,14 @@ void HistoryWindow::Layout()
     const int bottom = client.bottom - margin - rowHeight - margin;
     int shown = 0;
     for (const auto& plot : m_plots) {
-        shown += IsWindowVisible(plot->Handle()) != FALSE ? 1 : 0;
+        shown += ShownInParent(plot->Handle()) ? 1 : 0;
     }
     // Each shown plot takes three parts of the height, the table two.
     const int parts = 3 * shown + 2;
     const int available = std::max(0, bottom - top - margin * shown);
     int y = top;
     for (const auto& plot : m_plots) {
-        if (IsWindowVisible(plot->Handle()) != FALSE) {
+        if (ShownInParent(plot->Handle())) {
             const int height = available * 3 / parts;
             MoveWindow(plot->Handle(), margin, y, std::max(0, width - 2 * margin), height, TRUE);
             y += height + margin;
@@ -495,7 +495,7 @@ void HistoryWindow::Render(const core::HistoryContent& content)
         const core::HistoryPlot& plot = content.Plots[i];
         m_plots[i]->SetPlot(plot, content.From, content.To);
         const bool shown = !plot.Lines.empty();
-        if ((IsWindowVisible(m_plots[i]->Handle()) != FALSE) != shown) {
+        if (ShownInParent(m_plots[i]->Handle()) != shown) {
             ShowWindow(m_plots[i]->Handle(), shown ? SW_SHOWNA : SW_HIDE);
             relayout = true;
         }

@@ -198,7 +198,7 @@ void SetText(HWND window, const std::string& text)
 
 void SetShown(HWND window, bool shown)
 {
-    if ((IsWindowVisible(window) != FALSE || (GetWindowLongPtrW(window, GWL_STYLE) & WS_VISIBLE) != 0) != shown) {
+    if (ShownInParent(window) != shown) {
         ShowWindow(window, shown ? SW_SHOWNA : SW_HIDE);
     }
 }

@@ -169,6 +169,11 @@ bool WindowShown(HWND window)
     return window != nullptr && IsWindowVisible(window) != FALSE;
 }
 
+bool ShownInParent(HWND child)
+{
+    return child != nullptr && (GetWindowLongPtrW(child, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
 HWND MakeControl(HWND parent, const wchar_t* windowClass, const std::wstring& text, DWORD style, int x, int y,
                  int width, int height, int id, HFONT font, DWORD exStyle)
 {

@@ -138,6 +138,8 @@ template <typename View> LRESULT CALLBACK ViewProcedure(HWND window, UINT messag
 void ShowInFront(HWND window);
 void HideWindow(HWND window);
 bool WindowShown(HWND window);
+// Whether a child window is meant to show with its parent, whether or not the parent shows now.
+bool ShownInParent(HWND child);
 
 // A child control; nullptr when it could not be made.
 HWND MakeControl(HWND parent, const wchar_t* windowClass, const std::wstring& text, DWORD style, int x, int y,

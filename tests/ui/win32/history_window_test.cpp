@@ -185,6 +185,31 @@ TEST_F(Win32HistoryWindow, ExportWritesTheSharedCsvOfTheShownSpanAndReportsAFail
     EXPECT_NE(errors[0].find("C:\\locked\\history.csv"), std::string::npos);
 }
 
+// Rendered while the window is hidden (closed), plots that come and go are laid out all the
+// same: the table below the last plot, none over another.
+TEST_F(Win32HistoryWindow, PlotsRenderedWhileHiddenAreLaidOutWhenShown)
+{
+    Passes(5);
+    window->Hide();
+    window->Render(core::HistoryContent{});
+    window->Render(Content());
+    window->Show();
+    Pump();
+    auto rect = [this](const char* name) {
+        RECT area;
+        GetWindowRect(window->Control(name), &area);
+        return area;
+    };
+    int bottom = 0;
+    for (const char* name : {"TemperaturePlot", "FanPlot", "VoltagePlot"}) {
+        EXPECT_TRUE(Shown(window->Control(name))) << name;
+        EXPECT_GE(rect(name).top, bottom) << name;
+        EXPECT_GT(rect(name).bottom - rect(name).top, 60) << name;
+        bottom = rect(name).bottom;
+    }
+    EXPECT_GE(rect("ValueTable").top, bottom);
+}
+
 TEST_F(Win32HistoryWindow, ABoardWithoutReadingsShowsEmptyPlotsAndNoRows)
 {
     RenderNow(); // before any recorded pass but the start-up one
