@@ -14,6 +14,7 @@
 
 #include "app/monitor.h"
 #include "core/fakes.h"
+#include "kernel_tree_bench.h"
 #include "platform/sim/sim_machine.h"
 
 namespace {
@@ -85,6 +86,8 @@ int main(int argc, char** argv)
     // First, while this process is still small: a child's peak RSS includes what the
     // parent had mapped when it started the child.
     BenchCli(CALVENTA_CLI_PATH, boardPath);
+    // The real back end on a current desktop's kernel sensors, against lm-sensors' `sensors -j`.
+    bench::BenchAgainstSensors(CALVENTA_CLI_PATH, 200);
 
     std::string error;
     std::unique_ptr<sim::SimMachine> machine = sim::LoadSimMachine(boardPath, error);

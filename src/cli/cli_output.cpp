@@ -6,6 +6,7 @@
 #include <sstream>
 #include <string_view>
 #include <type_traits>
+#include <utility>
 
 #include "core/value_text.h"
 #include "platform/sim/sim_machine.h"
@@ -73,7 +74,7 @@ ordered_json KernelChipJson(const core::ChipRecord& chip)
             {"volts", KernelValues(chip.Volts, chip.VoltCount, chip, core::ChannelKind::Voltage)},
             {"fans", KernelValues(chip.Fans, chip.FanCount, chip, core::ChannelKind::Fan)},
             {"labels", {{"temps", chip.TempLabels}, {"volts", chip.VoltLabels}, {"fans", chip.FanLabels}}},
-            {"pwm", pwm}};
+            {"pwm", std::move(pwm)}};
 }
 
 ordered_json ChipJson(const core::ChipRecord& chip)
@@ -99,9 +100,9 @@ ordered_json ChipJson(const core::ChipRecord& chip)
             {"code", chip.ChipCode},
             {"counts",
              {{"temps", chip.TempCount}, {"volts", chip.VoltCount}, {"fans", chip.FanCount}, {"pwm", chip.PwmCount}}},
-            {"temps", temps},
-            {"volts", volts},
-            {"fans", fans}};
+            {"temps", std::move(temps)},
+            {"volts", std::move(volts)},
+            {"fans", std::move(fans)}};
 }
 
 // Where a temperature came from; null when this process did not read it (the disk service did).
@@ -156,7 +157,7 @@ ordered_json RowsJson(const core::MainWindowPresenter& window)
         if (!value.Power.empty()) {
             entry["power"] = value.Power;
         }
-        rows.push_back(entry);
+        rows.push_back(std::move(entry));
     }
     return rows;
 }
@@ -169,7 +170,7 @@ ordered_json WindowJson(const core::MainWindowLayout& layout)
             panels.push_back({{"top", panel.Top}, {"height", panel.Height}});
         }
     }
-    return {{"height", layout.Height}, {"panels", panels}};
+    return {{"height", layout.Height}, {"panels", std::move(panels)}};
 }
 
 ordered_json TrayJson(const core::TrayContent& tray)
@@ -178,7 +179,7 @@ ordered_json TrayJson(const core::TrayContent& tray)
     if (tray.Icon) {
         icon = {{"text", tray.Icon->Text}, {"size", tray.Icon->PointSize}, {"x", tray.Icon->X}, {"y", tray.Icon->Y}};
     }
-    return {{"tip", tray.Tip}, {"icon", icon}};
+    return {{"tip", tray.Tip}, {"icon", std::move(icon)}};
 }
 
 // The alarm window's lines, when it is up.
@@ -198,7 +199,7 @@ ordered_json CliJson(Monitor& monitor, sim::SimMachine* sim, bool dumpRegisters)
     for (int i = 0; i < state.Chips.ChipCount && i < core::kChipCapacity; ++i) {
         chips.push_back(ChipJson(state.Chips.Records[static_cast<size_t>(i)]));
     }
-    out["chips"] = chips;
+    out["chips"] = std::move(chips);
     out["disks"] = DisksJson(state.Disks);
 
     ordered_json slots = ordered_json::array();
@@ -213,7 +214,7 @@ ordered_json CliJson(Monitor& monitor, sim::SimMachine* sim, bool dumpRegisters)
                          {"min", s.MinLimit},
                          {"max", s.MaxLimit}});
     }
-    out["slots"] = slots;
+    out["slots"] = std::move(slots);
 
     ordered_json fanControl = ordered_json::array();
     for (const core::FanControlRecord& record : state.Settings.FanControl) {
@@ -222,13 +223,13 @@ ordered_json CliJson(Monitor& monitor, sim::SimMachine* sim, bool dumpRegisters)
                               {"enabled", record.Enabled},
                               {"pwm_register", record.PwmRegister}});
     }
-    out["fan_control"] = fanControl;
+    out["fan_control"] = std::move(fanControl);
 
     ordered_json duty = ordered_json::array();
     for (int channel = 1; channel <= 8; ++channel) {
         duty.push_back(state.FanDuty.Get(channel));
     }
-    out["fan_duty"] = duty;
+    out["fan_duty"] = std::move(duty);
     out["rows"] = RowsJson(monitor.MainWindow());
     out["window"] = WindowJson(monitor.MainWindow().Layout());
     out["tray"] = TrayJson(monitor.Tray());
@@ -252,7 +253,7 @@ ordered_json CliJson(Monitor& monitor, sim::SimMachine* sim, bool dumpRegisters)
                 registers["smbus"][Hex2(address)] = Registers(sim->SmbusChip(address)->LastWrites());
             }
         }
-        out["registers"] = registers;
+        out["registers"] = std::move(registers);
     }
     return out;
 }

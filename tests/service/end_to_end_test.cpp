@@ -292,7 +292,7 @@ std::optional<double> SecurityExposure(const std::string& unitPath)
 TEST(UnitSecurity, BothUnitsAreRatedOkBySystemdAnalyze)
 {
     if (access("/usr/bin/systemd-analyze", X_OK) != 0) {
-        GTEST_SKIP() << "systemd-analyze is missing (Debian package systemd; scripts/setup installs it)";
+        GTEST_SKIP() << "systemd-analyze is missing (Debian package systemd; scripts/setup --test installs it)";
     }
     TempDir dir;
     WriteText(dir / "calventasvc.service", DiskServiceUnitText("/usr/sbin/calventasvc"));
