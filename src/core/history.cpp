@@ -152,7 +152,7 @@ struct SensorHistory::SlotSeries
 {
     uint32_t Source = 0;
     uint32_t Number = 0; // of this series among those the record made
-    uint32_t Jumps = 0; // clock jumps before the newest sample
+    uint32_t Jumps = 0;  // clock jumps before the newest sample
     Ring<FullSample, kFullSamples> Full;
     Ring<MinuteSample, kMinuteSamples> Minutes;
     int64_t LastTime = 0; // of the newest full-resolution sample

@@ -124,9 +124,9 @@ private:
 };
 
 // Feeds the history from what the main window shows after a pass, at the platform clock's
-// time (and UTC offset): the chip rows after an update pass, the disk rows after a disk pass. Values no sensor can give (temperatures
-// beyond what a value text shows, fan speeds above 100,000 RPM, voltages beyond ±100 V, NaN)
-// are recorded as gaps.
+// time (and UTC offset): the chip rows after an update pass, the disk rows after a disk pass. Values no sensor can give
+// (temperatures beyond what a value text shows, fan speeds above 100,000 RPM, voltages beyond ±100 V, NaN) are recorded
+// as gaps.
 void RecordShownValues(SensorHistory& history, const MonitorState& state, const MainWindowPresenter& mainWindow,
                        HistoryPass pass);
 

@@ -87,8 +87,8 @@ struct HistoryContent
     HistorySpan Span = HistorySpan::TenMinutes;
     int64_t From = 0; // UTC seconds
     int64_t To = 0;
-    int32_t UtcOffset = 0; // of the clock at the latest pass: local time is UTC + UtcOffset
-    std::array<HistoryPlot, 3> Plots{}; // kPanelTemperatures, kPanelFans, kPanelVoltages
+    int32_t UtcOffset = 0;                  // of the clock at the latest pass: local time is UTC + UtcOffset
+    std::array<HistoryPlot, 3> Plots{};     // kPanelTemperatures, kPanelFans, kPanelVoltages
     std::vector<HistoryTimeTick> TimeTicks; // From to To, shared by the plots
     std::vector<HistoryTableRow> Table;     // window order
 };

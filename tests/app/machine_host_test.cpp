@@ -70,8 +70,8 @@ TEST(BoardHostClock, FollowingRealTimeStartsFromTodaysLocalTime)
     const int64_t shown = seconds(now.year, now.month, now.day, now.hour, now.minute, now.second);
     EXPECT_GE(shown, seconds(first.tm_year + 1900, first.tm_mon + 1, first.tm_mday, first.tm_hour, first.tm_min,
                              first.tm_sec));
-    EXPECT_LE(shown, seconds(last.tm_year + 1900, last.tm_mon + 1, last.tm_mday, last.tm_hour, last.tm_min,
-                             last.tm_sec));
+    EXPECT_LE(shown,
+              seconds(last.tm_year + 1900, last.tm_mon + 1, last.tm_mday, last.tm_hour, last.tm_min, last.tm_sec));
     EXPECT_EQ(now.utcOffsetSeconds, last.tm_gmtoff);
 }
 

@@ -3,10 +3,10 @@
 // timer's deliberate 1.5 s are left out: the window is shown as soon as start-up ends.
 // With --idle as the first argument (the board second) it runs like calventa until it is
 // killed, for the idle figures, with the History window open when CALVENTA_BENCH_HISTORY=1
-// and a full record (24 h of 3 s passes) filled in before the timers start when
-// CALVENTA_BENCH_FULL=1. With --redraw (the board second) it fills the record the same way
-// and prints what a pass costs the History window in each span, against the same passes with
-// the window closed.
+// (900 x 880, on the span of index CALVENTA_BENCH_SPAN: 0 10 min, 1 1 h, 2 24 h) and a full
+// record (24 h of 3 s passes) filled in before the timers start when CALVENTA_BENCH_FULL=1. With --redraw (the board
+// second) it fills the record the same way and prints what a pass costs the History window in each span, against the
+// same passes with the window closed.
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -20,8 +20,8 @@
 #include <iostream>
 #include <string>
 
-#include "desktop/qt/desktop_app.h"
 #include "app/machine_host.h"
+#include "desktop/qt/desktop_app.h"
 #include "platform/sim/sim_chip.h"
 #include "platform/sim/sim_machine.h"
 #include "ui/qt/history_window.h"
@@ -205,6 +205,12 @@ int main(int argc, char** argv)
         const char* history = std::getenv("CALVENTA_BENCH_HISTORY");
         if (history != nullptr && std::string(history) == "1") {
             program.HistoryClick();
+            program.HistoryForm()->resize(900, 880);
+            const char* span = std::getenv("CALVENTA_BENCH_SPAN"); // its index in the span box
+            if (auto* spans = program.HistoryForm()->findChild<QComboBox*>(QStringLiteral("SpanBox"));
+                spans != nullptr && span != nullptr) {
+                spans->setCurrentIndex(std::atoi(span));
+            }
         }
         return QApplication::exec();
     }

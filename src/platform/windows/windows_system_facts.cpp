@@ -154,9 +154,9 @@ LocalDateTime WindowsClock::Now()
         return static_cast<int64_t>((static_cast<uint64_t>(file.dwHighDateTime) << 32) | file.dwLowDateTime);
     };
     // 100 ns ticks; the local reading lost the sub-millisecond part, so round to the second.
-    const int64_t offset = (ticks(localFile) - ticks(utcFile) + (ticks(localFile) >= ticks(utcFile) ? 5000000 : -5000000)) / 10000000;
-    return {local.wYear,   local.wMonth,  local.wDay, local.wHour, local.wMinute, local.wSecond,
-            static_cast<int>(offset)};
+    const int64_t offset =
+        (ticks(localFile) - ticks(utcFile) + (ticks(localFile) >= ticks(utcFile) ? 5000000 : -5000000)) / 10000000;
+    return {local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond, static_cast<int>(offset)};
 }
 
 void WindowsClock::SleepMs(uint32_t milliseconds)

@@ -104,10 +104,19 @@ QRect HistoryPlotWidget::PlotArea() const
 
 // Time maps to whole pixel columns of one absolute scale, so that a layer scrolled by whole
 // columns matches one drawn afresh; the layer's right edge is the span's end.
+double HistoryPlotWidget::PixelsPerSecond() const
+{
+    return static_cast<double>(m_area.width()) / static_cast<double>(std::max<int64_t>(1, m_drawnSpan));
+}
+
+int64_t HistoryPlotWidget::FirstColumn() const
+{
+    return static_cast<int64_t>(std::floor(static_cast<double>(m_to) * PixelsPerSecond())) - m_area.width();
+}
+
 double HistoryPlotWidget::XOf(int64_t time) const
 {
-    const double perSecond = static_cast<double>(m_area.width()) / static_cast<double>(std::max<int64_t>(1, m_drawnSpan));
-    return static_cast<double>(time) * perSecond - static_cast<double>(m_drawnColumn);
+    return static_cast<double>(time) * PixelsPerSecond() - static_cast<double>(m_drawnColumn);
 }
 
 double HistoryPlotWidget::YOf(double value) const
@@ -132,13 +141,11 @@ bool HistoryPlotWidget::LayersFit() const
         }
     }
     // The span may only have moved on, by less than the layer's width.
-    const double perSecond = static_cast<double>(m_area.width()) / static_cast<double>(std::max<int64_t>(1, m_drawnSpan));
-    const auto column = static_cast<int64_t>(std::floor(static_cast<double>(m_to) * perSecond)) - m_area.width();
+    const int64_t column = FirstColumn();
     return column >= m_drawnColumn && column - m_drawnColumn < m_area.width();
 }
 
-void HistoryPlotWidget::DrawSamples(QPainter& painter, size_t index, size_t begin, size_t end,
-                                    DrawnLine& drawn) const
+void HistoryPlotWidget::DrawSamples(QPainter& painter, size_t index, size_t begin, size_t end, DrawnLine& drawn) const
 {
     const core::HistoryLine& line = m_plot.Lines[index];
     const QColor color = HistoryLineColor(static_cast<int>(index));
@@ -191,8 +198,7 @@ void HistoryPlotWidget::RedrawLayers()
     m_drawnTitle = m_plot.Title;
     m_drawnUnit = m_plot.Unit;
     m_drawnAxis = m_plot.Axis;
-    const double perSecond = static_cast<double>(m_area.width()) / static_cast<double>(m_drawnSpan);
-    m_drawnColumn = static_cast<int64_t>(std::floor(static_cast<double>(m_to) * perSecond)) - m_area.width();
+    m_drawnColumn = FirstColumn();
 
     // The fixed layer: background, title, value marks, limits, legend.
     m_background = QPixmap(size() * ratio);
@@ -256,8 +262,7 @@ void HistoryPlotWidget::RedrawLayers()
 
 void HistoryPlotWidget::AppendNewSamples()
 {
-    const double perSecond = static_cast<double>(m_area.width()) / static_cast<double>(m_drawnSpan);
-    const int64_t column = static_cast<int64_t>(std::floor(static_cast<double>(m_to) * perSecond)) - m_area.width();
+    const int64_t column = FirstColumn();
     const auto shift = static_cast<int>(column - m_drawnColumn);
     QPainter c(&m_curves);
     if (shift > 0) {
@@ -279,8 +284,9 @@ void HistoryPlotWidget::AppendNewSamples()
         }
         size_t begin = 0;
         if (drawn.HasLast) {
-            const auto after = std::upper_bound(line.Points.begin(), line.Points.end(), drawn.LastTime,
-                                                [](int64_t time, const core::HistoryPoint& p) { return time < p.Time; });
+            const auto after =
+                std::upper_bound(line.Points.begin(), line.Points.end(), drawn.LastTime,
+                                 [](int64_t time, const core::HistoryPoint& p) { return time < p.Time; });
             begin = static_cast<size_t>(after - line.Points.begin());
         }
         const size_t end = line.Points.size() - 1;

@@ -69,6 +69,9 @@ private:
     // Samples [begin, end) of line `index` into `painter` (on the curve layer), carrying on
     // from where `drawn` stopped.
     void DrawSamples(QPainter& painter, size_t index, size_t begin, size_t end, DrawnLine& drawn) const;
+    double PixelsPerSecond() const;
+    // The curve layer's first column on the absolute scale when the span ends at m_to.
+    int64_t FirstColumn() const;
     double XOf(int64_t time) const; // in the curve layer
     double YOf(double value) const;
     QRect PlotArea() const;

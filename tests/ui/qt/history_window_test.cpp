@@ -212,7 +212,8 @@ TEST_F(HistoryWindowTest, APassAppendsToTheCachedPlotAndAResizeOrSpanChangeRedra
         for (int x = 0; x < fresh.width(); ++x) {
             const QColor a = appended.pixelColor(x, y);
             const QColor b = fresh.pixelColor(x, y);
-            differing += std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) + std::abs(a.blue() - b.blue()) > 96;
+            differing +=
+                std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) + std::abs(a.blue() - b.blue()) > 96;
         }
     }
     EXPECT_LT(differing, fresh.width() * fresh.height() / 500) << "pixels that differ clearly";
