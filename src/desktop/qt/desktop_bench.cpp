@@ -146,7 +146,8 @@ int RedrawBench(const std::string& board)
     window.resize(900, 880);
     QApplication::processEvents();
     auto* spans = window.findChild<QComboBox*>(QStringLiteral("SpanBox"));
-    for (int index = 0; index < spans->count(); ++index) {
+    // The window opens on 10 min: it comes last, so that each span is a change of span.
+    for (const int index : {1, 2, 0}) {
         const double switchStart = CpuMs();
         spans->setCurrentIndex(index);
         QApplication::processEvents();

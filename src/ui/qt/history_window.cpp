@@ -32,7 +32,7 @@ QString Text(const std::string& text)
 
 QPen CurvePen(const QColor& color)
 {
-    return QPen(color, kLineWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    return QPen(color, kLineWidth, Qt::SolidLine, Qt::FlatCap, Qt::BevelJoin);
 }
 
 // A minute's range as a faint bar behind its mean.
@@ -318,9 +318,14 @@ void HistoryPlotWidget::paintEvent(QPaintEvent*)
         }
         p.setPen(QPen(grid, 0, Qt::DotLine));
         p.drawLine(QPointF(x, m_area.top()), QPointF(x, m_area.bottom()));
-        p.setPen(text);
-        p.drawText(QRectF(x - 30, m_area.bottom() + 2, 60, fm.height()), Qt::AlignHCenter | Qt::AlignTop,
-                   Text(tick.Label));
+        // A mark's text only where it fits whole under the plot, clear of the value marks.
+        const QString label = Text(tick.Label);
+        const double half = fm.horizontalAdvance(label) / 2.0 + 1;
+        if (x - half >= m_area.left() && x + half <= width()) {
+            p.setPen(text);
+            p.drawText(QRectF(x - half, m_area.bottom() + 2, 2 * half, fm.height()), Qt::AlignHCenter | Qt::AlignTop,
+                       label);
+        }
     }
     p.drawPixmap(m_area.topLeft(), m_curves);
 
