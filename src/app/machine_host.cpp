@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "app/paced_board_clock.h"
+#include "platform/linux/linux_clock.h"
 #include "platform/linux/linux_disk_platform.h"
 #include "platform/linux/linux_file_system.h"
 #include "platform/linux/linux_platform.h"
@@ -36,7 +37,7 @@ class BoardHost final : public MachineHost
 {
 public:
     explicit BoardHost(std::unique_ptr<sim::SimMachine> machine)
-        : m_sim(std::move(machine)), m_clock(*m_sim),
+        : m_sim(std::move(machine)), m_clock(*m_sim, &m_wallClock),
           m_store(StoreRoot(), AutostartDirectory(), [this] { return m_sim->ExecutablePath(); }),
           m_platform{*m_sim, m_clock, *m_sim, m_store, m_files, *m_sim, *m_sim}, m_simDisks(m_sim->Board()),
           m_services(ServiceManagerFor(LinuxDiskPaths::FromEnvironment())), m_disks{m_simDisks, m_services}
@@ -92,6 +93,7 @@ private:
     }
 
     std::unique_ptr<sim::SimMachine> m_sim;
+    LinuxClock m_wallClock;
     PacedBoardClock m_clock;
     std::string m_temporaryRoot;
     FileProgramStore m_store;

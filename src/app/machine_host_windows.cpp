@@ -43,7 +43,7 @@ class BoardHost final : public MachineHost
 {
 public:
     explicit BoardHost(std::unique_ptr<sim::SimMachine> machine)
-        : m_sim(std::move(machine)), m_clock(*m_sim),
+        : m_sim(std::move(machine)), m_clock(*m_sim, WallClock()),
           m_platform{*m_sim, m_clock, *m_sim, m_store, m_files, *m_sim, *m_sim}, m_simDisks(m_sim->Board()),
           m_disks{m_simDisks, m_services}
     {
@@ -60,7 +60,19 @@ public:
     void FollowRealTime() override { m_clock.Follow(); }
 
 private:
+    platform::Clock* WallClock()
+    {
+#if CALVENTA_WINDOWS_BACKEND
+        return &m_wallClock;
+#else
+        return nullptr;
+#endif
+    }
+
     std::unique_ptr<sim::SimMachine> m_sim;
+#if CALVENTA_WINDOWS_BACKEND
+    platform::windows_backend::WindowsClock m_wallClock;
+#endif
     PacedBoardClock m_clock;
     sim::MemoryProgramStore m_store;
     sim::StdFileSystem m_files;

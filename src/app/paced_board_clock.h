@@ -8,15 +8,21 @@
 
 namespace calventa::app {
 
-// The board's clock, optionally kept up with real time: before each look at the time the
-// virtual time is moved on to the real time elapsed since following began, when behind it.
+// The board's clock, optionally kept up with real time: following starts at the wall clock's
+// time (a board file's clock stands at a fixed date, which keeps tests and the command line's
+// output repeatable, but a program running on a board shows today), and before each look at
+// the time the virtual time is moved on to the real time elapsed since, when behind it.
 class PacedBoardClock final : public platform::Clock
 {
 public:
-    explicit PacedBoardClock(sim::SimMachine& board) : m_board(board) {}
+    // Without a wall clock following keeps the board's date.
+    PacedBoardClock(sim::SimMachine& board, platform::Clock* wall) : m_board(board), m_wall(wall) {}
 
     void Follow()
     {
+        if (m_wall != nullptr) {
+            m_board.SetNow(m_wall->Now());
+        }
         m_following = true;
         m_realStart = std::chrono::steady_clock::now();
         m_virtualStart = m_board.ElapsedMs();
@@ -44,6 +50,7 @@ private:
     }
 
     sim::SimMachine& m_board;
+    platform::Clock* m_wall;
     bool m_following = false;
     std::chrono::steady_clock::time_point m_realStart;
     uint64_t m_virtualStart = 0;

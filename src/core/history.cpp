@@ -133,10 +133,26 @@ std::string IsoTimeOfSeconds(int64_t seconds)
     return text;
 }
 
+int32_t BoundedUtcOffset(int32_t seconds)
+{
+    constexpr int32_t kMostOffset = 18 * 3600;
+    return std::clamp(seconds, -kMostOffset, kMostOffset);
+}
+
+std::string IsoTimeWithOffset(int64_t utcSeconds, int32_t utcOffsetSeconds)
+{
+    const int32_t offset = BoundedUtcOffset(utcOffsetSeconds);
+    const int32_t minutes = (offset < 0 ? -offset : offset) / 60;
+    char zone[16];
+    std::snprintf(zone, sizeof zone, "%c%02d:%02d", offset < 0 ? '-' : '+', minutes / 60, minutes % 60);
+    return IsoTimeOfSeconds(utcSeconds + offset) + zone;
+}
+
 struct SensorHistory::SlotSeries
 {
     uint32_t Source = 0;
-    uint32_t Jumps = 0; // clock jumps before the newest sample
+    uint32_t Number = 0; // of this series among those the record made
+    uint32_t Jumps = 0;  // clock jumps before the newest sample
     Ring<FullSample, kFullSamples> Full;
     Ring<MinuteSample, kMinuteSamples> Minutes;
     int64_t LastTime = 0; // of the newest full-resolution sample
@@ -259,6 +275,7 @@ void SensorHistory::Record(int64_t now, int intervalSeconds, const std::vector<V
         if (!series || series->Source != v.Source) {
             series = std::make_unique_for_overwrite<SlotSeries>();
             series->Source = v.Source;
+            series->Number = ++m_seriesMade;
         }
         // A row read less often than the jumps came (a disk) still breaks at the jump.
         const bool gap = series->HasLast && (series->Jumps != m_jumps || time - series->LastTime > longestStep);
@@ -326,10 +343,18 @@ bool SensorHistory::Has(int slot) const
     return slot >= 0 && slot < kSlotCount && m_series[static_cast<size_t>(slot)] != nullptr;
 }
 
+uint64_t SensorHistory::Revision(int slot) const
+{
+    const uint32_t number = Has(slot) ? m_series[static_cast<size_t>(slot)]->Number : 0;
+    return static_cast<uint64_t>(m_jumps) << 32 | number;
+}
+
 void RecordShownValues(SensorHistory& history, const MonitorState& state, const MainWindowPresenter& mainWindow,
                        HistoryPass pass)
 {
-    const int64_t now = SecondsOfLocalTime(state.Platform().clock.Now());
+    const platform::LocalDateTime local = state.Platform().clock.Now();
+    const int32_t offset = BoundedUtcOffset(local.utcOffsetSeconds);
+    const int64_t now = SecondsOfLocalTime(local) - offset;
     std::vector<SensorHistory::Value> values;
     for (int slot = 0; slot < kSlotCount; ++slot) {
         const SlotKind kind = KindOfSlot(slot);
@@ -363,6 +388,7 @@ void RecordShownValues(SensorHistory& history, const MonitorState& state, const 
     const int interval =
         pass == HistoryPass::Disks ? DiskTimerMs(state.Settings) / 1000 : SensorTimerMs(state.Settings) / 1000;
     history.Record(now, interval, values);
+    history.SetUtcOffset(offset);
 }
 
 } // namespace calventa::core

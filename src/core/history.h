@@ -19,12 +19,17 @@ int64_t SecondsOfLocalTime(const platform::LocalDateTime& when);
 platform::LocalDateTime LocalTimeOfSeconds(int64_t seconds);
 // "2004-12-08T14:05:33" for such seconds.
 std::string IsoTimeOfSeconds(int64_t seconds);
+// A clock's UTC offset bounded to the ±18 h that ISO 8601 texts carry, so that a clock's garbage
+// cannot move a time by more.
+int32_t BoundedUtcOffset(int32_t seconds);
+// "2026-12-10T17:05:00+01:00": the UTC instant `utcSeconds` as local time at `utcOffsetSeconds`.
+std::string IsoTimeWithOffset(int64_t utcSeconds, int32_t utcOffsetSeconds);
 
 // A recorded value; NaN means no reading (a gap in a plot). Full-resolution samples carry
 // one value in all three, minute samples the minute's minimum, mean and maximum.
 struct HistoryPoint
 {
-    int64_t Time = 0; // clock seconds, see SecondsOfLocalTime
+    int64_t Time = 0; // UTC seconds, see SensorHistory::Record
     float Min = 0.0f;
     float Avg = 0.0f;
     float Max = 0.0f;
@@ -51,9 +56,10 @@ enum class HistoryPass { Sensors, Disks };
 // kMinuteSamples = 1440 samples of 16 bytes. That is 37,440 bytes a slot (and a few dozen of
 // bookkeeping), 1,010,880 bytes for all 27 slots, whatever the uptime.
 //
-// Time comes from the platform clock, which may jump: a jump forward (suspend, a clock
-// set ahead) is a gap; a jump back moves the whole record back with the clock, so the
-// newest sample stays the latest, and leaves a gap too.
+// Time comes from the platform clock as UTC seconds (its local time less its UTC offset), so a
+// change of daylight saving time is no jump. The clock may still jump: a jump forward
+// (suspend, a clock set ahead) is a gap; a jump back moves the whole record back with the
+// clock, so the newest sample stays the latest, and leaves a gap too.
 class SensorHistory
 {
 public:
@@ -78,9 +84,12 @@ public:
         uint32_t Source = 0;
         float Reading = 0.0f;
     };
-    // `now` in clock seconds; `intervalSeconds` is the pass's timer interval, so that a pass
+    // `now` in UTC seconds; `intervalSeconds` is the pass's timer interval, so that a pass
     // that did not come within twice of it is shown as a gap.
     void Record(int64_t now, int intervalSeconds, const std::vector<Value>& values);
+    // The clock's UTC offset at the latest pass (bounded), in which the record's times are shown.
+    void SetUtcOffset(int32_t seconds) { m_utcOffset = BoundedUtcOffset(seconds); }
+    int32_t UtcOffset() const { return m_utcOffset; }
 
     // Samples of a slot with From <= Time <= To, oldest first; a NaN point separates runs
     // that must not be joined. Spans up to one hour come at full resolution, longer ones as
@@ -92,7 +101,11 @@ public:
     void ResetStats();
     // Whether the slot ever recorded a value.
     bool Has(int slot) const;
-    // Clock seconds of the latest pass, or 0 before the first.
+    // Changes whenever samples of the slot that Series gave may have changed since (its series
+    // started again, the record was cleared, the clock jumped back), never by a new sample: a
+    // view may keep what it drew of a series while this stays the same.
+    uint64_t Revision(int slot) const;
+    // UTC seconds of the latest pass, or 0 before the first.
     int64_t LatestTime() const { return m_latest; }
 
 private:
@@ -106,12 +119,14 @@ private:
     int64_t m_latest = 0;
     bool m_started = false;
     uint32_t m_jumps = 0;
+    uint32_t m_seriesMade = 0; // numbers each new series, for Revision
+    int32_t m_utcOffset = 0;
 };
 
 // Feeds the history from what the main window shows after a pass, at the platform clock's
-// time: the chip rows after an update pass, the disk rows after a disk pass. Values no sensor can give (temperatures
-// beyond what a value text shows, fan speeds above 100,000 RPM, voltages beyond ±100 V, NaN)
-// are recorded as gaps.
+// time (and UTC offset): the chip rows after an update pass, the disk rows after a disk pass. Values no sensor can give
+// (temperatures beyond what a value text shows, fan speeds above 100,000 RPM, voltages beyond ±100 V, NaN) are recorded
+// as gaps.
 void RecordShownValues(SensorHistory& history, const MonitorState& state, const MainWindowPresenter& mainWindow,
                        HistoryPass pass);
 

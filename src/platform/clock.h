@@ -12,6 +12,9 @@ struct LocalDateTime
     int hour = 0;
     int minute = 0;
     int second = 0;
+    // Local time minus UTC (east of Greenwich positive), so that a time can name its instant;
+    // 0 for a clock that keeps no time zone (a board's fixed clock reads as UTC).
+    int utcOffsetSeconds = 0;
 };
 
 // Wall clock and sleeping. The simulated machine keeps a virtual clock so that the

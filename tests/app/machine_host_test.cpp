@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <ctime>
 #include <string>
 #include <thread>
 
@@ -45,6 +46,33 @@ TEST(BoardHostClock, KeepsVirtualWaitsThatRunAheadOfRealTime)
     host->Get().clock.Now();
     EXPECT_GE(host->Sim()->ElapsedMs(), before + 3'600'000);
     EXPECT_LT(host->Sim()->ElapsedMs(), before + 3'600'000 + 60'000);
+}
+
+// The board file's clock stands in 2004 for repeatable output; the desktop program running on a
+// board follows real time from the wall clock's date, time and UTC offset.
+TEST(BoardHostClock, FollowingRealTimeStartsFromTodaysLocalTime)
+{
+    auto host = DemoHost();
+    ASSERT_NE(host, nullptr);
+    EXPECT_EQ(host->Get().clock.Now().year, 2004);
+
+    const time_t before = time(nullptr);
+    host->FollowRealTime();
+    const platform::LocalDateTime now = host->Get().clock.Now();
+    const time_t after = time(nullptr);
+    tm first = {};
+    tm last = {};
+    ASSERT_NE(localtime_r(&before, &first), nullptr);
+    ASSERT_NE(localtime_r(&after, &last), nullptr);
+    const auto seconds = [](int year, int month, int day, int hour, int minute, int second) {
+        return ((((static_cast<int64_t>(year) * 12 + month) * 31 + day) * 24 + hour) * 60 + minute) * 60 + second;
+    };
+    const int64_t shown = seconds(now.year, now.month, now.day, now.hour, now.minute, now.second);
+    EXPECT_GE(shown, seconds(first.tm_year + 1900, first.tm_mon + 1, first.tm_mday, first.tm_hour, first.tm_min,
+                             first.tm_sec));
+    EXPECT_LE(shown,
+              seconds(last.tm_year + 1900, last.tm_mon + 1, last.tm_mday, last.tm_hour, last.tm_min, last.tm_sec));
+    EXPECT_EQ(now.utcOffsetSeconds, last.tm_gmtoff);
 }
 
 } // namespace

@@ -42,7 +42,13 @@ protected:
     SensorSlot& Slot(int slot) { return state.Settings.Slots[static_cast<size_t>(slot)]; }
     ChipRecord& Chip() { return state.Chips.Records[0]; }
     int64_t Now() { return SecondsOfLocalTime(machine.Time.Current); }
-    void SetNow(int64_t seconds) { machine.Time.Current = LocalTimeOfSeconds(seconds); }
+    // Local time moves; the clock's UTC offset stays as a test set it.
+    void SetNow(int64_t seconds)
+    {
+        const int offset = machine.Time.Current.utcOffsetSeconds;
+        machine.Time.Current = LocalTimeOfSeconds(seconds);
+        machine.Time.Current.utcOffsetSeconds = offset;
+    }
 
     // One update pass `seconds` after the previous one, with CPU at `celsius`.
     void Pass(int seconds, int32_t celsius, int32_t fanRpm = 2000)
@@ -376,20 +382,201 @@ TEST_F(HistoryTest, CsvHasIsoTimesACaptionPerColumnAndEmptyCellsForGaps)
     const std::string csv = HistoryCsv(BuildHistoryContent(history, state, window, HistorySpan::TenMinutes));
     EXPECT_EQ(csv, "Time,CPU (" + kDeg + "C),HD0 (" + kDeg +
                        "C),CPU (RPM),VCoreA (V)\r\n"
-                       "2004-12-08T14:05:03,45,35,2000,1.5\r\n"
-                       "2004-12-08T14:05:06,46,,2000,1.5\r\n"
-                       "2004-12-08T14:05:26,47,,2000,1.5\r\n");
+                       "2004-12-08T14:05:03+00:00,45,35,2000,1.5\r\n"
+                       "2004-12-08T14:05:06+00:00,46,,2000,1.5\r\n"
+                       "2004-12-08T14:05:26+00:00,47,,2000,1.5\r\n");
+}
+
+// Times are kept as instants: the CSV names each in the clock's local time with its offset, and
+// a change of daylight saving time is neither a jump nor a gap.
+TEST_F(HistoryTest, CsvTimesCarryTheClocksUtcOffsetAcrossADaylightSavingChange)
+{
+    machine.Time.Current.utcOffsetSeconds = 3600;
+    Pass(3, 45);
+    Pass(3, 46);
+    machine.Time.Current.utcOffsetSeconds = 7200; // clocks go forward: local time leaps an hour
+    Pass(3603, 47);
+    const std::string csv = HistoryCsv(BuildHistoryContent(history, state, window, HistorySpan::TenMinutes));
+    EXPECT_EQ(csv, "Time,CPU (" + kDeg + "C),HD0 (" + kDeg +
+                       "C),CPU (RPM),VCoreA (V)\r\n"
+                       "2004-12-08T15:05:03+02:00,45,,2000,1.5\r\n"
+                       "2004-12-08T15:05:06+02:00,46,,2000,1.5\r\n"
+                       "2004-12-08T15:05:09+02:00,47,,2000,1.5\r\n");
+    EXPECT_EQ(Gaps(Last(kSlotCpu, 600)), 0u);
+
+    machine.Time.Current.utcOffsetSeconds = -(9 * 3600 + 30 * 60);
+    Pass(-(11 * 3600 + 30 * 60) + 3, 48);
+    const std::string west = HistoryCsv(BuildHistoryContent(history, state, window, HistorySpan::TenMinutes));
+    EXPECT_NE(west.find("\r\n2004-12-08T03:35:12-09:30,48,"), std::string::npos) << west;
+}
+
+TEST(HistoryCsvTest, AnOffsetBeyondEighteenHoursIsBounded)
+{
+    EXPECT_EQ(IsoTimeWithOffset(0, 0), "1970-01-01T00:00:00+00:00");
+    EXPECT_EQ(IsoTimeWithOffset(0, 99 * 3600), "1970-01-01T18:00:00+18:00");
+    EXPECT_EQ(IsoTimeWithOffset(86400, std::numeric_limits<int32_t>::min()), "1970-01-01T06:00:00-18:00");
+}
+
+// Each plot is scaled to its own rows' readings: a 1.5 V core and a 12 V rail are not squeezed
+// onto a range set by the temperatures or by alarm limits far away.
+TEST_F(HistoryTest, EachPlotsAxisSpansItsOwnRowsWithAMarginAndRoundSteps)
+{
+    Slot(kSlotCpu).AlarmEnabled = 1;
+    Slot(kSlotCpu).MinLimit = -10;
+    Slot(kSlotCpu).MaxLimit = 90;
+    Slot(kSlot12V).Chip = 0;
+    Slot(kSlot12V).Channel = 2;
+    window.BuildMainWindow(state, alarms);
+    for (int i = 0; i < 20; ++i) {
+        Chip().SetVolt(2, 12.0f + 0.05f * static_cast<float>(i % 3));
+        Pass(3, 40 + i % 10, 2000 + 100 * i);
+    }
+    const HistoryContent content = BuildHistoryContent(history, state, window, HistorySpan::TenMinutes);
+
+    const HistoryAxis& temps = content.Plots[kPanelTemperatures].Axis;
+    EXPECT_LE(temps.Low, 40.0);
+    EXPECT_GE(temps.High, 49.0);
+    EXPECT_GT(temps.Low, 30.0) << "the limits at -10 and 90 do not widen it";
+    EXPECT_LT(temps.High, 60.0);
+
+    const HistoryAxis& fans = content.Plots[kPanelFans].Axis;
+    EXPECT_LE(fans.Low, 2000.0);
+    EXPECT_GE(fans.High, 3900.0);
+    EXPECT_LT(fans.High - fans.Low, 3000.0);
+
+    const HistoryAxis& volts = content.Plots[kPanelVoltages].Axis;
+    EXPECT_LT(volts.Low, 1.5);
+    EXPECT_GE(volts.Low, 0.0) << "no negative range without a negative reading";
+    EXPECT_GT(volts.High, 12.1);
+    EXPECT_LE(volts.High, 15.0);
+
+    for (const HistoryPlot& plot : content.Plots) {
+        const HistoryAxis& axis = plot.Axis;
+        ASSERT_GE(axis.Ticks.size(), 4u) << plot.Title;
+        EXPECT_LE(axis.Ticks.size(), 9u) << plot.Title;
+        EXPECT_DOUBLE_EQ(axis.Ticks.front().Value, axis.Low);
+        EXPECT_DOUBLE_EQ(axis.Ticks.back().Value, axis.High);
+        const double step = axis.Ticks[1].Value - axis.Ticks[0].Value;
+        const double power = std::pow(10.0, std::floor(std::log10(step) + 1e-9));
+        const double mantissa = step / power;
+        EXPECT_TRUE(std::fabs(mantissa - 1) < 1e-9 || std::fabs(mantissa - 2) < 1e-9 || std::fabs(mantissa - 5) < 1e-9)
+            << plot.Title << " step " << step;
+        for (size_t k = 1; k < axis.Ticks.size(); ++k) {
+            EXPECT_NEAR(axis.Ticks[k].Value - axis.Ticks[k - 1].Value, step, step * 1e-9) << plot.Title;
+        }
+    }
+    EXPECT_EQ(volts.Ticks[1].Label, "2");
+}
+
+struct AxisCase
+{
+    const char* Name;
+    SlotKind Kind;
+    std::vector<float> Values; // one line's readings
+    double Low;
+    double High;
+    std::vector<std::string> Labels;
+};
+
+class HistoryAxisTest : public ::testing::TestWithParam<AxisCase>
+{
+};
+
+TEST_P(HistoryAxisTest, RangeAndLabels)
+{
+    const AxisCase& c = GetParam();
+    HistoryLine line;
+    for (size_t i = 0; i < c.Values.size(); ++i) {
+        line.Points.push_back({static_cast<int64_t>(i), c.Values[i], c.Values[i], c.Values[i]});
+    }
+    const HistoryAxis axis = HistoryAxisOf({line}, c.Kind, ",");
+    EXPECT_NEAR(axis.Low, c.Low, 1e-9);
+    EXPECT_NEAR(axis.High, c.High, 1e-9);
+    std::vector<std::string> labels;
+    for (const HistoryTick& tick : axis.Ticks) {
+        labels.push_back(tick.Label);
+    }
+    EXPECT_EQ(labels, c.Labels);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ranges, HistoryAxisTest,
+    ::testing::Values(AxisCase{"core voltage ripple in decimal commas",
+                               SlotKind::Voltage,
+                               {1.49f, 1.52f, 1.5f},
+                               1.35,
+                               1.65,
+                               {"1,35", "1,40", "1,45", "1,50", "1,55", "1,60", "1,65"}},
+                      AxisCase{"a steady temperature sits mid plot",
+                               SlotKind::Temperature,
+                               {45.0f, 45.0f},
+                               42.0,
+                               48.0,
+                               {"42", "43", "44", "45", "46", "47", "48"}},
+                      AxisCase{"rails of both signs",
+                               SlotKind::Voltage,
+                               {-12.1f, 1.5f, 12.2f},
+                               -15.0,
+                               15.0,
+                               {"-15", "-10", "-5", "0", "5", "10", "15"}},
+                      AxisCase{"fans",
+                               SlotKind::Fan,
+                               {2950.0f, 6210.0f},
+                               2500.0,
+                               6500.0,
+                               {"2500", "3000", "3500", "4000", "4500", "5000", "5500", "6000", "6500"}},
+                      AxisCase{
+                          "no reading in the span", SlotKind::Fan, {NAN}, 0.0, 200.0, {"0", "50", "100", "150", "200"}},
+                      AxisCase{"a stopped fan keeps the axis at zero",
+                               SlotKind::Fan,
+                               {0.0f, 1000.0f},
+                               0.0,
+                               1200.0,
+                               {"0", "200", "400", "600", "800", "1000", "1200"}},
+                      AxisCase{"a gap and a NaN minute are left out",
+                               SlotKind::Temperature,
+                               {30.0f, NAN, 70.0f},
+                               20.0,
+                               80.0,
+                               {"20", "30", "40", "50", "60", "70", "80"}}),
+    [](const ::testing::TestParamInfo<AxisCase>& param) { return testnames::CaseName(param.param.Name); });
+
+// Time marks fall on round local times whatever the offset, and the span's marks are the same
+// in every plot.
+TEST_F(HistoryTest, TimeMarksFallOnRoundLocalTimes)
+{
+    machine.Time.Current.utcOffsetSeconds = 5 * 3600 + 45 * 60;
+    for (int i = 0; i < 5; ++i) {
+        Pass(3, 45);
+    }
+    HistoryContent content = BuildHistoryContent(history, state, window, HistorySpan::TenMinutes);
+    std::vector<std::string> labels;
+    for (const HistoryTimeTick& tick : content.TimeTicks) {
+        EXPECT_GE(tick.Time, content.From);
+        EXPECT_LE(tick.Time, content.To);
+        labels.push_back(tick.Label);
+    }
+    // The latest pass is at 14:05:15 local: the ten minutes before hold 13:56, 13:58 .. 14:04.
+    EXPECT_EQ(labels, (std::vector<std::string>{"13:56", "13:58", "14:00", "14:02", "14:04"}));
+    EXPECT_EQ(content.TimeTicks[2].Time + content.UtcOffset, SecondsOfLocalTime({2004, 12, 8, 14, 0, 0}));
+
+    content = BuildHistoryContent(history, state, window, HistorySpan::Day);
+    labels.clear();
+    for (const HistoryTimeTick& tick : content.TimeTicks) {
+        labels.push_back(tick.Label);
+    }
+    EXPECT_EQ(labels, (std::vector<std::string>{"16:00", "20:00", "00:00", "04:00", "08:00", "12:00"}));
 }
 
 TEST(HistoryCsvTest, CaptionsWithCommasOrQuotesAreQuoted)
 {
     HistoryContent content;
-    content.Plots[0] = {"Temperatures", "C", {}};
+    content.Plots[0] = {"Temperatures", "C", {}, {}};
     HistoryLine line;
     line.Caption = "a,\"b\"";
     line.Points = {{0, 1.0f, 1.23456f, 2.0f}};
     content.Plots[0].Lines.push_back(line);
-    EXPECT_EQ(HistoryCsv(content), "Time,\"a,\"\"b\"\" (C)\"\r\n1970-01-01T00:00:00,1.235\r\n");
+    EXPECT_EQ(HistoryCsv(content), "Time,\"a,\"\"b\"\" (C)\"\r\n1970-01-01T00:00:00+00:00,1.235\r\n");
 }
 
 struct TimeCase

@@ -5,6 +5,10 @@
 #include <sys/time.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+#include <utility>
 
 #include "linux_test_support.h"
 #include "platform/linux/linux_clock.h"
@@ -121,6 +125,34 @@ TEST(LinuxSystemFacts, TheExecutableIsThisTestProgram)
 }
 
 void IgnoreSignal(int) {}
+
+// The local time comes with its offset from UTC, east positive, half hours included.
+TEST(LinuxClock, NowCarriesTheZonesUtcOffset)
+{
+    const char* saved = getenv("TZ");
+    const std::string previous = saved != nullptr ? saved : "";
+    LinuxClock clock;
+    for (const auto& [zone, offset] : {std::pair{"XST-1", 3600}, std::pair{"YST+9:30", -34200}, std::pair{"UTC0", 0}}) {
+        setenv("TZ", zone, 1);
+        tzset();
+        const time_t before = time(nullptr);
+        const LocalDateTime now = clock.Now();
+        tm utc = {};
+        gmtime_r(&before, &utc);
+        EXPECT_EQ(now.utcOffsetSeconds, offset) << zone;
+        // The local hour is UTC's moved by the offset (a second may pass between the readings).
+        const int localMinutes = now.hour * 60 + now.minute;
+        const int utcMinutes = utc.tm_hour * 60 + utc.tm_min;
+        const int moved = ((localMinutes - utcMinutes) % 1440 + 1440) % 1440;
+        EXPECT_TRUE(moved == (offset / 60 + 1440) % 1440 || moved == (offset / 60 + 1441) % 1440) << zone;
+    }
+    if (saved != nullptr) {
+        setenv("TZ", previous.c_str(), 1);
+    } else {
+        unsetenv("TZ");
+    }
+    tzset();
+}
 
 TEST(LinuxClock, SleepsTheWholeTimeThroughSignals)
 {

@@ -148,7 +148,11 @@ void DesktopApp::CreateOptionsDialog()
     m_options = std::make_unique<OptionsController>(m_monitor, m_optionsHost);
     m_options->CreateDialog();
     m_optionsWindow = std::make_unique<ui::OptionsWindow>(m_options->Presenter(), m_facts.Family());
-    connect(m_optionsWindow.get(), &ui::OptionsWindow::OkClicked, this, [this] { m_options->OkClick(); });
+    // The unit, rows and limits the dialog changed show in the history at once, not at the next pass.
+    connect(m_optionsWindow.get(), &ui::OptionsWindow::OkClicked, this, [this] {
+        m_options->OkClick();
+        RenderHistory();
+    });
     connect(m_optionsWindow.get(), &ui::OptionsWindow::CancelClicked, this, [this] { m_options->CancelClick(); });
     connect(m_optionsWindow.get(), &ui::OptionsWindow::ResetClicked, this, [this] { m_options->ResetClick(); });
 }

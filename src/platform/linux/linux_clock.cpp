@@ -12,7 +12,13 @@ LocalDateTime LinuxClock::Now()
     if (localtime_r(&now, &local) == nullptr) {
         return {};
     }
-    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
+    return {local.tm_year + 1900,
+            local.tm_mon + 1,
+            local.tm_mday,
+            local.tm_hour,
+            local.tm_min,
+            local.tm_sec,
+            static_cast<int>(local.tm_gmtoff)};
 }
 
 void LinuxClock::SleepMs(uint32_t milliseconds)

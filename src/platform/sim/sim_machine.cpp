@@ -132,6 +132,7 @@ platform::LocalDateTime AddSeconds(const platform::LocalDateTime& when, int64_t 
     result.hour = static_cast<int>(secondOfDay / 3600);
     result.minute = static_cast<int>(secondOfDay / 60 % 60);
     result.second = static_cast<int>(secondOfDay % 60);
+    result.utcOffsetSeconds = when.utcOffsetSeconds;
     return result;
 }
 

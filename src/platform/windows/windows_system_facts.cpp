@@ -139,9 +139,24 @@ std::string WindowsSystemFacts::JoinPath(const std::string& directory, const std
 
 LocalDateTime WindowsClock::Now()
 {
-    SYSTEMTIME time = {};
-    GetLocalTime(&time);
-    return {time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond};
+    // One reading of UTC turned into local time, so that the offset is the one of this instant.
+    FILETIME utcFile = {};
+    GetSystemTimeAsFileTime(&utcFile);
+    SYSTEMTIME utc = {};
+    SYSTEMTIME local = {};
+    FILETIME localFile = {};
+    if (!FileTimeToSystemTime(&utcFile, &utc) || !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local) ||
+        !SystemTimeToFileTime(&local, &localFile)) {
+        GetLocalTime(&local);
+        return {local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond};
+    }
+    const auto ticks = [](const FILETIME& file) {
+        return static_cast<int64_t>((static_cast<uint64_t>(file.dwHighDateTime) << 32) | file.dwLowDateTime);
+    };
+    // 100 ns ticks; the local reading lost the sub-millisecond part, so round to the second.
+    const int64_t offset =
+        (ticks(localFile) - ticks(utcFile) + (ticks(localFile) >= ticks(utcFile) ? 5000000 : -5000000)) / 10000000;
+    return {local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond, static_cast<int>(offset)};
 }
 
 void WindowsClock::SleepMs(uint32_t milliseconds)

@@ -14,8 +14,8 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "desktop/qt/desktop_app.h"
 #include "app/machine_host.h"
+#include "desktop/qt/desktop_app.h"
 #include "platform/sim/sim_chip.h"
 #include "platform/sim/sim_machine.h"
 #include "ui/qt/history_window.h"
@@ -33,6 +33,7 @@ int main(int argc, char** argv)
         return 2;
     }
     const int minutes = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
+    host->FollowRealTime(); // today's date and time, as in the desktop program
     app::DesktopApp program(host->Get(), app::CommandWord::None, programDir.path().toStdString());
     program.AttachDisks(host->Disks());
     program.Start();

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
@@ -12,6 +13,7 @@
 #include "case_name.h"
 #include "core/history_presenter.h"
 #include "ui/qt/history_window.h"
+#include "ui/qt/options_window.h"
 #include "ui/qt/tray_icon.h"
 #include "ui_test_support.h"
 
@@ -147,6 +149,88 @@ TEST_F(HistoryWindowTest, TemperaturesFollowTheGeneralPagesUnit)
     EXPECT_EQ(Column(window, 1)[0], "122 " + kDeg + "F");
 }
 
+// The tray's unit chosen on the General page shows in the open window on "OK", in the plot,
+// the table and the export, without waiting for the next pass.
+TEST_F(HistoryWindowTest, TheUnitChosenInTheOptionsShowsAtOnceInPlotTableAndCsv)
+{
+    Pass(50);
+    ui::HistoryWindow& window = Open();
+    EXPECT_EQ(Column(window, 1)[0], "50 " + kDeg + "C");
+    desktop.app->SettingsClick();
+    ui::OptionsWindow& options = *desktop.app->OptionsForm();
+    QTest::mouseClick(Child<QRadioButton>(options, QStringLiteral("Fahrenheit")), Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(options, QStringLiteral("OkButton")), Qt::LeftButton);
+    QApplication::processEvents();
+    EXPECT_EQ(Column(window, 1)[0], "122 " + kDeg + "F");
+    EXPECT_EQ(Column(window, 3)[0], "122 " + kDeg + "F");
+    EXPECT_EQ(Child<ui::HistoryPlotWidget>(window, QStringLiteral("TemperaturePlot"))->LegendCaptions().size(), 3);
+    QTest::mouseClick(Child<QPushButton>(window, QStringLiteral("ExportButton")), Qt::LeftButton);
+    const QString csv = QString::fromStdString(desktop.files.Text(kCsvPath));
+    EXPECT_TRUE(csv.startsWith("Time,CPU (" + kDeg + "F)")) << csv.toStdString();
+    EXPECT_TRUE(csv.contains(",122,")) << csv.toStdString();
+}
+
+// A pass scrolls the cached curves and adds the new samples; every curve is drawn again only
+// when the plot's frame changes: a resize, another span, a new axis.
+TEST_F(HistoryWindowTest, APassAppendsToTheCachedPlotAndAResizeOrSpanChangeRedrawsIt)
+{
+    for (int i = 0; i < 20; ++i) {
+        Pass(static_cast<uint8_t>(40 + i % 4));
+    }
+    ui::HistoryWindow& window = Open();
+    window.resize(900, 880);
+    auto* temps = Child<ui::HistoryPlotWidget>(window, QStringLiteral("TemperaturePlot"));
+    auto* fans = Child<ui::HistoryPlotWidget>(window, QStringLiteral("FanPlot"));
+    const auto paint = [&] {
+        temps->repaint();
+        fans->repaint();
+    };
+    paint();
+    const int tempsFull = temps->FullRedrawCount();
+    const int fansFull = fans->FullRedrawCount();
+    const int painted = temps->PaintCount();
+    for (int i = 0; i < 10; ++i) {
+        Pass(static_cast<uint8_t>(40 + i % 4)); // within the axis' range
+        paint();
+    }
+    EXPECT_GE(temps->PaintCount(), painted + 10);
+    EXPECT_EQ(temps->FullRedrawCount(), tempsFull) << "passes only append";
+    EXPECT_EQ(fans->FullRedrawCount(), fansFull);
+
+    // The appended plot looks as one drawn afresh (the newest samples drawn over it alike).
+    const QImage appended = temps->grab().toImage();
+    window.resize(901, 880);
+    QApplication::processEvents();
+    window.resize(900, 880);
+    QApplication::processEvents();
+    paint();
+    EXPECT_GT(temps->FullRedrawCount(), tempsFull) << "a resize redraws";
+    const QImage fresh = temps->grab().toImage();
+    ASSERT_EQ(appended.size(), fresh.size());
+    int differing = 0;
+    for (int y = 0; y < fresh.height(); ++y) {
+        for (int x = 0; x < fresh.width(); ++x) {
+            const QColor a = appended.pixelColor(x, y);
+            const QColor b = fresh.pixelColor(x, y);
+            differing +=
+                std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) + std::abs(a.blue() - b.blue()) > 96;
+        }
+    }
+    EXPECT_LT(differing, fresh.width() * fresh.height() / 500) << "pixels that differ clearly";
+
+    const int beforeSpan = temps->FullRedrawCount();
+    Child<QComboBox>(window, QStringLiteral("SpanBox"))->setCurrentIndex(1);
+    paint();
+    EXPECT_EQ(temps->FullRedrawCount(), beforeSpan + 1) << "a span change redraws";
+    Pass(41);
+    paint();
+    EXPECT_EQ(temps->FullRedrawCount(), beforeSpan + 1);
+
+    Pass(90); // beyond the axis: a new axis, drawn afresh
+    paint();
+    EXPECT_EQ(temps->FullRedrawCount(), beforeSpan + 2);
+}
+
 TEST_F(HistoryWindowTest, RedrawsOnlyOnNewSamplesAndNotWhileClosed)
 {
     ui::HistoryWindow& window = Open();
@@ -212,7 +296,7 @@ TEST_F(HistoryWindowTest, ExportWritesTheShownSpanAsCsv)
         << lines.join('|').toStdString();
     EXPECT_TRUE(lines.last().isEmpty()); // every line ends with CR LF
     const QStringList last = lines[lines.size() - 2].split(',');
-    EXPECT_EQ(last[0], "2004-12-08T14:05:39") << lines.join('|').toStdString();
+    EXPECT_EQ(last[0], "2004-12-08T14:05:39+00:00") << lines.join('|').toStdString();
     EXPECT_EQ(last[1], "41");
     EXPECT_EQ(last[2], "35");
     EXPECT_EQ(desktop.files.Replacements, 1);
