@@ -15,6 +15,9 @@
 #include <cmath>
 #include <map>
 
+#include "ui/qt/artwork.h"
+#include "ui/qt/window_frame.h"
+
 namespace calventa::ui {
 
 namespace {
@@ -376,6 +379,8 @@ HistoryWindow::HistoryWindow(QWidget* parent) : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("HistoryWindow"));
     setWindowTitle(QStringLiteral("Calventa History"));
+    // Light like every other window of the program, whatever the desktop's theme.
+    ApplyProgramPalette(this, WindowGrey());
     resize(760, 720);
 
     auto* top = new QHBoxLayout;
