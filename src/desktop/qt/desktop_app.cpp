@@ -9,10 +9,12 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <algorithm>
+#include <vector>
 
 #include "desktop/qt/desktop_service_menu.h"
 #include "core/history_presenter.h"
 #include "core/update_cycle.h"
+#include "core/window_placement.h"
 #include "ui/qt/alarm_window.h"
 #include "ui/qt/desktop_view.h"
 #include "ui/qt/history_window.h"
@@ -27,9 +29,6 @@ namespace calventa::app {
 
 namespace {
 
-constexpr int kGrabWidth = 16;
-constexpr int kGrabHeight = 8;
-
 platform::Platform WithFacts(platform::Platform& machine, platform::SystemFacts& facts)
 {
     return platform::Platform{machine.ports, machine.clock, machine.mutexes, machine.store,
@@ -38,30 +37,14 @@ platform::Platform WithFacts(platform::Platform& machine, platform::SystemFacts&
 
 } // namespace
 
-CommandWord FirstCommandWord(int argc, const char* const* argv)
-{
-    if (argc < 2 || argv == nullptr || argv[1] == nullptr) {
-        return CommandWord::None;
-    }
-    return ParseCommandWord(argv[1]);
-}
-
 bool CaptionOnSomeScreen(int64_t left, int64_t top, QSize size)
 {
-    // 64-bit edges: a saved position may be anywhere in the int32 range.
-    const int64_t right = left + std::max(size.width(), 0);
-    const int64_t bottom = top + std::min<int64_t>(std::max(size.height(), 0), ui::kCaptionHeight);
+    std::vector<core::ScreenArea> screens;
     for (const QScreen* screen : QGuiApplication::screens()) {
         const QRect area = screen->geometry();
-        const int64_t overlapWidth =
-            std::min<int64_t>(right, int64_t{area.x()} + area.width()) - std::max<int64_t>(left, area.x());
-        const int64_t overlapHeight =
-            std::min<int64_t>(bottom, int64_t{area.y()} + area.height()) - std::max<int64_t>(top, area.y());
-        if (overlapWidth >= kGrabWidth && overlapHeight >= kGrabHeight) {
-            return true;
-        }
+        screens.push_back({area.x(), area.y(), area.width(), area.height()});
     }
-    return false;
+    return core::CaptionOnSomeScreen(left, top, size.width(), size.height(), ui::kCaptionHeight, screens);
 }
 
 DesktopApp::DesktopApp(platform::Platform& machine, CommandWord word, std::optional<std::string> programDirectory,
