@@ -272,6 +272,62 @@ TEST_F(Win32Desktop, AnAlarmRaisesTheAlarmWindowWithThePresentersLinesAndPaintsT
     EXPECT_FALSE(Visible(alarm->Handle()));
 }
 
+TEST_F(Win32Desktop, InstallServiceShowsTheStepsAndSetsTheMenuItemsByTheServicesState)
+{
+    DesktopFixture f;
+    f.services.Installed = false;
+    f.AttachDisks();
+    f.app->Start();
+    ui::win32::TrayIcon& tray = f.app->Tray();
+    EXPECT_TRUE(tray.ItemEnabled(TrayItem::InstallService));
+    EXPECT_FALSE(tray.ItemEnabled(TrayItem::UninstallService)) << "nothing installed to remove";
+
+    f.app->RunItem(TrayItem::InstallService);
+    const ui::win32::ServiceProgressWindow* window = f.app->ServiceForm();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(Visible(window->Handle()));
+    EXPECT_EQ(window->Lines(), std::vector<std::string>{"Connect to manager..."});
+    f.app->RunItem(TrayItem::InstallService); // a second click while it runs is ignored
+    Pump(2 * app::kProgressWaitMs + 600);
+    const std::vector<std::string> lines = window->Lines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), "Service has been installed!");
+    EXPECT_EQ(f.program.Runs, (std::vector<std::vector<std::string>>{{"--install", "--silent"}}));
+    EXPECT_FALSE(tray.ItemEnabled(TrayItem::InstallService)) << "the service runs now";
+    EXPECT_TRUE(tray.ItemEnabled(TrayItem::UninstallService));
+    EXPECT_TRUE(window->CloseTimerRunning());
+}
+
+TEST_F(Win32Desktop, TheNonAdministratorNoticeShowsItsLinesAndItsTickedBoxIsSavedAtOnce)
+{
+    DesktopFixture f("no-port-access.json"); // drives refused, no disk service
+    f.services.Installed = false;
+    f.AttachDisks();
+    std::string text;
+    f.answerModal = [&](HWND window) {
+        text = TextOf(GetDlgItem(window, ui::win32::NoticeWindow::kTextId));
+        CheckDlgButton(window, ui::win32::NoticeWindow::kCheckId, BST_CHECKED);
+        PostMessageW(window, WM_COMMAND, IDOK, 0);
+    };
+    f.app->Start();
+    const core::NoticeContent content =
+        core::NoticeContentOf(core::NoticeKind::AdminNotice, platform::PlatformFamily::NtFamily);
+    ASSERT_EQ(f.modalTexts, std::vector<std::string>{content.Caption});
+    EXPECT_NE(text.find(content.Lines.front()), std::string::npos) << text;
+    EXPECT_FALSE(core::NoticeWanted(f.app->GetMonitor().State().Settings, core::NoticeKind::AdminNotice));
+    EXPECT_TRUE(f.files.Files.contains(f.SettingsPath())) << "the choice is written at once";
+}
+
+TEST_F(Win32Desktop, WithoutRightsBothServiceItemsAreOff)
+{
+    DesktopFixture f;
+    f.services.Rights = false;
+    f.AttachDisks();
+    f.app->Start();
+    EXPECT_FALSE(f.app->Tray().ItemEnabled(TrayItem::InstallService));
+    EXPECT_FALSE(f.app->Tray().ItemEnabled(TrayItem::UninstallService));
+}
+
 TEST_F(Win32Desktop, AboutShowsItsTextsModallyAndGivesTheTrayBackWhenClosed)
 {
     DesktopFixture f;

@@ -10,6 +10,8 @@
 #include "core/fakes.h"
 #include "core/settings_block.h"
 #include "desktop/win32/desktop_app.h"
+#include "app/fake_services.h"
+#include "platform/sim/sim_disks.h"
 #include "platform/sim/sim_machine.h"
 #include "ui/win32/win32_support.h"
 
@@ -111,6 +113,14 @@ public:
         app = std::make_unique<app::win32::DesktopApp>(*machine, word, choices);
         app->SetFinished([this] { ++finished; });
     }
+    // The board's drives and a recorded service manager, before Start().
+    void AttachDisks()
+    {
+        simDisks = std::make_unique<sim::SimDisks>(sim->Board());
+        disks = std::make_unique<platform::DiskPlatform>(platform::DiskPlatform{*simDisks, services});
+        app->AttachDisks(*disks, &program);
+    }
+
     ~DesktopFixture()
     {
         app.reset();
@@ -135,6 +145,10 @@ public:
     std::vector<std::string> messages;
     std::function<void(HWND)> answerModal;
     int finished = 0;
+    app::testing::FakeServices services;
+    app::testing::FakeProgram program{services};
+    std::unique_ptr<sim::SimDisks> simDisks;
+    std::unique_ptr<platform::DiskPlatform> disks;
     std::unique_ptr<app::win32::DesktopApp> app;
 };
 
