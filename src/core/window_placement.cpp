@@ -19,4 +19,22 @@ bool CaptionOnSomeScreen(int64_t left, int64_t top, int64_t width, int64_t heigh
     return false;
 }
 
+WindowPosition DefaultMainWindowPosition(platform::ScreenSize primary)
+{
+    SettingsBlock defaults;
+    SetDefaultSettings(defaults, primary, kDefaultMainWindowWidth);
+    return {defaults.WindowLeft, defaults.WindowTop};
+}
+
+WindowPosition PlaceMainWindow(SettingsBlock& settings, platform::ScreenSize primary, int64_t width, int64_t height,
+                               int64_t captionHeight, std::span<const ScreenArea> screens)
+{
+    if (!CaptionOnSomeScreen(settings.WindowLeft, settings.WindowTop, width, height, captionHeight, screens)) {
+        const WindowPosition fallback = DefaultMainWindowPosition(primary);
+        settings.WindowLeft = fallback.Left;
+        settings.WindowTop = fallback.Top;
+    }
+    return {settings.WindowLeft, settings.WindowTop};
+}
+
 } // namespace calventa::core

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <span>
 
+#include "core/settings_block.h"
+
 namespace calventa::core {
 
 // One screen of the desktop in virtual-desktop pixels.
@@ -24,5 +26,20 @@ inline constexpr int kGrabHeight = 8;
 // computed in 64 bits, and negative sizes count as empty.
 bool CaptionOnSomeScreen(int64_t left, int64_t top, int64_t width, int64_t height, int64_t captionHeight,
                          std::span<const ScreenArea> screens);
+
+struct WindowPosition
+{
+    int32_t Left = 0;
+    int32_t Top = 0;
+};
+
+// The defaults' position of the main window on a primary screen of that size.
+WindowPosition DefaultMainWindowPosition(platform::ScreenSize primary);
+
+// Where the main window goes when the settings are applied: the stored position when its
+// caption can be grabbed on some screen, else the defaults' position, which is then written
+// into the block too, so that the position timer finds nothing moved until the user moves it.
+WindowPosition PlaceMainWindow(SettingsBlock& settings, platform::ScreenSize primary, int64_t width, int64_t height,
+                               int64_t captionHeight, std::span<const ScreenArea> screens);
 
 } // namespace calventa::core

@@ -56,5 +56,24 @@ TEST(CaptionPlacementWithoutScreens, NothingIsReachable)
     EXPECT_FALSE(CaptionOnSomeScreen(0, 0, 170, 300, kCaption, {}));
 }
 
+TEST(MainWindowPlacement, AStoredPositionOffEveryScreenBecomesTheDefaultsInTheBlockToo)
+{
+    SettingsBlock block;
+    SetDefaultSettings(block, {1024, 768}, kDefaultMainWindowWidth);
+    const WindowPosition defaults = DefaultMainWindowPosition({1024, 768});
+    block.WindowLeft = 1200; // on the second screen: kept
+    block.WindowTop = 500;
+    WindowPosition placed = PlaceMainWindow(block, {1024, 768}, 170, 300, kCaption, kScreens);
+    EXPECT_EQ(placed.Left, 1200);
+    EXPECT_EQ(placed.Top, 500);
+
+    block.WindowLeft = -30000;
+    placed = PlaceMainWindow(block, {1024, 768}, 170, 300, kCaption, kScreens);
+    EXPECT_EQ(placed.Left, defaults.Left);
+    EXPECT_EQ(placed.Top, defaults.Top);
+    EXPECT_EQ(block.WindowLeft, defaults.Left) << "the block follows, so nothing counts as moved";
+    EXPECT_EQ(block.WindowTop, defaults.Top);
+}
+
 } // namespace
 } // namespace calventa::core

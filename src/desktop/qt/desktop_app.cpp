@@ -35,16 +35,21 @@ platform::Platform WithFacts(platform::Platform& machine, platform::SystemFacts&
                               machine.files, facts,         machine.kernel};
 }
 
-} // namespace
-
-bool CaptionOnSomeScreen(int64_t left, int64_t top, QSize size)
+std::vector<core::ScreenArea> QtScreens()
 {
     std::vector<core::ScreenArea> screens;
     for (const QScreen* screen : QGuiApplication::screens()) {
         const QRect area = screen->geometry();
         screens.push_back({area.x(), area.y(), area.width(), area.height()});
     }
-    return core::CaptionOnSomeScreen(left, top, size.width(), size.height(), ui::kCaptionHeight, screens);
+    return screens;
+}
+
+} // namespace
+
+bool CaptionOnSomeScreen(int64_t left, int64_t top, QSize size)
+{
+    return core::CaptionOnSomeScreen(left, top, size.width(), size.height(), ui::kCaptionHeight, QtScreens());
 }
 
 DesktopApp::DesktopApp(platform::Platform& machine, CommandWord word, std::optional<std::string> programDirectory,
@@ -209,9 +214,8 @@ void DesktopApp::CreateMainWindow()
 
 QPoint DesktopApp::DefaultPosition() const
 {
-    core::SettingsBlock defaults;
-    core::SetDefaultSettings(defaults, m_facts.PrimaryScreen(), core::kDefaultMainWindowWidth);
-    return {defaults.WindowLeft, defaults.WindowTop};
+    const core::WindowPosition position = core::DefaultMainWindowPosition(m_facts.PrimaryScreen());
+    return {position.Left, position.Top};
 }
 
 void DesktopApp::ApplyWindowSettings()
@@ -221,13 +225,9 @@ void DesktopApp::ApplyWindowSettings()
     m_mainOnDesktop = settings.WindowMode == 0;
     ApplyMainWindowFlags();
 
-    if (!CaptionOnSomeScreen(settings.WindowLeft, settings.WindowTop, m_mainWindow->size())) {
-        // Keep the block in step, so that the position timer saves nothing until a move.
-        const QPoint fallback = DefaultPosition();
-        settings.WindowLeft = fallback.x();
-        settings.WindowTop = fallback.y();
-    }
-    m_mainWindow->move(settings.WindowLeft, settings.WindowTop);
+    const core::WindowPosition position = core::PlaceMainWindow(
+        settings, m_facts.PrimaryScreen(), m_mainWindow->width(), m_mainWindow->height(), ui::kCaptionHeight, QtScreens());
+    m_mainWindow->move(position.Left, position.Top);
 
     if (m_facts.Family() == platform::PlatformFamily::NtFamily) {
         m_mainWindow->setWindowOpacity(core::OpacityOfAlpha(settings.Alpha) / 255.0);

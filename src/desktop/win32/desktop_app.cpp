@@ -183,9 +183,8 @@ bool DesktopApp::TrayAvailable() const
 
 POINT DesktopApp::DefaultPosition() const
 {
-    core::SettingsBlock defaults;
-    core::SetDefaultSettings(defaults, m_facts.PrimaryScreen(), core::kDefaultMainWindowWidth);
-    return {defaults.WindowLeft, defaults.WindowTop};
+    const core::WindowPosition position = core::DefaultMainWindowPosition(m_facts.PrimaryScreen());
+    return {position.Left, position.Top};
 }
 
 void DesktopApp::ApplyWindowSettings()
@@ -197,13 +196,9 @@ void DesktopApp::ApplyWindowSettings()
 
     const SIZE size = m_mainWindow->OuterSize();
     const int caption = GetSystemMetrics(SM_CYCAPTION) + GetSystemMetrics(SM_CYFRAME);
-    if (!core::CaptionOnSomeScreen(settings.WindowLeft, settings.WindowTop, size.cx, size.cy, caption, Screens())) {
-        // Keep the block in step, so that the position timer saves nothing until a move.
-        const POINT fallback = DefaultPosition();
-        settings.WindowLeft = fallback.x;
-        settings.WindowTop = fallback.y;
-    }
-    m_mainWindow->MoveTo(settings.WindowLeft, settings.WindowTop);
+    const core::WindowPosition position =
+        core::PlaceMainWindow(settings, m_facts.PrimaryScreen(), size.cx, size.cy, caption, Screens());
+    m_mainWindow->MoveTo(position.Left, position.Top);
 
     if (m_facts.Family() == platform::PlatformFamily::NtFamily) {
         m_mainWindow->SetOpacity(core::OpacityOfAlpha(settings.Alpha));
