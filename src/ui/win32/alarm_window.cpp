@@ -61,8 +61,13 @@ void AlarmWindow::Render(const core::AlarmWindowContent& content, bool shown)
                Scaled(clientWidth - 16, m_dpi), Scaled(22, m_dpi), FALSE);
     RECT frame{0, 0, Scaled(clientWidth, m_dpi), Scaled(clientHeight, m_dpi)};
     AdjustWindowRectEx(&frame, kStyle, FALSE, WS_EX_TOPMOST | WS_EX_APPWINDOW);
-    SetWindowPos(Handle(), HWND_TOPMOST, content.Left, content.Top, frame.right - frame.left,
-                 frame.bottom - frame.top, SWP_NOACTIVATE);
+    // The presenter places the window by its corner at 96 dpi: the right and bottom edges stay
+    // where it puts them, so that a window scaled up grows into the screen, not off it.
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    const int right = content.Left + core::AlarmWindowContent::kWidth;
+    const int bottom = content.Top + std::max(content.Height, 0);
+    SetWindowPos(Handle(), HWND_TOPMOST, right - width, bottom - height, width, height, SWP_NOACTIVATE);
     InvalidateRect(Handle(), nullptr, TRUE);
     ShowWindow(Handle(), shown ? SW_SHOWNA : SW_HIDE);
 }
