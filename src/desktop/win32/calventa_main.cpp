@@ -40,17 +40,22 @@ constexpr const char* kHelp = "usage: calventa [test | fancontrol | debug | inst
                               "\r\n"
                               "CALVENTA_BOARD=FILE runs on a simulated board instead of the machine.\r\n";
 
-// A GUI program has no console of its own: text goes to the one it was started from, or
-// into a message box when there is none.
+// A GUI program has no console of its own: text goes to the standard handle it was given
+// (a redirection, or Wine's terminal), else to the console it was started from, else into a
+// message box.
+bool WriteTo(DWORD which, const std::string& text)
+{
+    const HANDLE out = GetStdHandle(which);
+    DWORD written = 0;
+    return out != nullptr && out != INVALID_HANDLE_VALUE &&
+           WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) != FALSE;
+}
+
 void Tell(const std::string& text, bool error)
 {
-    if (AttachConsole(ATTACH_PARENT_PROCESS)) {
-        const HANDLE out = GetStdHandle(error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
-        DWORD written = 0;
-        if (out != nullptr && out != INVALID_HANDLE_VALUE &&
-            WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr)) {
-            return;
-        }
+    const DWORD which = error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE;
+    if (WriteTo(which, text) || (AttachConsole(ATTACH_PARENT_PROCESS) && WriteTo(which, text))) {
+        return;
     }
     MessageBoxW(nullptr, platform::windows_backend::WideFromUtf8(text).c_str(), L"Calventa",
                 MB_OK | (error ? MB_ICONERROR : MB_ICONINFORMATION));
