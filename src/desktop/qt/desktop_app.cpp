@@ -11,10 +11,11 @@
 #include <algorithm>
 #include <vector>
 
-#include "desktop/qt/desktop_service_menu.h"
+#include "core/history_export.h"
 #include "core/history_presenter.h"
 #include "core/update_cycle.h"
 #include "core/window_placement.h"
+#include "desktop/qt/desktop_service_menu.h"
 #include "ui/qt/alarm_window.h"
 #include "ui/qt/desktop_view.h"
 #include "ui/qt/history_window.h"
@@ -322,21 +323,21 @@ void DesktopApp::ExportHistory()
     if (m_historyWindow == nullptr) {
         return;
     }
-    const QString path = m_exportPathChooser
-                             ? m_exportPathChooser()
-                             : QFileDialog::getSaveFileName(m_historyWindow.get(), QStringLiteral("Export history"),
-                                                            QStringLiteral("calventa-history.csv"),
-                                                            QStringLiteral("CSV files (*.csv);;All files (*)"));
+    const QString path =
+        m_exportPathChooser
+            ? m_exportPathChooser()
+            : QFileDialog::getSaveFileName(m_historyWindow.get(), QString::fromLatin1(core::kExportDialogTitle),
+                                           QString::fromLatin1(core::kExportDefaultName),
+                                           QStringLiteral("CSV files (*.csv);;All files (*)"));
     if (path.isEmpty()) {
         return;
     }
     // The span as shown when the button was pressed, not as a pass may have moved it since.
-    const std::string csv = core::HistoryCsv(core::BuildHistoryContent(
-        m_monitor.History(), m_monitor.State(), m_monitor.MainWindow(), m_historyWindow->Span()));
-    const auto* bytes = reinterpret_cast<const uint8_t*>(csv.data());
-    if (!m_platform.files.ReplaceFile(path.toStdString(), std::span<const uint8_t>(bytes, csv.size()))) {
-        m_historyWindow->ShowExportError(
-            QStringLiteral("The history could not be saved as \"%1\". Choose a folder you may write to.").arg(path));
+    const std::optional<std::string> error =
+        core::ExportHistory(m_monitor.History(), m_monitor.State(), m_monitor.MainWindow(), m_historyWindow->Span(),
+                            m_platform.files, path.toStdString());
+    if (error) {
+        m_historyWindow->ShowExportError(QString::fromStdString(*error));
     }
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "core/history_export.h"
+#include "core/history_presenter.h"
 #include "core/notice_presenter.h"
 #include "core/update_cycle.h"
 #include "core/window_placement.h"
@@ -108,6 +110,12 @@ void DesktopApp::Start()
 
     m_options = std::make_unique<OptionsController>(m_monitor, *this);
     m_options->CreateDialog();
+    m_optionsWindow = std::make_unique<ui::win32::OptionsDialog>(
+        GetModuleHandleW(nullptr), nullptr, m_options->Presenter(), m_facts.Family(),
+        m_choices.Colors ? m_choices.Colors : ui::win32::SystemColorChooser());
+    m_optionsWindow->OkClicked = [this] { m_options->OkClick(); };
+    m_optionsWindow->CancelClicked = [this] { m_options->CancelClick(); };
+    m_optionsWindow->ResetClicked = [this] { m_options->ResetClick(); };
     CreateServiceWindow();
 
     m_tray->SetMouseHandling(true);
@@ -238,12 +246,10 @@ void DesktopApp::RunItem(TrayItem item)
         m_tray->SetDefaultItem(TrayItem::Restore);
         return;
     case TrayItem::Settings:
-        // The options dialog's window is not built in this program yet; its state is.
-        if (m_options != nullptr) {
-            m_options->Open();
-        }
+        SettingsClick();
         return;
     case TrayItem::History:
+        HistoryClick();
         return;
     case TrayItem::About:
         AboutClick();
@@ -278,6 +284,68 @@ void DesktopApp::AboutClick()
     m_aboutOpen = false;
     if (!m_closed) {
         m_tray->SetMouseHandling(true);
+    }
+}
+
+void DesktopApp::SettingsClick()
+{
+    if (m_optionsWindow == nullptr || m_closed) {
+        return;
+    }
+    m_options->Open();
+    m_optionsWindow->Render();
+    m_optionsWindow->Show();
+}
+
+bool DesktopApp::HandleDialogMessage(MSG& message)
+{
+    return m_optionsWindow != nullptr && m_optionsWindow->HandleDialogMessage(message);
+}
+
+void DesktopApp::HistoryClick()
+{
+    if (m_closed) {
+        return;
+    }
+    // Made on first use: a monitor whose history is never looked at pays for no window.
+    if (m_historyWindow == nullptr) {
+        m_historyWindow = std::make_unique<ui::win32::HistoryWindow>(
+            GetModuleHandleW(nullptr), nullptr,
+            m_choices.ExportPaths ? m_choices.ExportPaths : ui::win32::SystemExportPathChooser());
+        m_historyWindow->SpanChanged = [this] { RenderHistory(); };
+        m_historyWindow->ResetClicked = [this] {
+            m_monitor.History().ResetStats();
+            RenderHistory();
+        };
+        m_historyWindow->ExportClicked = [this] { ExportHistory(); };
+    }
+    m_historyWindow->Show();
+    RenderHistory();
+}
+
+void DesktopApp::RenderHistory()
+{
+    if (m_historyWindow != nullptr && m_historyWindow->Visible()) {
+        m_historyWindow->Render(core::BuildHistoryContent(m_monitor.History(), m_monitor.State(),
+                                                          m_monitor.MainWindow(), m_historyWindow->Span()));
+    }
+}
+
+void DesktopApp::ExportHistory()
+{
+    if (m_historyWindow == nullptr) {
+        return;
+    }
+    const std::optional<std::string> path = m_historyWindow->ChooseExportPath();
+    if (!path || path->empty()) {
+        return;
+    }
+    // The span as shown when the button was pressed, not as a pass may have moved it since.
+    const std::optional<std::string> error =
+        core::ExportHistory(m_monitor.History(), m_monitor.State(), m_monitor.MainWindow(), m_historyWindow->Span(),
+                            m_platform.files, *path);
+    if (error) {
+        m_historyWindow->ShowExportError(*error);
     }
 }
 
@@ -348,9 +416,11 @@ void DesktopApp::OnTimer(UINT_PTR timer)
     switch (timer) {
     case kSensorTimer:
         m_monitor.UpdatePass();
+        RenderHistory();
         return;
     case kDiskTimer:
         m_monitor.DiskPass();
+        RenderHistory();
         return;
     case kShowTimer:
         StopTimer(kShowTimer); // once
@@ -400,6 +470,12 @@ void DesktopApp::MainWindowClosing()
     if (m_alarmWindow != nullptr) {
         ShowWindow(m_alarmWindow->Handle(), SW_HIDE);
         m_alarmWindow->FreeAlarmLabels();
+    }
+    if (m_optionsWindow != nullptr) {
+        m_optionsWindow->Hide();
+    }
+    if (m_historyWindow != nullptr) {
+        m_historyWindow->Hide();
     }
     if (m_serviceWindow != nullptr) {
         m_serviceWindow->StopCloseTimer();
@@ -502,6 +578,11 @@ void DesktopApp::ShowMainWindowUnlessMinimized()
     }
 }
 
-void DesktopApp::HideOptionsDialog() {}
+void DesktopApp::HideOptionsDialog()
+{
+    if (m_optionsWindow != nullptr) {
+        m_optionsWindow->Hide();
+    }
+}
 
 } // namespace calventa::app::win32

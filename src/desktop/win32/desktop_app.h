@@ -14,6 +14,7 @@
 #include "disks/disk_notices.h"
 #include "ui/win32/alarm_window.h"
 #include "ui/win32/desktop_view.h"
+#include "ui/win32/history_window.h"
 #include "ui/win32/main_window.h"
 #include "ui/win32/modal_windows.h"
 #include "ui/win32/service_progress_window.h"
@@ -24,6 +25,7 @@
 #undef CreateDialog
 #endif
 #include "app/options_controller.h"
+#include "ui/win32/options_dialog.h"
 
 namespace calventa::app::win32 {
 
@@ -41,6 +43,10 @@ struct DesktopChoices
     std::function<void(HWND)> ModalShown;
     // Instead of a message box: tests record the texts.
     std::function<void(const std::string& caption, const std::string& text)> MessageShown;
+    // The options dialog's colour dialog and the History export's file dialog; the system's
+    // when none.
+    ui::win32::ColorChooser Colors;
+    ui::win32::ExportPathChooser ExportPaths;
 };
 
 // The desktop program on Win32: the monitor with its windows, tray icon and timers, all on
@@ -82,6 +88,11 @@ public:
     ui::win32::TrayIcon& Tray() { return *m_tray; }
     ui::win32::AlarmWindow* AlarmForm() { return m_alarmWindow.get(); }
     ui::win32::ServiceProgressWindow* ServiceForm() { return m_serviceWindow.get(); }
+    ui::win32::OptionsDialog* OptionsForm() { return m_optionsWindow.get(); }
+    // nullptr until "History.." first opens it.
+    ui::win32::HistoryWindow* HistoryForm() { return m_historyWindow.get(); }
+    // The options dialog's keys (Tab, Enter, Escape); the message loop asks this first.
+    bool HandleDialogMessage(MSG& message);
     OptionsController* Options() { return m_options.get(); }
     // The interval each timer runs at; 0 while it is off.
     int TimerInterval(UINT_PTR timer) const;
@@ -126,6 +137,11 @@ private:
     void OnTimer(UINT_PTR timer);
     void MainWindowClosing();
     void AboutClick();
+    void SettingsClick();
+    void HistoryClick();
+    // The history window's content for its span, only while it is shown.
+    void RenderHistory();
+    void ExportHistory();
     void UpdateServiceMenu();
     void BeginService(ServiceProgress::Task task);
     void NextServiceStep();
@@ -141,7 +157,9 @@ private:
     std::unique_ptr<ui::win32::DesktopView> m_view;
     std::unique_ptr<ui::win32::AlarmWindow> m_alarmWindow;
     std::unique_ptr<OptionsController> m_options;
+    std::unique_ptr<ui::win32::OptionsDialog> m_optionsWindow;
     std::unique_ptr<ui::win32::ServiceProgressWindow> m_serviceWindow;
+    std::unique_ptr<ui::win32::HistoryWindow> m_historyWindow;
     platform::DiskPlatform* m_disks = nullptr;
     ServiceProgramRunner* m_serviceProgram = nullptr;
     std::unique_ptr<ServiceProgress> m_serviceProgress;

@@ -1,5 +1,7 @@
 #include "ui/qt/history_window.h"
 
+#include "core/plot_axes.h"
+
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -22,24 +24,10 @@ constexpr std::array<QRgb, 10> kLineColors{0x1f77b4, 0xd62728, 0x2ca02c, 0xff7f0
                                            0x8c564b, 0xe377c2, 0x17becf, 0x7f7f7f, 0xbcbd22};
 constexpr int kMargin = 6;
 constexpr int kSwatch = 10;
-constexpr int kTicks = 4;
 
 QString Text(const std::string& text)
 {
     return QString::fromStdString(text);
-}
-
-// A step of 1, 2 or 5 times a power of ten near `rough`.
-double NiceStep(double rough)
-{
-    const double power = std::pow(10.0, std::floor(std::log10(rough)));
-    const double fraction = rough / power;
-    return (fraction <= 1.0 ? 1.0 : fraction <= 2.0 ? 2.0 : fraction <= 5.0 ? 5.0 : 10.0) * power;
-}
-
-int64_t TimeStep(int64_t span)
-{
-    return span <= 600 ? 120 : span <= 3600 ? 600 : 4 * 3600;
 }
 
 } // namespace
@@ -80,53 +68,27 @@ void HistoryPlotWidget::paintEvent(QPaintEvent*)
     p.fillRect(rect(), palette().base());
     const QFontMetrics fm(font());
 
-    // Value range over every point and limit, so that a limit never lies off the plot.
-    double low = INFINITY;
-    double high = -INFINITY;
-    bool anyPoint = false;
-    for (const core::HistoryLine& line : m_plot.Lines) {
-        for (const core::HistoryPoint& point : line.Points) {
-            if (!std::isnan(point.Avg)) {
-                low = std::min({low, static_cast<double>(point.Min), static_cast<double>(point.Avg)});
-                high = std::max({high, static_cast<double>(point.Max), static_cast<double>(point.Avg)});
-                anyPoint = true;
-            }
-        }
-        if (line.HasLimits) {
-            low = std::min({low, static_cast<double>(line.LowLimit), static_cast<double>(line.HighLimit)});
-            high = std::max({high, static_cast<double>(line.LowLimit), static_cast<double>(line.HighLimit)});
-        }
-    }
-    if (!std::isfinite(low) || !std::isfinite(high)) {
-        low = 0.0;
-        high = 1.0;
-    }
-    if (high - low < 1e-6) {
-        low -= 1.0;
-        high += 1.0;
-    }
-    // A little room, so that no curve runs along the frame.
-    const double room = (high - low) * 0.04;
-    low -= room;
-    high += room;
-    const double step = NiceStep((high - low) / kTicks);
-    low = std::floor(low / step) * step;
-    high = std::ceil(high / step) * step;
+    // The axes as core computes them for every toolkit.
+    const core::PlotAxes axes = core::ComputePlotAxes(m_plot, m_from, m_to);
+    const double low = axes.Low;
+    const double high = axes.High;
 
     int legendWidth = 0;
     for (const core::HistoryLine& line : m_plot.Lines) {
         legendWidth = std::max(legendWidth, fm.horizontalAdvance(Text(line.Caption)));
     }
     legendWidth += kSwatch + 3 * kMargin;
-    const int labelWidth = std::max(fm.horizontalAdvance(QString::number(low, 'g', 6)),
-                                    fm.horizontalAdvance(QString::number(high, 'g', 6))) +
-                           kMargin;
+    int labelWidth = 0;
+    for (const core::AxisTick& tick : axes.ValueTicks) {
+        labelWidth = std::max(labelWidth, fm.horizontalAdvance(Text(tick.Label)));
+    }
+    labelWidth += kMargin;
     const QRectF area(kMargin + labelWidth, kMargin + fm.height() + 4,
                       std::max(10, width() - labelWidth - legendWidth - 2 * kMargin),
                       std::max(10, height() - 2 * fm.height() - 3 * kMargin - 4));
 
     p.setPen(palette().color(QPalette::Text));
-    p.drawText(QPointF(kMargin, kMargin + fm.ascent()), Text(m_plot.Title + " (" + m_plot.Unit + ")"));
+    p.drawText(QPointF(kMargin, kMargin + fm.ascent()), Text(core::PlotHeading(m_plot)));
 
     const double span = std::max<double>(1.0, static_cast<double>(m_to - m_from));
     auto xOf = [&](int64_t time) { return area.left() + (time - m_from) / span * area.width(); };
@@ -134,22 +96,21 @@ void HistoryPlotWidget::paintEvent(QPaintEvent*)
 
     // Grid and axis labels.
     const QColor grid = palette().color(QPalette::Mid);
-    for (double v = low; v <= high + step / 2; v += step) {
-        const double y = yOf(v);
+    for (const core::AxisTick& tick : axes.ValueTicks) {
+        const double y = yOf(tick.Value);
         p.setPen(QPen(grid, 0, Qt::DotLine));
         p.drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
         p.setPen(palette().color(QPalette::Text));
         p.drawText(QRectF(kMargin, y - fm.height() / 2.0, labelWidth - 4, fm.height()),
-                   Qt::AlignRight | Qt::AlignVCenter, QString::number(v, 'g', 6));
+                   Qt::AlignRight | Qt::AlignVCenter, Text(tick.Label));
     }
-    const int64_t timeStep = TimeStep(m_to - m_from);
-    for (int64_t t = (m_from / timeStep + 1) * timeStep; t <= m_to; t += timeStep) {
-        const double x = xOf(t);
+    for (const core::AxisTick& tick : axes.TimeTicks) {
+        const double x = xOf(static_cast<int64_t>(tick.Value));
         p.setPen(QPen(grid, 0, Qt::DotLine));
         p.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
         p.setPen(palette().color(QPalette::Text));
-        const QString label = Text(core::IsoTimeOfSeconds(t).substr(11, 5));
-        p.drawText(QRectF(x - 30, area.bottom() + 2, 60, fm.height()), Qt::AlignHCenter | Qt::AlignTop, label);
+        p.drawText(QRectF(x - 30, area.bottom() + 2, 60, fm.height()), Qt::AlignHCenter | Qt::AlignTop,
+                   Text(tick.Label));
     }
     p.setPen(palette().color(QPalette::Text));
     p.drawRect(area);
@@ -200,9 +161,9 @@ void HistoryPlotWidget::paintEvent(QPaintEvent*)
         p.drawPath(path);
     }
     p.restore();
-    if (!anyPoint) {
+    if (!axes.AnyPoint) {
         p.setPen(palette().color(QPalette::PlaceholderText));
-        p.drawText(area, Qt::AlignCenter, tr("No readings in this span"));
+        p.drawText(area, Qt::AlignCenter, QString::fromLatin1(core::kNoReadingsText));
     }
 
     // Legend.

@@ -19,6 +19,7 @@
 #include <QTreeWidget>
 #include <cmath>
 
+#include "core/options_layout.h"
 #include "ui/qt/artwork.h"
 #include "ui/qt/window_frame.h"
 
@@ -26,18 +27,28 @@ namespace calventa::ui {
 
 namespace {
 
+namespace layout = core::options_layout;
 using core::OptionsPresenter;
 
 constexpr int kClientWidth = core::kOptionsWidth - 2 * kFrameBorder;
-constexpr int kPageLeft = 162;
-constexpr int kPageWidth = 350;
-constexpr int kPageHeight = 226;
-constexpr int kFieldHeight = 20;
-constexpr int kSpinWidth = 16;
+constexpr int kPageLeft = layout::kPageArea.X;
+constexpr int kPageWidth = layout::kPageArea.Width;
+constexpr int kPageHeight = layout::kPageArea.Height;
+constexpr int kSpinWidth = layout::kSpinWidth;
+
+QRect RectOf(layout::Rect at)
+{
+    return QRect(at.X, at.Y, at.Width, at.Height);
+}
 
 QString Text(const std::string& text)
 {
     return QString::fromStdString(text);
+}
+
+QString Text(const char* text)
+{
+    return QString::fromUtf8(text);
 }
 
 QLabel* MakeLabel(const QString& text, QWidget* parent, int x, int y)
@@ -299,7 +310,7 @@ OptionsWindow::OptionsWindow(core::OptionsPresenter& presenter, platform::Platfo
 
     m_tree = new QTreeWidget(client);
     m_tree->setObjectName(QStringLiteral("OptionsTree"));
-    m_tree->setGeometry(6, 6, 150, 222);
+    m_tree->setGeometry(RectOf(layout::kTree));
     m_tree->setHeaderHidden(true);
     m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_tree->setIconSize(QSize(16, 16));
@@ -318,13 +329,13 @@ OptionsWindow::OptionsWindow(core::OptionsPresenter& presenter, platform::Platfo
     connect(m_tree, &QTreeWidget::itemClicked, this, [showNode](QTreeWidgetItem* item, int) { showNode(item); });
 
     auto* area = new QWidget(client);
-    area->setGeometry(kPageLeft, 2, kPageWidth, kPageHeight);
+    area->setGeometry(RectOf(layout::kPageArea));
     // Created in stacking order: General lowest, then the summary, then the sensor page.
     BuildGeneralPage(area);
     m_summaryPage = MakeFrame(QString(), QStringLiteral("SummaryPage"), area, QRect(0, 0, kPageWidth, kPageHeight));
     m_summaryLine = new QLabel(m_summaryPage);
     m_summaryLine->setObjectName(QStringLiteral("SummaryLine"));
-    m_summaryLine->setGeometry(12, 24, kPageWidth - 24, 16);
+    m_summaryLine->setGeometry(RectOf(layout::kSummaryLine));
     BuildSensorPage(area);
     // A page left visible above the General page must hide it, not show both blended: the
     // widgets are see-through unless they fill their own background.
@@ -332,11 +343,11 @@ OptionsWindow::OptionsWindow(core::OptionsPresenter& presenter, platform::Platfo
         page->setAutoFillBackground(true);
     }
 
-    auto* reset = MakeButton(QStringLiteral("Reset to default"), QStringLiteral("ResetButton"), client,
-                             QRect(kPageLeft, 236, 112, 25));
+    auto* reset =
+        MakeButton(Text(layout::kResetText), QStringLiteral("ResetButton"), client, RectOf(layout::kResetButton));
     auto* cancel =
-        MakeButton(QStringLiteral("Cancel"), QStringLiteral("CancelButton"), client, QRect(330, 236, 85, 25));
-    auto* ok = MakeButton(QStringLiteral("OK"), QStringLiteral("OkButton"), client, QRect(424, 236, 85, 25));
+        MakeButton(Text(layout::kCancelText), QStringLiteral("CancelButton"), client, RectOf(layout::kCancelButton));
+    auto* ok = MakeButton(Text(layout::kOkText), QStringLiteral("OkButton"), client, RectOf(layout::kOkButton));
     // Windows 9x shows the captions alone.
     if (family == platform::PlatformFamily::NtFamily) {
         ok->setIcon(QIcon(DrawButtonPicture(true)));
@@ -373,58 +384,62 @@ void OptionsWindow::BuildSensorPage(QWidget* area)
 {
     m_sensorPage = MakeFrame(QString(), QStringLiteral("SensorPage"), area, QRect(0, 0, kPageWidth, kPageHeight));
     QGroupBox* page = m_sensorPage;
-    m_sensorEnabled = MakeCheckBox(QStringLiteral("Enabled"), QStringLiteral("SensorEnabled"), page, 10, 18);
+    m_sensorEnabled = MakeCheckBox(Text(layout::kEnabledText), QStringLiteral("SensorEnabled"), page,
+                                   layout::kSensorEnabled.X, layout::kSensorEnabled.Y);
     connect(m_sensorEnabled, &QCheckBox::clicked, this,
             [this](bool on) { Act([on](OptionsPresenter& p) { p.EnabledClick(on); }); });
 
-    m_sensorFrame = MakeFrame(QString(), QStringLiteral("SensorFrame"), page, QRect(8, 38, 334, 68));
-    MakeLabel(QStringLiteral("Chip :"), m_sensorFrame, 10, 20);
-    m_chipList = MakeList(QStringLiteral("ChipList"), m_sensorFrame, QRect(70, 16, 254, kFieldHeight));
-    MakeLabel(QStringLiteral("Sensor :"), m_sensorFrame, 10, 44);
-    m_sensorList = MakeList(QStringLiteral("SensorList"), m_sensorFrame, QRect(70, 40, 254, kFieldHeight));
+    m_sensorFrame = MakeFrame(QString(), QStringLiteral("SensorFrame"), page, RectOf(layout::kSensorFrame));
+    MakeLabel(Text(layout::kChipLabelText), m_sensorFrame, layout::kChipLabel.X, layout::kChipLabel.Y);
+    m_chipList = MakeList(QStringLiteral("ChipList"), m_sensorFrame, RectOf(layout::kChipList));
+    MakeLabel(Text(layout::kSensorLabelText), m_sensorFrame, layout::kSensorLabel.X, layout::kSensorLabel.Y);
+    m_sensorList = MakeList(QStringLiteral("SensorList"), m_sensorFrame, RectOf(layout::kSensorList));
     connect(m_chipList, &QComboBox::activated, this,
             [this](int entry) { Act([entry](OptionsPresenter& p) { p.ChipChosen(entry); }); });
     connect(m_sensorList, &QComboBox::activated, this,
             [this](int entry) { Act([entry](OptionsPresenter& p) { p.SensorChosen(entry); }); });
 
-    auto* alarm = MakeFrame(QStringLiteral("Alarm"), QStringLiteral("AlarmFrame"), page, QRect(8, 110, 160, 108));
-    m_alarmEnabled = MakeCheckBox(QStringLiteral("Enable alarm"), QStringLiteral("AlarmEnabled"), alarm, 10, 18);
+    auto* alarm =
+        MakeFrame(Text(layout::kAlarmFrameText), QStringLiteral("AlarmFrame"), page, RectOf(layout::kAlarmFrame));
+    m_alarmEnabled = MakeCheckBox(Text(layout::kAlarmEnabledText), QStringLiteral("AlarmEnabled"), alarm,
+                                  layout::kAlarmEnabled.X, layout::kAlarmEnabled.Y);
     connect(m_alarmEnabled, &QCheckBox::clicked, this,
             [this](bool on) { Act([on](OptionsPresenter& p) { p.AlarmEnabledClick(on); }); });
-    MakeLabel(QStringLiteral("Min :"), alarm, 10, 48);
-    m_minField = MakeSpinField(QStringLiteral("Min"), alarm, QRect(48, 44, 90, kFieldHeight),
+    MakeLabel(Text(layout::kMinLabelText), alarm, layout::kMinLabel.X, layout::kMinLabel.Y);
+    m_minField = MakeSpinField(QStringLiteral("Min"), alarm, RectOf(layout::kMinField),
                                [this](bool up) { Act([up](OptionsPresenter& p) { p.MinSpin(up); }); });
-    MakeLabel(QStringLiteral("Max :"), alarm, 10, 76);
-    m_maxField = MakeSpinField(QStringLiteral("Max"), alarm, QRect(48, 72, 90, kFieldHeight),
+    MakeLabel(Text(layout::kMaxLabelText), alarm, layout::kMaxLabel.X, layout::kMaxLabel.Y);
+    m_maxField = MakeSpinField(QStringLiteral("Max"), alarm, RectOf(layout::kMaxField),
                                [this](bool up) { Act([up](OptionsPresenter& p) { p.MaxSpin(up); }); });
 
-    m_correctionFrame =
-        MakeFrame(QStringLiteral("Correction"), QStringLiteral("CorrectionFrame"), page, QRect(176, 110, 166, 56));
-    m_correctionField = MakeSpinField(QStringLiteral("Correction"), m_correctionFrame, QRect(10, 24, 128, kFieldHeight),
+    m_correctionFrame = MakeFrame(Text(layout::kCorrectionFrameText), QStringLiteral("CorrectionFrame"), page,
+                                  RectOf(layout::kCorrectionFrame));
+    m_correctionField = MakeSpinField(QStringLiteral("Correction"), m_correctionFrame, RectOf(layout::kCorrectionField),
                                       [this](bool up) { Act([up](OptionsPresenter& p) { p.CorrectionSpin(up); }); });
 
-    m_fanFrame =
-        MakeFrame(QStringLiteral("Fan speed control"), QStringLiteral("FanFrame"), page, QRect(176, 110, 166, 108));
-    m_fanControlEnabled =
-        MakeCheckBox(QStringLiteral("Enabled"), QStringLiteral("FanControlEnabled"), m_fanFrame, 10, 16);
+    m_fanFrame = MakeFrame(Text(layout::kFanFrameText), QStringLiteral("FanFrame"), page, RectOf(layout::kFanFrame));
+    m_fanControlEnabled = MakeCheckBox(Text(layout::kEnabledText), QStringLiteral("FanControlEnabled"), m_fanFrame,
+                                       layout::kFanControlEnabled.X, layout::kFanControlEnabled.Y);
     connect(m_fanControlEnabled, &QCheckBox::clicked, this,
             [this](bool on) { Act([on](OptionsPresenter& p) { p.FanControlClick(on); }); });
-    MakeLabel(QStringLiteral("Fan pwm reg :"), m_fanFrame, 10, 40);
-    m_registerList = MakeList(QStringLiteral("RegisterList"), m_fanFrame, QRect(94, 37, 64, kFieldHeight));
+    MakeLabel(Text(layout::kRegisterLabelText), m_fanFrame, layout::kRegisterLabel.X, layout::kRegisterLabel.Y);
+    m_registerList = MakeList(QStringLiteral("RegisterList"), m_fanFrame, RectOf(layout::kRegisterList));
     connect(m_registerList, &QComboBox::activated, this,
             [this](int entry) { Act([entry](OptionsPresenter& p) { p.RegisterChosen(entry); }); });
-    MakeLabel(QStringLiteral("Source of temp :"), m_fanFrame, 10, 63);
-    m_sourceList = MakeList(QStringLiteral("SourceList"), m_fanFrame, QRect(94, 60, 64, kFieldHeight));
-    m_sourceList->addItems({QStringLiteral("Cpu"), QStringLiteral("Sys"), QStringLiteral("Aux")});
+    MakeLabel(Text(layout::kSourceLabelText), m_fanFrame, layout::kSourceLabel.X, layout::kSourceLabel.Y);
+    m_sourceList = MakeList(QStringLiteral("SourceList"), m_fanFrame, RectOf(layout::kSourceList));
+    for (const char* source : layout::kSourceTexts) {
+        m_sourceList->addItem(Text(source));
+    }
     connect(m_sourceList, &QComboBox::activated, this,
             [this](int entry) { Act([entry](OptionsPresenter& p) { p.SourceChosen(entry); }); });
-    MakeLabel(QStringLiteral("Nominal :"), m_fanFrame, 10, 86);
-    m_nominalField = MakeSpinField(QStringLiteral("Nominal"), m_fanFrame, QRect(62, 83, 80, kFieldHeight),
+    MakeLabel(Text(layout::kNominalLabelText), m_fanFrame, layout::kNominalLabel.X, layout::kNominalLabel.Y);
+    m_nominalField = MakeSpinField(QStringLiteral("Nominal"), m_fanFrame, RectOf(layout::kNominalField),
                                    [this](bool up) { Act([up](OptionsPresenter& p) { p.NominalSpin(up); }); });
     // Beside the page title: why a kernel pwm output cannot be driven.
     m_fanProblem = new QLabel(page);
     m_fanProblem->setObjectName(QStringLiteral("FanProblem"));
-    m_fanProblem->setGeometry(176, 4, 166, 32);
+    m_fanProblem->setGeometry(RectOf(layout::kFanProblem));
     m_fanProblem->setWordWrap(true);
     m_fanProblem->setStyleSheet(QStringLiteral("color: #a00000"));
 }
@@ -436,70 +451,81 @@ void OptionsWindow::BuildGeneralPage(QWidget* area)
     m_generalPage->setGeometry(0, 0, kPageWidth, kPageHeight);
     QWidget* page = m_generalPage;
 
-    auto* start = MakeFrame(QStringLiteral("Start"), QStringLiteral("StartFrame"), page, QRect(0, 0, 170, 60));
+    auto* start =
+        MakeFrame(Text(layout::kStartFrameText), QStringLiteral("StartFrame"), page, RectOf(layout::kStartFrame));
     m_runWithWindows = MakeCheckBox(Text(m_presenter.General().RunWithWindowsText), QStringLiteral("RunWithWindows"),
-                                    start, 10, 16);
-    m_startMinimized = MakeCheckBox(QStringLiteral("Start minimized"), QStringLiteral("StartMinimized"), start, 10, 36);
+                                    start, layout::kRunWithWindows.X, layout::kRunWithWindows.Y);
+    m_startMinimized = MakeCheckBox(Text(layout::kStartMinimizedText), QStringLiteral("StartMinimized"), start,
+                                    layout::kStartMinimized.X, layout::kStartMinimized.Y);
     connect(m_runWithWindows, &QCheckBox::clicked, this,
             [this](bool on) { Act([on](OptionsPresenter& p) { p.RunWithWindowsClick(on); }); });
     connect(m_startMinimized, &QCheckBox::clicked, this,
             [this](bool on) { Act([on](OptionsPresenter& p) { p.StartMinimizedClick(on); }); });
 
-    const QRect stateRect(0, 64, 170, 80);
-    auto* state = MakeFrame(QStringLiteral("Main window state"), QStringLiteral("ModeFrame"), page, stateRect);
-    const char* modeTexts[3] = {"On desktop", "Always on top", "Normal"};
+    const QRect stateRect = RectOf(layout::kModeFrame);
+    auto* state = MakeFrame(Text(layout::kModeFrameText), QStringLiteral("ModeFrame"), page, stateRect);
     const char* modeNames[3] = {"ModeOnDesktop", "ModeOnTop", "ModeNormal"};
     for (int mode = 0; mode < 3; ++mode) {
-        m_modeButtons[mode] = MakeRadio(QString::fromLatin1(modeTexts[mode]), QString::fromLatin1(modeNames[mode]),
-                                        state, 10, 16 + 20 * mode);
+        m_modeButtons[mode] =
+            MakeRadio(Text(layout::kModeTexts[static_cast<size_t>(mode)]), QString::fromLatin1(modeNames[mode]), state,
+                      10, layout::kModeTop + layout::kRadioSpacing * mode);
         connect(m_modeButtons[mode], &QRadioButton::clicked, this,
                 [this, mode] { Act([mode](OptionsPresenter& p) { p.WindowModeClick(mode); }); });
     }
-    m_styleFrame = MakeFrame(QStringLiteral("Main window state"), QStringLiteral("StyleFrame"), page, stateRect);
-    m_styleNormal = MakeRadio(QStringLiteral("Normal"), QStringLiteral("StyleNormal"), m_styleFrame, 10, 16);
-    m_styleSimple = MakeRadio(QStringLiteral("Simple"), QStringLiteral("StyleSimple"), m_styleFrame, 10, 36);
+    m_styleFrame = MakeFrame(Text(layout::kModeFrameText), QStringLiteral("StyleFrame"), page, stateRect);
+    m_styleNormal =
+        MakeRadio(Text(layout::kStyleTexts[0]), QStringLiteral("StyleNormal"), m_styleFrame, 10, layout::kModeTop);
+    m_styleSimple = MakeRadio(Text(layout::kStyleTexts[1]), QStringLiteral("StyleSimple"), m_styleFrame, 10,
+                              layout::kModeTop + layout::kRadioSpacing);
     connect(m_styleNormal, &QRadioButton::clicked, this,
             [this] { Act([](OptionsPresenter& p) { p.WindowStyleClick(0); }); });
     connect(m_styleSimple, &QRadioButton::clicked, this,
             [this] { Act([](OptionsPresenter& p) { p.WindowStyleClick(1); }); });
 
-    auto* alpha = MakeFrame(QStringLiteral("Alpha"), QStringLiteral("AlphaFrame"), page, QRect(0, 148, 170, 50));
+    auto* alpha =
+        MakeFrame(Text(layout::kAlphaFrameText), QStringLiteral("AlphaFrame"), page, RectOf(layout::kAlphaFrame));
     m_alphaBar = new QSlider(Qt::Horizontal, alpha);
     m_alphaBar->setObjectName(QStringLiteral("AlphaBar"));
     m_alphaBar->setRange(0, core::kAlphaMax);
     m_alphaBar->setSingleStep(1);
     m_alphaBar->setPageStep(1);
     m_alphaBar->setTickPosition(QSlider::NoTicks);
-    m_alphaBar->setGeometry(10, 20, 150, 20);
+    m_alphaBar->setGeometry(RectOf(layout::kAlphaBar));
     connect(m_alphaBar, &QSlider::valueChanged, this,
             [this](int position) { Act([position](OptionsPresenter& p) { p.AlphaMoved(position); }); });
 
-    auto* refresh = MakeFrame(QStringLiteral("Refresh interval (sec)"), QStringLiteral("RefreshFrame"), page,
-                              QRect(178, 0, 172, 70));
-    MakeLabel(QStringLiteral("Hard disks :"), refresh, 10, 22);
+    auto* refresh =
+        MakeFrame(Text(layout::kRefreshFrameText), QStringLiteral("RefreshFrame"), page, RectOf(layout::kRefreshFrame));
+    MakeLabel(Text(layout::kDiskIntervalLabelText), refresh, layout::kDiskIntervalLabel.X,
+              layout::kDiskIntervalLabel.Y);
     m_diskIntervalField =
-        MakeSpinField(QStringLiteral("DiskInterval"), refresh, QRect(92, 18, 56, kFieldHeight),
+        MakeSpinField(QStringLiteral("DiskInterval"), refresh, RectOf(layout::kDiskIntervalField),
                       [this](bool up) { Act([up](OptionsPresenter& p) { p.DiskIntervalSpin(up); }); });
-    MakeLabel(QStringLiteral("MB sensors :"), refresh, 10, 46);
+    MakeLabel(Text(layout::kSensorIntervalLabelText), refresh, layout::kSensorIntervalLabel.X,
+              layout::kSensorIntervalLabel.Y);
     m_sensorIntervalField =
-        MakeSpinField(QStringLiteral("SensorInterval"), refresh, QRect(92, 42, 56, kFieldHeight),
+        MakeSpinField(QStringLiteral("SensorInterval"), refresh, RectOf(layout::kSensorIntervalField),
                       [this](bool up) { Act([up](OptionsPresenter& p) { p.SensorIntervalSpin(up); }); });
 
-    auto* tray = MakeFrame(QStringLiteral("Tray"), QStringLiteral("TrayFrame"), page, QRect(178, 74, 172, 124));
-    m_traySourceList = MakeList(QStringLiteral("TraySourceList"), tray, QRect(10, 20, 150, kFieldHeight));
-    m_traySourceList->addItems({QStringLiteral("Cpu temp"), QStringLiteral("Sys temp"), QStringLiteral("Aux temp")});
+    auto* tray = MakeFrame(Text(layout::kTrayFrameText), QStringLiteral("TrayFrame"), page, RectOf(layout::kTrayFrame));
+    m_traySourceList = MakeList(QStringLiteral("TraySourceList"), tray, RectOf(layout::kTraySourceList));
+    for (const char* source : layout::kTraySourceTexts) {
+        m_traySourceList->addItem(Text(source));
+    }
     connect(m_traySourceList, &QComboBox::activated, this,
             [this](int entry) { Act([entry](OptionsPresenter& p) { p.TraySourceChosen(entry); }); });
-    m_celsius = MakeRadio(QStringLiteral("Celsius"), QStringLiteral("Celsius"), tray, 10, 48);
-    m_fahrenheit = MakeRadio(QStringLiteral("Fahrenheit"), QStringLiteral("Fahrenheit"), tray, 80, 48);
+    m_celsius =
+        MakeRadio(Text(layout::kCelsiusText), QStringLiteral("Celsius"), tray, layout::kCelsius.X, layout::kCelsius.Y);
+    m_fahrenheit = MakeRadio(Text(layout::kFahrenheitText), QStringLiteral("Fahrenheit"), tray, layout::kFahrenheit.X,
+                             layout::kFahrenheit.Y);
     connect(m_celsius, &QRadioButton::clicked, this,
             [this] { Act([](OptionsPresenter& p) { p.TrayUnitClick(false); }); });
     connect(m_fahrenheit, &QRadioButton::clicked, this,
             [this] { Act([](OptionsPresenter& p) { p.TrayUnitClick(true); }); });
-    MakeLabel(QStringLiteral("Color :"), tray, 10, 82);
+    MakeLabel(Text(layout::kColorLabelText), tray, layout::kColorLabel.X, layout::kColorLabel.Y);
     m_colorSwatch = new QToolButton(tray);
     m_colorSwatch->setObjectName(QStringLiteral("TrayColorSwatch"));
-    m_colorSwatch->setGeometry(60, 78, 40, 22);
+    m_colorSwatch->setGeometry(RectOf(layout::kColorSwatch));
     m_colorSwatch->setCursor(Qt::PointingHandCursor);
     connect(m_colorSwatch, &QToolButton::clicked, this, &OptionsWindow::ChooseTrayColor);
 }

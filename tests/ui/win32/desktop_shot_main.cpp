@@ -1,12 +1,14 @@
 // The Win32 desktop program on the demo board for screenshots under Xvfb; not part of the
 // suite. `desktop-shot main|alarm|about SECONDS`: the main window (and the tray icon), the
 // main window with an alarm raised, or About over it; it ends by itself after SECONDS.
+// Before <windows.h>, whose macros rename ReplaceFile.
+#include "core/fakes.h"
+
 #include <windows.h>
 
 #include <cstdlib>
 #include <string>
 
-#include "core/fakes.h"
 #include "desktop/win32/desktop_app.h"
 #include "platform/sim/sim_machine.h"
 

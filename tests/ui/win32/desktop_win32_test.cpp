@@ -1,11 +1,17 @@
 // The Win32 desktop program on simulated boards, checked through Win32 itself: window texts,
 // control contents, menu items and the tray icon's calls. Needs a display (Xvfb under Wine).
+// Before <windows.h>, whose macros rename OpenService, CopyFile and ReplaceFile.
+#include "app/fake_services.h"
+#include "core/fakes.h"
+#include "platform/sim/sim_disks.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <random>
 
+#include "core/history_presenter.h"
 #include "core/window_placement.h"
 #include "ui/win32/tray_icon.h"
 #include "win32_test_support.h"
@@ -326,6 +332,59 @@ TEST_F(Win32Desktop, WithoutRightsBothServiceItemsAreOff)
     f.app->Start();
     EXPECT_FALSE(f.app->Tray().ItemEnabled(TrayItem::InstallService));
     EXPECT_FALSE(f.app->Tray().ItemEnabled(TrayItem::UninstallService));
+}
+
+TEST_F(Win32Desktop, SettingsOpensTheOptionsDialogWhoseOkSavesAndWhoseCancelOnlyHides)
+{
+    DesktopFixture f;
+    f.app->Start();
+    ui::win32::OptionsDialog* dialog = f.app->OptionsForm();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_FALSE(dialog->Visible()) << "created at start-up, shown from the tray";
+    f.files.Files.erase(f.SettingsPath());
+
+    f.app->RunItem(TrayItem::Settings);
+    EXPECT_TRUE(dialog->Visible());
+    SendMessageW(dialog->Control("CancelButton"), BM_CLICK, 0, 0);
+    EXPECT_FALSE(dialog->Visible());
+    EXPECT_FALSE(f.files.Files.contains(f.SettingsPath())) << "Cancel saves nothing";
+
+    f.app->RunItem(TrayItem::Settings);
+    SendMessageW(dialog->Control("OkButton"), BM_CLICK, 0, 0);
+    EXPECT_FALSE(dialog->Visible());
+    EXPECT_TRUE(f.files.Files.contains(f.SettingsPath())) << "OK saves settings.dat";
+    EXPECT_GT(f.app->TimerInterval(DesktopApp::kSensorTimer), 0) << "the timers run on after OK";
+}
+
+TEST_F(Win32Desktop, HistoryOpensOnTheMonitorsRecordAndExportsThroughTheSharedWriter)
+{
+    DesktopFixture f;
+    f.app->Start();
+    EXPECT_EQ(f.app->HistoryForm(), nullptr) << "made on first use";
+    f.app->RunItem(TrayItem::History);
+    ui::win32::HistoryWindow* history = f.app->HistoryForm();
+    ASSERT_NE(history, nullptr);
+    EXPECT_TRUE(history->Visible());
+    f.app->GetMonitor().UpdatePass();
+
+    f.exportPath = f.sim->JoinPath(kProgramDir, "history.csv");
+    SendMessageW(history->Control("ExportButton"), BM_CLICK, 0, 0);
+    ASSERT_TRUE(f.files.Files.contains(*f.exportPath));
+    const std::vector<uint8_t>& bytes = f.files.Files[*f.exportPath];
+    const std::string csv(bytes.begin(), bytes.end());
+    const std::string expected = core::HistoryCsv(core::BuildHistoryContent(
+        f.app->GetMonitor().History(), f.app->GetMonitor().State(), f.app->GetMonitor().MainWindow(),
+        history->Span()));
+    EXPECT_EQ(csv, expected);
+    EXPECT_NE(csv.find("CPU"), std::string::npos);
+
+    f.exportPath.reset(); // the file dialog cancelled: nothing written, no message
+    f.files.Files.erase(f.sim->JoinPath(kProgramDir, "history.csv"));
+    SendMessageW(history->Control("ExportButton"), BM_CLICK, 0, 0);
+    EXPECT_EQ(f.files.Files.count(f.sim->JoinPath(kProgramDir, "history.csv")), 0u);
+
+    f.app->RunItem(TrayItem::Exit);
+    EXPECT_FALSE(history->Visible()) << "closing the program closes the history window";
 }
 
 TEST_F(Win32Desktop, AboutShowsItsTextsModallyAndGivesTheTrayBackWhenClosed)

@@ -1,5 +1,10 @@
 #pragma once
 
+// Before <windows.h>, whose macros rename OpenService, CopyFile and ReplaceFile.
+#include "app/fake_services.h"
+#include "core/fakes.h"
+#include "platform/sim/sim_disks.h"
+
 #include <windows.h>
 
 #include <memory>
@@ -7,11 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "core/fakes.h"
 #include "core/settings_block.h"
 #include "desktop/win32/desktop_app.h"
-#include "app/fake_services.h"
-#include "platform/sim/sim_disks.h"
 #include "platform/sim/sim_machine.h"
 #include "ui/win32/win32_support.h"
 
@@ -110,6 +112,8 @@ public:
             }
         };
         choices.MessageShown = [this](const std::string&, const std::string& text) { messages.push_back(text); };
+        choices.Colors = [](COLORREF initial, HWND) -> std::optional<COLORREF> { return initial; };
+        choices.ExportPaths = [this](HWND) -> std::optional<std::string> { return exportPath; };
         app = std::make_unique<app::win32::DesktopApp>(*machine, word, choices);
         app->SetFinished([this] { ++finished; });
     }
@@ -144,6 +148,7 @@ public:
     std::vector<std::string> modalTexts;
     std::vector<std::string> messages;
     std::function<void(HWND)> answerModal;
+    std::optional<std::string> exportPath; // what the export's file dialog answers
     int finished = 0;
     app::testing::FakeServices services;
     app::testing::FakeProgram program{services};
