@@ -13,12 +13,6 @@ constexpr const wchar_t* kNoticeClass = L"CalventaNotice";
 constexpr DWORD kModalStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
 constexpr int kMargin = 12;
 
-COLORREF ColourOf(int32_t value)
-{
-    const auto bits = static_cast<uint32_t>(value);
-    return RGB(bits & 0xFF, (bits >> 8) & 0xFF, (bits >> 16) & 0xFF);
-}
-
 // Client size at the window's dpi, the system frame around it.
 void SizeClient(HWND window, int width, int height, int dpi, DWORD exStyle)
 {
@@ -181,8 +175,8 @@ NoticeWindow::NoticeWindow(HWND owner, const core::NoticeContent& content) : m_o
     }
     m_dpi = DpiOf(Handle());
     m_font.Reset(MakeFont(8, m_dpi));
-    m_background.Reset(CreateSolidBrush(ColourOf(content.BackgroundColor)));
-    m_backgroundColour = ColourOf(content.BackgroundColor);
+    m_background.Reset(CreateSolidBrush(view::ColorOf(content.BackgroundColor)));
+    m_backgroundColour = view::ColorOf(content.BackgroundColor);
     const int width = std::clamp(content.Width - 6, 200, 1200);
     const int height = std::clamp(content.Height - 20, 120, 900);
     const HWND picture = MakeControl(Handle(), L"STATIC", "", SS_ICON, 0, Place(kMargin, 10, 32, 32, m_dpi), nullptr);

@@ -30,12 +30,6 @@ constexpr std::array<MenuEntry, 8> kItems{{
     {TrayItem::Exit, "Exit", true},
 }};
 
-COLORREF ColourOf(int32_t value)
-{
-    const auto bits = static_cast<uint32_t>(value);
-    return RGB(bits & 0xFF, (bits >> 8) & 0xFF, (bits >> 16) & 0xFF);
-}
-
 } // namespace
 
 UINT CommandOf(TrayItem item)
@@ -79,7 +73,7 @@ HICON DrawTrayIcon(const core::TrayIconRequest& request)
     SelectObject(dc, oldBitmap);
     DeleteDC(dc);
 
-    const COLORREF wanted = ColourOf(request.Color);
+    const COLORREF wanted = view::ColorOf(request.Color);
     const uint32_t drawn = 0xFF000000u | (static_cast<uint32_t>(GetRValue(wanted)) << 16) |
                            (static_cast<uint32_t>(GetGValue(wanted)) << 8) | GetBValue(wanted);
     // The mask: one bit per pixel, rows padded to 16 bits; set where the icon is transparent.
@@ -178,7 +172,7 @@ void TrayIcon::Render(const core::TrayContent& content)
         tip.resize(kMaxTipLength);
     }
     m_tip = tip;
-    m_digits.Reset(content.Icon ? DrawTrayIcon(*content.Icon) : nullptr);
+    m_digits = OwnedIcon(content.Icon ? DrawTrayIcon(*content.Icon) : nullptr);
     if (!m_removed && Handle() != nullptr) {
         Notify(NIM_MODIFY);
     }

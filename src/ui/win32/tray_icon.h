@@ -1,6 +1,6 @@
 #pragma once
 
-#include <windows.h>
+#include "ui/win32/view_support.h"
 
 #include <shellapi.h>
 

@@ -1,18 +1,7 @@
 #include "ui/win32/win32_support.h"
 
-#include "platform/windows/win_text.h"
 
 namespace calventa::ui::win32 {
-
-std::wstring Wide(const std::string& text)
-{
-    return platform::windows_backend::WideFromUtf8(text);
-}
-
-std::string Utf8(const std::wstring& text)
-{
-    return platform::windows_backend::Utf8FromWide(text);
-}
 
 void SetText(HWND window, const std::string& text)
 {
@@ -20,42 +9,6 @@ void SetText(HWND window, const std::string& text)
     if (TextOf(window) != text) {
         SetWindowTextW(window, Wide(text).c_str());
     }
-}
-
-std::string TextOf(HWND window)
-{
-    const int length = GetWindowTextLengthW(window);
-    if (length <= 0) {
-        return {};
-    }
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    const int copied = GetWindowTextW(window, text.data(), length + 1);
-    text.resize(static_cast<size_t>(copied > 0 ? copied : 0));
-    return Utf8(text);
-}
-
-int DpiOf(HWND window)
-{
-    using GetDpiForWindowCall = UINT(WINAPI*)(HWND);
-    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowCall>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
-    if (getDpiForWindow != nullptr && window != nullptr) {
-        const UINT dpi = getDpiForWindow(window);
-        if (dpi >= 48 && dpi <= 960) {
-            return static_cast<int>(dpi);
-        }
-    }
-    const HDC screen = GetDC(nullptr);
-    const int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSY) : kDesignDpi;
-    if (screen != nullptr) {
-        ReleaseDC(nullptr, screen);
-    }
-    return dpi >= 48 && dpi <= 960 ? dpi : kDesignDpi;
-}
-
-int Scaled(int pixels, int dpi)
-{
-    return MulDiv(pixels, dpi, kDesignDpi);
 }
 
 HFONT MakeFont(int points, int dpi, bool bold, const wchar_t* face)
@@ -81,14 +34,8 @@ HICON ProgramIcon(int size)
 HWND MakeControl(HWND parent, const wchar_t* className, const std::string& text, DWORD style, int id, RECT place,
                  HFONT font, DWORD exStyle)
 {
-    const HWND control = CreateWindowExW(exStyle, className, Wide(text).c_str(), WS_CHILD | WS_VISIBLE | style,
-                                         place.left, place.top, place.right - place.left, place.bottom - place.top,
-                                         parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                         GetModuleHandleW(nullptr), nullptr);
-    if (control != nullptr && font != nullptr) {
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    }
-    return control;
+    return view::MakeControl(parent, className, Wide(text), style, place.left, place.top,
+                             place.right - place.left, place.bottom - place.top, id, font, exStyle);
 }
 
 void RunModal(HWND window, HWND owner, const bool& done)

@@ -1,84 +1,36 @@
 #pragma once
 
-#include <windows.h>
+// What the desktop program's own windows (main window, tray, alarm, About, notices, service
+// progress) add to the views' shared layer (view_support.h): the program's colours and
+// icon, texts set only when they change, and a modal loop.
+#include "ui/win32/view_support.h"
 
-#include <cstdint>
 #include <string>
 
 namespace calventa::ui::win32 {
 
-// The program's grey (0x00CBCBCB) and the tray menu's selection colour.
+using view::Brush;
+using view::Font;
+using view::GdiObject;
+using view::Scaled;
+using view::Utf8;
+using view::Wide;
+using OwnedIcon = view::Icon;
+
+// The program's grey (0x00CBCBCB) and the alarm red.
 inline constexpr COLORREF kProgramGrey = RGB(0xCB, 0xCB, 0xCB);
 inline constexpr COLORREF kAlarmRed = RGB(0xFF, 0x00, 0x00);
 inline constexpr int kDesignDpi = 96;
 
-// The program works in UTF-8; the window texts are UTF-16, converted here only.
-std::wstring Wide(const std::string& text);
-std::string Utf8(const std::wstring& text);
 void SetText(HWND window, const std::string& text);
-std::string TextOf(HWND window);
-
-// The window's dots per inch: GetDpiForWindow where the system has it (Windows 10 1607 on),
-// else the screen's; 96 when neither answers.
-int DpiOf(HWND window);
-// `pixels` at 96 dpi, at `dpi`.
-int Scaled(int pixels, int dpi);
-
-// An owned GDI object; deleted with the wrapper, so nothing leaks per pass.
-template <typename Handle>
-class GdiObject
+inline std::string TextOf(HWND window)
 {
-public:
-    GdiObject() = default;
-    explicit GdiObject(Handle handle) : m_handle(handle) {}
-    ~GdiObject() { Reset(); }
-    GdiObject(const GdiObject&) = delete;
-    GdiObject& operator=(const GdiObject&) = delete;
-    GdiObject(GdiObject&& other) noexcept : m_handle(other.m_handle) { other.m_handle = nullptr; }
-    GdiObject& operator=(GdiObject&& other) noexcept
-    {
-        if (this != &other) {
-            Reset(other.m_handle);
-            other.m_handle = nullptr;
-        }
-        return *this;
-    }
-    Handle Get() const { return m_handle; }
-    void Reset(Handle handle = nullptr)
-    {
-        if (m_handle != nullptr) {
-            DeleteObject(m_handle);
-        }
-        m_handle = handle;
-    }
-
-private:
-    Handle m_handle = nullptr;
-};
-using Font = GdiObject<HFONT>;
-using Brush = GdiObject<HBRUSH>;
-
-// An owned icon.
-class OwnedIcon
+    return view::WindowTextUtf8(window);
+}
+inline int DpiOf(HWND window)
 {
-public:
-    OwnedIcon() = default;
-    explicit OwnedIcon(HICON icon) : m_icon(icon) {}
-    ~OwnedIcon() { Reset(); }
-    OwnedIcon(const OwnedIcon&) = delete;
-    OwnedIcon& operator=(const OwnedIcon&) = delete;
-    HICON Get() const { return m_icon; }
-    void Reset(HICON icon = nullptr)
-    {
-        if (m_icon != nullptr) {
-            DestroyIcon(m_icon);
-        }
-        m_icon = icon;
-    }
-
-private:
-    HICON m_icon = nullptr;
-};
+    return view::WindowDpi(window);
+}
 
 // The windows' face ("Tahoma", as the program's windows were laid out for) at `points` for
 // `dpi`.

@@ -13,26 +13,16 @@ bool WindowBase::CreateTopLevel(const wchar_t* className, const std::wstring& ca
                                 int x, int y, int width, int height, HWND parent)
 {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW known{};
-    known.cbSize = sizeof(known);
-    if (!GetClassInfoExW(instance, className, &known)) {
-        WNDCLASSEXW windowClass{};
-        windowClass.cbSize = sizeof(windowClass);
-        windowClass.style = CS_DBLCLKS;
-        windowClass.lpfnWndProc = &WindowBase::Procedure;
-        windowClass.hInstance = instance;
-        windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)); // IDC_ARROW
-        windowClass.hbrBackground = ProgramGreyBrush();
-        windowClass.hIcon = ProgramIcon(32);
-        windowClass.hIconSm = ProgramIcon(16);
-        windowClass.lpszClassName = className;
-        if (RegisterClassExW(&windowClass) == 0) {
-            return false;
-        }
+    if (!view::RegisterViewClass(instance, className, &view::ViewProcedure<WindowBase>, ProgramGreyBrush())) {
+        return false;
     }
-    m_window = CreateWindowExW(exStyle, className, caption.c_str(), style, x, y, width, height, parent, nullptr,
-                               instance, this);
-    return m_window != nullptr;
+    CreateWindowExW(exStyle, className, caption.c_str(), style, x, y, width, height, parent, nullptr, instance, this);
+    if (m_window == nullptr) {
+        return false;
+    }
+    SendMessageW(m_window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(ProgramIcon(16)));
+    SendMessageW(m_window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(ProgramIcon(32)));
+    return true;
 }
 
 void WindowBase::Destroy()
@@ -45,26 +35,11 @@ void WindowBase::Destroy()
     }
 }
 
-LRESULT CALLBACK WindowBase::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT WindowBase::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        auto* self = static_cast<WindowBase*>(create->lpCreateParams);
-        self->m_window = window; // before CreateWindowEx returns: WM_CREATE handlers need it
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<WindowBase*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self == nullptr) {
-        return DefWindowProcW(window, message, wParam, lParam);
-    }
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        self->m_window = nullptr;
-        return DefWindowProcW(window, message, wParam, lParam);
-    }
-    WndEvent event{window, message, wParam, lParam};
-    self->OnMessage(event);
-    return event.Handled ? event.Result : DefWindowProcW(window, message, wParam, lParam);
+    WndEvent event{m_window, message, wParam, lParam};
+    OnMessage(event);
+    return event.Handled ? event.Result : DefWindowProcW(m_window, message, wParam, lParam);
 }
 
 } // namespace calventa::ui::win32

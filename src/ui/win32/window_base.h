@@ -1,6 +1,6 @@
 #pragma once
 
-#include <windows.h>
+#include "ui/win32/view_support.h"
 
 #include <string>
 
@@ -18,9 +18,9 @@ struct WndEvent
     LRESULT Result = 0;
 };
 
-// A top-level window owned by a C++ object: the one window procedure finds the object in
-// GWLP_USERDATA (set at WM_NCCREATE) and hands it every message. The object destroys its
-// window; a window the system destroyed first is forgotten at WM_NCDESTROY.
+// A top-level window of the desktop program owned by a C++ object, through the views' one
+// window procedure (view::ViewProcedure). The object destroys its window; a window the system
+// destroyed first is forgotten at WM_NCDESTROY.
 class WindowBase
 {
 public:
@@ -32,15 +32,17 @@ public:
     HWND Handle() const { return m_window; }
 
 protected:
-    // Registers `className` once per process (background: the program's grey) and creates the
-    // window with this object behind it. False when the system refused.
+    // Registers `className` once per process (background: the program's grey), creates the
+    // window with this object behind it and gives it the program's icon. False when the
+    // system refused.
     bool CreateTopLevel(const wchar_t* className, const std::wstring& caption, DWORD style, DWORD exStyle, int x,
                         int y, int width, int height, HWND parent = nullptr);
     void Destroy();
     virtual void OnMessage(WndEvent& event) = 0;
 
 private:
-    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    friend LRESULT CALLBACK view::ViewProcedure<WindowBase>(HWND, UINT, WPARAM, LPARAM);
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     HWND m_window = nullptr;
 };
