@@ -19,4 +19,35 @@ public:
     virtual void AlarmWindowChanged(const AlarmWindowContent& content, bool shown) = 0;
 };
 
+// A desktop program's view: hands each presenter's content to the window that renders it.
+// Each toolkit names its three windows; they render, they decide nothing:
+// MainWindowT::Render(presenter, relayout), TrayIconT::Render(tray),
+// AlarmWindowT::Render(content, shown).
+template <typename MainWindowT, typename TrayIconT, typename AlarmWindowT>
+class WindowsView : public MonitorView
+{
+public:
+    WindowsView(MainWindowT& mainWindow, TrayIconT& tray) : m_mainWindow(mainWindow), m_tray(tray) {}
+
+    // The alarm window exists only after the main window's creation.
+    void SetAlarmWindow(AlarmWindowT* alarmWindow) { m_alarmWindow = alarmWindow; }
+
+    void MainWindowChanged(const MainWindowPresenter& presenter, bool relayout) override
+    {
+        m_mainWindow.Render(presenter, relayout);
+    }
+    void TrayChanged(const TrayContent& tray) override { m_tray.Render(tray); }
+    void AlarmWindowChanged(const AlarmWindowContent& content, bool shown) override
+    {
+        if (m_alarmWindow != nullptr) {
+            m_alarmWindow->Render(content, shown);
+        }
+    }
+
+private:
+    MainWindowT& m_mainWindow;
+    TrayIconT& m_tray;
+    AlarmWindowT* m_alarmWindow = nullptr;
+};
+
 } // namespace calventa::core
