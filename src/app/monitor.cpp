@@ -23,6 +23,14 @@ CommandWord ParseCommandWord(const std::string& firstArgument)
     return CommandWord::None;
 }
 
+CommandWord FirstCommandWord(int argc, const char* const* argv)
+{
+    if (argc < 2 || argv == nullptr || argv[1] == nullptr) {
+        return CommandWord::None;
+    }
+    return ParseCommandWord(argv[1]);
+}
+
 Monitor::Monitor(platform::Platform& platform) : m_state(platform), m_hardware(m_state) {}
 
 Monitor::~Monitor()

@@ -22,6 +22,8 @@ namespace calventa::app {
 enum class CommandWord { None, Test, FanControl, Debug, Install, Uninstall };
 
 CommandWord ParseCommandWord(const std::string& firstArgument);
+// The first command-line word of a program's arguments; only the first argument counts.
+CommandWord FirstCommandWord(int argc, const char* const* argv);
 
 // The monitor without windows: it owns the process-wide state, the hardware engine and
 // the presenters, runs the start-up sequence, the update and disk passes and the

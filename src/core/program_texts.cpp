@@ -26,6 +26,13 @@ AboutTexts AboutTextsFor(TextPlatform platform)
     return {"About Calventa", name, "", "", name};
 }
 
+std::vector<std::string> AboutBodyLines()
+{
+    return {"If you will find any bugs, please send e-mail about it. In ",
+            "addition, if the program not finds hardware monitoring chips, ",
+            "send the name of your motherboard and we shall add ", "support of your monitoring chips."};
+}
+
 std::vector<std::string> AdminNoticeLines(TextPlatform platform)
 {
     std::vector<std::string> lines = {

@@ -33,6 +33,8 @@ struct AboutTexts
     std::string MailSubject;
 };
 AboutTexts AboutTextsFor(TextPlatform platform);
+// The About window's read-only text field, one entry per line.
+std::vector<std::string> AboutBodyLines();
 
 // The non-administrator notice: how a user gets disk temperatures without the rights.
 std::vector<std::string> AdminNoticeLines(TextPlatform platform);

@@ -27,4 +27,22 @@ struct TrayContent
 // The tray tip (the three board temperatures) and the icon digits of the chosen one.
 TrayContent ShowTray(const MonitorState& state);
 
+// How clicks on the icon reach the default item, whatever toolkit reports them. A double
+// click runs it. Some notification areas pass only single clicks: until a double click has
+// been seen, a single click waits out the double-click time and then runs the default item
+// when that is "Restore", so that a window hidden in the tray comes back.
+class TrayClicks
+{
+public:
+    // A double click arrived: from now on single clicks do nothing.
+    void DoubleClick() { m_doubleClicksSeen = true; }
+    // A single click arrived: whether to start the wait.
+    bool WaitAfterSingleClick(bool mouseHandling) const { return mouseHandling && !m_doubleClicksSeen; }
+    // The wait passed without a second click: whether the default item runs now.
+    bool RunDefaultAfterWait(bool defaultIsRestore) const { return defaultIsRestore && !m_doubleClicksSeen; }
+
+private:
+    bool m_doubleClicksSeen = false;
+};
+
 } // namespace calventa::core

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/install_commands.h"
+#include "app/service_progress.h"
 #include "platform/disk_service.h"
 
 namespace calventa::app::testing {

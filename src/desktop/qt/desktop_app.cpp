@@ -9,10 +9,12 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <algorithm>
+#include <vector>
 
 #include "desktop/qt/desktop_service_menu.h"
 #include "core/history_presenter.h"
 #include "core/update_cycle.h"
+#include "core/window_placement.h"
 #include "ui/qt/alarm_window.h"
 #include "ui/qt/desktop_view.h"
 #include "ui/qt/history_window.h"
@@ -27,41 +29,27 @@ namespace calventa::app {
 
 namespace {
 
-constexpr int kGrabWidth = 16;
-constexpr int kGrabHeight = 8;
-
 platform::Platform WithFacts(platform::Platform& machine, platform::SystemFacts& facts)
 {
     return platform::Platform{machine.ports, machine.clock, machine.mutexes, machine.store,
                               machine.files, facts,         machine.kernel};
 }
 
-} // namespace
-
-CommandWord FirstCommandWord(int argc, const char* const* argv)
+std::vector<core::ScreenArea> QtScreens()
 {
-    if (argc < 2 || argv == nullptr || argv[1] == nullptr) {
-        return CommandWord::None;
+    std::vector<core::ScreenArea> screens;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect area = screen->geometry();
+        screens.push_back({area.x(), area.y(), area.width(), area.height()});
     }
-    return ParseCommandWord(argv[1]);
+    return screens;
 }
+
+} // namespace
 
 bool CaptionOnSomeScreen(int64_t left, int64_t top, QSize size)
 {
-    // 64-bit edges: a saved position may be anywhere in the int32 range.
-    const int64_t right = left + std::max(size.width(), 0);
-    const int64_t bottom = top + std::min<int64_t>(std::max(size.height(), 0), ui::kCaptionHeight);
-    for (const QScreen* screen : QGuiApplication::screens()) {
-        const QRect area = screen->geometry();
-        const int64_t overlapWidth =
-            std::min<int64_t>(right, int64_t{area.x()} + area.width()) - std::max<int64_t>(left, area.x());
-        const int64_t overlapHeight =
-            std::min<int64_t>(bottom, int64_t{area.y()} + area.height()) - std::max<int64_t>(top, area.y());
-        if (overlapWidth >= kGrabWidth && overlapHeight >= kGrabHeight) {
-            return true;
-        }
-    }
-    return false;
+    return core::CaptionOnSomeScreen(left, top, size.width(), size.height(), ui::kCaptionHeight, QtScreens());
 }
 
 DesktopApp::DesktopApp(platform::Platform& machine, CommandWord word, std::optional<std::string> programDirectory,
@@ -226,9 +214,8 @@ void DesktopApp::CreateMainWindow()
 
 QPoint DesktopApp::DefaultPosition() const
 {
-    core::SettingsBlock defaults;
-    core::SetDefaultSettings(defaults, m_facts.PrimaryScreen(), core::kDefaultMainWindowWidth);
-    return {defaults.WindowLeft, defaults.WindowTop};
+    const core::WindowPosition position = core::DefaultMainWindowPosition(m_facts.PrimaryScreen());
+    return {position.Left, position.Top};
 }
 
 void DesktopApp::ApplyWindowSettings()
@@ -238,13 +225,9 @@ void DesktopApp::ApplyWindowSettings()
     m_mainOnDesktop = settings.WindowMode == 0;
     ApplyMainWindowFlags();
 
-    if (!CaptionOnSomeScreen(settings.WindowLeft, settings.WindowTop, m_mainWindow->size())) {
-        // Keep the block in step, so that the position timer saves nothing until a move.
-        const QPoint fallback = DefaultPosition();
-        settings.WindowLeft = fallback.x();
-        settings.WindowTop = fallback.y();
-    }
-    m_mainWindow->move(settings.WindowLeft, settings.WindowTop);
+    const core::WindowPosition position = core::PlaceMainWindow(
+        settings, m_facts.PrimaryScreen(), m_mainWindow->width(), m_mainWindow->height(), ui::kCaptionHeight, QtScreens());
+    m_mainWindow->move(position.Left, position.Top);
 
     if (m_facts.Family() == platform::PlatformFamily::NtFamily) {
         m_mainWindow->setWindowOpacity(core::OpacityOfAlpha(settings.Alpha) / 255.0);

@@ -32,11 +32,8 @@ namespace calventa::app {
 
 class DesktopServiceMenu;
 
-// The first command-line word; only the first argument counts.
-CommandWord FirstCommandWord(int argc, const char* const* argv);
-
-// Whether a window at `topLeft` of `size` can be grabbed on some screen: at least 16 × 8
-// pixels of its caption lie on one of them.
+// Whether a window at `topLeft` of `size` can be grabbed on some screen of Qt's
+// (core::CaptionOnSomeScreen over QGuiApplication::screens()).
 bool CaptionOnSomeScreen(int64_t left, int64_t top, QSize size);
 
 // The desktop program: the monitor with its windows, tray icon and timers. Start() is the

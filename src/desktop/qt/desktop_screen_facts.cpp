@@ -5,13 +5,19 @@
 
 namespace calventa::app {
 
-platform::ScreenSize DesktopScreenFacts::PrimaryScreen() const
+namespace {
+
+std::optional<platform::ScreenSize> QtPrimaryScreen()
 {
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (screen == nullptr || screen->geometry().isEmpty()) {
-        return m_machine.PrimaryScreen();
+        return std::nullopt;
     }
-    return {screen->geometry().width(), screen->geometry().height()};
+    return platform::ScreenSize{screen->geometry().width(), screen->geometry().height()};
 }
+
+} // namespace
+
+DesktopScreenFacts::DesktopScreenFacts(platform::SystemFacts& machine) : WindowSystemFacts(machine, QtPrimaryScreen) {}
 
 } // namespace calventa::app

@@ -105,10 +105,11 @@ AboutWindow::AboutWindow(LinkOpener opener, QWidget* parent, core::AboutTexts te
     m_text->setObjectName(QStringLiteral("AboutText"));
     m_text->setReadOnly(true);
     m_text->setFrameStyle(QFrame::NoFrame);
-    m_text->setPlainText(QStringLiteral("If you will find any bugs, please send e-mail about it. In \n"
-                                        "addition, if the program not finds hardware monitoring chips, \n"
-                                        "send the name of your motherboard and we shall add \n"
-                                        "support of your monitoring chips.\n"));
+    QString body;
+    for (const std::string& line : core::AboutBodyLines()) {
+        body += QString::fromStdString(line) + QLatin1Char('\n');
+    }
+    m_text->setPlainText(body);
     QPalette textPalette = m_text->palette();
     textPalette.setColor(QPalette::Base, WindowGrey());
     m_text->setPalette(textPalette);

@@ -180,17 +180,17 @@ QAction* TrayIcon::Action(TrayItem item) const
 void TrayIcon::Activate(QSystemTrayIcon::ActivationReason reason)
 {
     if (reason == QSystemTrayIcon::DoubleClick) {
-        m_doubleClicksSeen = true;
+        m_clicks.DoubleClick();
         m_singleClickTimer.stop();
         DoubleClick();
-    } else if (reason == QSystemTrayIcon::Trigger && !m_doubleClicksSeen && m_mouseHandling) {
+    } else if (reason == QSystemTrayIcon::Trigger && m_clicks.WaitAfterSingleClick(m_mouseHandling)) {
         m_singleClickTimer.start(QApplication::doubleClickInterval());
     }
 }
 
 void TrayIcon::SingleClick()
 {
-    if (!m_doubleClicksSeen && m_default == TrayItem::Restore) {
+    if (m_clicks.RunDefaultAfterWait(m_default == TrayItem::Restore)) {
         DoubleClick(); // the same checks: mouse handling on, the item enabled
     }
 }

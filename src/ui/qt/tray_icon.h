@@ -83,7 +83,7 @@ private:
     QString m_toolTip;
     TrayItem m_default = TrayItem::Minimize;
     bool m_mouseHandling = false;
-    bool m_doubleClicksSeen = false;
+    core::TrayClicks m_clicks;
     QTimer m_singleClickTimer; // waits out the double-click time after a single click
 };
 
