@@ -4,6 +4,7 @@
 ;   OUTFILE       the setup program to write
 ;   STAGE         the folder of the stripped programs, README.txt, LICENSE.txt and boards\demo.json
 ;   HAVE_DESKTOP  defined when the desktop program calventa.exe is among them
+;   ICON          the program's icon, for the setup and the uninstaller (optional)
 ; Everything lands in one folder; the disk service is registered and removed by calventasvc's
 ; own /install and /uninstall, never by hand-made service entries.
 Unicode true
@@ -42,6 +43,10 @@ SetCompressor /SOLID lzma
 ShowInstDetails show
 ShowUninstDetails show
 LicenseData "${STAGE}\LICENSE.txt"
+!ifdef ICON
+  Icon "${ICON}"
+  UninstallIcon "${ICON}"
+!endif
 VIProductVersion "${VERSION}.0"
 VIAddVersionKey "ProductName" "${PRODUCT}"
 VIAddVersionKey "ProductVersion" "${VERSION}"
@@ -127,6 +132,7 @@ Section "Calventa"
   ${EndIf}
   ; It starts with Windows; started now, the monitor has the disks without a restart. A
   ; service that does not start yet is no failed installation.
+  DetailPrint "Starting the disk service"
   nsExec::ExecToLog '"$SYSDIR\sc.exe" start calventasvc'
   Pop $0
   ${If} $0 != 0
