@@ -157,6 +157,11 @@ const char* SpanText(HistorySpan span)
     return "24 h";
 }
 
+std::string PlotHeading(const HistoryPlot& plot)
+{
+    return plot.Title + " (" + plot.Unit + ")";
+}
+
 HistoryAxis HistoryAxisOf(const std::vector<HistoryLine>& lines, SlotKind kind, const std::string& separator)
 {
     double low = INFINITY;

@@ -62,6 +62,12 @@ struct HistoryPlot
     HistoryAxis Axis;
 };
 
+// A plot's heading: "Temperatures (°C)".
+std::string PlotHeading(const HistoryPlot& plot);
+
+// What a plot without a reading in the span says over its empty area.
+inline constexpr const char* kNoReadingsText = "No readings in this span";
+
 // A time axis mark at a round local time ("14:20"), in the record's UTC seconds.
 struct HistoryTimeTick
 {

@@ -345,6 +345,8 @@ TEST_F(HistoryTest, ContentShowsTheChosenUnitLimitsAndCaptions)
     content = BuildHistoryContent(history, state, window, HistorySpan::TenMinutes);
     const HistoryPlot& temps = content.Plots[kPanelTemperatures];
     EXPECT_EQ(temps.Unit, kDeg + "F");
+    EXPECT_EQ(PlotHeading(temps), "Temperatures (" + kDeg + "F)");
+    EXPECT_EQ(PlotHeading(content.Plots[kPanelFans]), "Fans (RPM)");
     ASSERT_EQ(temps.Lines.size(), 2u); // CPU and HD0
     EXPECT_EQ(temps.Lines[0].Caption, "CPU");
     EXPECT_EQ(temps.Lines[1].Caption, "HD0");
@@ -369,6 +371,7 @@ TEST_F(HistoryTest, ContentShowsTheChosenUnitLimitsAndCaptions)
     state.Settings.TrayFahrenheit = 0;
     content = BuildHistoryContent(history, state, window, HistorySpan::Day);
     EXPECT_EQ(content.Table[0].Max, "50 " + kDeg + "C");
+    EXPECT_EQ(PlotHeading(content.Plots[kPanelTemperatures]), "Temperatures (" + kDeg + "C)");
     EXPECT_FLOAT_EQ(content.Plots[kPanelTemperatures].Lines[0].Points.back().Avg, 47.5f);
 }
 

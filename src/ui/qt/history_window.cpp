@@ -211,7 +211,7 @@ void HistoryPlotWidget::RedrawLayers()
     const QFontMetrics fm(font());
     const QColor text = palette().color(QPalette::Text);
     p.setPen(text);
-    p.drawText(QPointF(kMargin, kMargin + fm.ascent()), Text(m_plot.Title + " (" + m_plot.Unit + ")"));
+    p.drawText(QPointF(kMargin, kMargin + fm.ascent()), Text(core::PlotHeading(m_plot)));
     const QColor grid = palette().color(QPalette::Mid);
     for (const core::HistoryTick& tick : m_plot.Axis.Ticks) {
         const double y = m_area.top() + YOf(tick.Value);
@@ -371,7 +371,7 @@ void HistoryPlotWidget::paintEvent(QPaintEvent*)
     p.drawRect(m_area);
     if (!anyPoint) {
         p.setPen(palette().color(QPalette::PlaceholderText));
-        p.drawText(m_area, Qt::AlignCenter, tr("No readings in this span"));
+        p.drawText(m_area, Qt::AlignCenter, tr(core::kNoReadingsText));
     }
 }
 

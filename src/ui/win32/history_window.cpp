@@ -49,13 +49,23 @@ int TextWidth(HDC dc, const std::string& text)
     return size.cx;
 }
 
-// Whether two plots need the same frame: title, legend and value axis.
-bool SameFrame(const core::HistoryPlot& a, const core::PlotAxes& axesA, const core::HistoryPlot& b,
-               const core::PlotAxes& axesB)
+bool AnyReading(const core::HistoryPlot& plot)
 {
-    if (a.Title != b.Title || a.Unit != b.Unit || a.Lines.size() != b.Lines.size() || axesA.Low != axesB.Low ||
-        axesA.High != axesB.High || axesA.AnyPoint != axesB.AnyPoint ||
-        axesA.ValueTicks.size() != axesB.ValueTicks.size()) {
+    for (const core::HistoryLine& line : plot.Lines) {
+        for (const core::HistoryPoint& point : line.Points) {
+            if (!std::isnan(point.Avg)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// Whether two plots need the same frame: title, legend and value axis.
+bool SameFrame(const core::HistoryPlot& a, bool anyA, const core::HistoryPlot& b, bool anyB)
+{
+    if (a.Title != b.Title || a.Unit != b.Unit || a.Lines.size() != b.Lines.size() || !(a.Axis == b.Axis) ||
+        anyA != anyB) {
         return false;
     }
     for (size_t i = 0; i < a.Lines.size(); ++i) {
@@ -82,7 +92,6 @@ HistoryPlotView::HistoryPlotView(HINSTANCE instance, HWND parent)
     m_window =
         CreateWindowExW(0, kPlotClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, parent, nullptr, instance, this);
     m_font = MessageFont(WindowDpi(m_window));
-    m_axes = core::ComputePlotAxes(m_plot, 0, 0);
 }
 
 HistoryPlotView::~HistoryPlotView()
@@ -93,14 +102,16 @@ HistoryPlotView::~HistoryPlotView()
     }
 }
 
-void HistoryPlotView::SetPlot(const core::HistoryPlot& plot, int64_t from, int64_t to)
+void HistoryPlotView::SetPlot(const core::HistoryPlot& plot, const std::vector<core::HistoryTimeTick>& timeTicks,
+                              int64_t from, int64_t to)
 {
-    core::PlotAxes axes = core::ComputePlotAxes(plot, from, to);
-    if (!SameFrame(plot, axes, m_plot, m_axes) || to - from != m_to - m_from) {
+    const bool anyPoint = AnyReading(plot);
+    if (!SameFrame(plot, anyPoint, m_plot, m_anyPoint) || to - from != m_to - m_from) {
         m_frameValid = false;
     }
     m_plot = plot;
-    m_axes = std::move(axes);
+    m_timeTicks = timeTicks;
+    m_anyPoint = anyPoint;
     m_from = from;
     m_to = to;
     m_backValid = false;
@@ -127,7 +138,7 @@ void HistoryPlotView::DrawFrame(HDC dc, int width, int height)
     }
     legendWidth += kSwatch + 3 * kMargin;
     int labelWidth = 0;
-    for (const core::AxisTick& tick : m_axes.ValueTicks) {
+    for (const core::HistoryTick& tick : m_plot.Axis.Ticks) {
         labelWidth = std::max(labelWidth, TextWidth(dc, tick.Label));
     }
     labelWidth += kMargin;
@@ -138,11 +149,12 @@ void HistoryPlotView::DrawFrame(HDC dc, int width, int height)
 
     DrawText(dc, core::PlotHeading(m_plot), {kMargin, kMargin, width - kMargin, kMargin + lineHeight}, DT_LEFT);
 
-    const double range = m_axes.High - m_axes.Low;
+    const core::HistoryAxis& axis = m_plot.Axis;
+    const double range = std::max(1e-9, axis.High - axis.Low);
     const Pen grid(CreatePen(PS_DOT, 1, GetSysColor(COLOR_BTNSHADOW)));
-    for (const core::AxisTick& tick : m_axes.ValueTicks) {
+    for (const core::HistoryTick& tick : axis.Ticks) {
         const int y = m_area.bottom -
-                      static_cast<int>(std::lround((tick.Value - m_axes.Low) / range * (m_area.bottom - m_area.top)));
+                      static_cast<int>(std::lround((tick.Value - axis.Low) / range * (m_area.bottom - m_area.top)));
         {
             const Selected pen(dc, grid.Get());
             MoveToEx(dc, m_area.left, y, nullptr);
@@ -157,7 +169,7 @@ void HistoryPlotView::DrawFrame(HDC dc, int width, int height)
         const Selected hollow(dc, GetStockObject(NULL_BRUSH));
         Rectangle(dc, m_area.left, m_area.top, m_area.right + 1, m_area.bottom + 1);
     }
-    if (!m_axes.AnyPoint) {
+    if (!m_anyPoint) {
         SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
         DrawText(dc, core::kNoReadingsText, m_area, DT_CENTER | DT_VCENTER);
         SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
@@ -184,25 +196,33 @@ void HistoryPlotView::DrawCurves(HDC dc)
     const double span = std::max<double>(1.0, static_cast<double>(m_to - m_from));
     const double width = m_area.right - m_area.left;
     const double height = m_area.bottom - m_area.top;
-    const double range = m_axes.High - m_axes.Low;
+    const double low = m_plot.Axis.Low;
+    const double range = std::max(1e-9, m_plot.Axis.High - low);
     auto xOf = [&](double time) { return m_area.left + static_cast<int>(std::lround((time - m_from) / span * width)); };
     auto yOf = [&](double value) {
-        const double y = m_area.bottom - (value - m_axes.Low) / range * height;
+        const double y = m_area.bottom - (value - low) / range * height;
         return static_cast<int>(std::lround(std::clamp(y, -1e6, 1e6)));
     };
 
     // The time grid moves with every pass, so it is drawn here rather than in the frame.
     const Pen grid(CreatePen(PS_DOT, 1, GetSysColor(COLOR_BTNSHADOW)));
     SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-    for (const core::AxisTick& tick : m_axes.TimeTicks) {
-        const int x = xOf(tick.Value);
+    for (const core::HistoryTimeTick& tick : m_timeTicks) {
+        const int x = xOf(static_cast<double>(tick.Time));
+        if (x < m_area.left || x > m_area.right) {
+            continue;
+        }
         {
             const Selected pen(dc, grid.Get());
             MoveToEx(dc, x, m_area.top + 1, nullptr);
             LineTo(dc, x, m_area.bottom);
         }
-        DrawText(dc, tick.Label, {x - 30, m_area.bottom + 2, x + 30, m_area.bottom + 2 + metrics.tmHeight},
-                 DT_CENTER | DT_TOP);
+        // A mark's text only where it fits whole under the plot, clear of the value marks.
+        const int half = TextWidth(dc, tick.Label) / 2 + 1;
+        if (x - half >= m_area.left && x + half <= m_frameSize.cx) {
+            DrawText(dc, tick.Label, {x - half, m_area.bottom + 2, x + half, m_area.bottom + 2 + metrics.tmHeight},
+                     DT_CENTER | DT_TOP);
+        }
     }
 
     const int saved = SaveDC(dc);
@@ -493,7 +513,7 @@ void HistoryWindow::Render(const core::HistoryContent& content)
     bool relayout = false;
     for (size_t i = 0; i < m_plots.size(); ++i) {
         const core::HistoryPlot& plot = content.Plots[i];
-        m_plots[i]->SetPlot(plot, content.From, content.To);
+        m_plots[i]->SetPlot(plot, content.TimeTicks, content.From, content.To);
         const bool shown = !plot.Lines.empty();
         if (ShownInParent(m_plots[i]->Handle()) != shown) {
             ShowWindow(m_plots[i]->Handle(), shown ? SW_SHOWNA : SW_HIDE);

@@ -5,9 +5,9 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/history_presenter.h"
-#include "core/plot_axes.h"
 #include "ui/win32/view_support.h"
 
 namespace calventa::ui::win32 {
@@ -16,8 +16,9 @@ namespace calventa::ui::win32 {
 COLORREF HistoryLineColor(int index);
 
 // One panel's rows as curves over the span, drawn with GDI into a cached bitmap: the frame
-// (grid, value labels, title, legend) is drawn again only when the size, the span or the axes
-// change; a new pass only draws the time grid, the limits and the curves over the cached frame.
+// (grid, value labels, title, legend) is drawn again only when the size, the span or the plot's
+// value axis change; a new pass only draws the time marks, the limits and the curves over the
+// cached frame. Both axes come from the presenter: the plot's Axis and the span's time marks.
 class HistoryPlotView
 {
 public:
@@ -27,9 +28,10 @@ public:
     HistoryPlotView& operator=(const HistoryPlotView&) = delete;
 
     HWND Handle() const { return m_window; }
-    void SetPlot(const core::HistoryPlot& plot, int64_t from, int64_t to);
+    void SetPlot(const core::HistoryPlot& plot, const std::vector<core::HistoryTimeTick>& timeTicks, int64_t from,
+                 int64_t to);
     const core::HistoryPlot& Plot() const { return m_plot; }
-    const core::PlotAxes& Axes() const { return m_axes; }
+    const std::vector<core::HistoryTimeTick>& TimeTicks() const { return m_timeTicks; }
     // How often the whole frame and the curves were drawn, for tests and measurements.
     int FrameDraws() const { return m_frameDraws; }
     int CurveDraws() const { return m_curveDraws; }
@@ -43,7 +45,8 @@ private:
 
     HWND m_window = nullptr;
     core::HistoryPlot m_plot;
-    core::PlotAxes m_axes;
+    std::vector<core::HistoryTimeTick> m_timeTicks;
+    bool m_anyPoint = false; // false: the plot says kNoReadingsText
     int64_t m_from = 0;
     int64_t m_to = 0;
     // The frame as last drawn, and what it was drawn for.

@@ -109,12 +109,11 @@ TEST_F(Win32HistoryWindow, PlotsAndTableShowWhatThePresenterSays)
             EXPECT_EQ(view.Plot().Lines[k].Caption, plot.Lines[k].Caption);
             EXPECT_EQ(view.Plot().Lines[k].Points.size(), plot.Lines[k].Points.size());
         }
-        // The view draws the axes core computes; it has none of its own.
-        const core::PlotAxes axes = core::ComputePlotAxes(plot, content.From, content.To);
-        EXPECT_EQ(view.Axes().Low, axes.Low);
-        EXPECT_EQ(view.Axes().High, axes.High);
-        EXPECT_EQ(view.Axes().TimeTicks.size(), axes.TimeTicks.size());
+        // The view draws the presenter's axes; it has none of its own.
+        EXPECT_EQ(view.Plot().Axis, plot.Axis) << names[i];
+        EXPECT_EQ(view.TimeTicks(), content.TimeTicks) << names[i];
     }
+    EXPECT_FALSE(content.TimeTicks.empty());
     EXPECT_EQ(ui::win32::view::WindowTextUtf8(window->Control("SpanBox")), "10 min");
 }
 
@@ -132,19 +131,27 @@ TEST_F(Win32HistoryWindow, ANewPassRedrawsOnlyTheCurvesAResizeOrSpanChangeTheWho
     EXPECT_EQ(temperatures.FrameDraws(), frames);
     EXPECT_EQ(temperatures.CurveDraws(), curves + 1);
 
+    // A reading far above the others widens the value axis: its marks are in the frame.
+    const core::HistoryAxis before = temperatures.Plot().Axis;
+    Passes(1, 95);
+    RenderNow();
+    ASSERT_NE(temperatures.Plot().Axis, before);
+    EXPECT_EQ(temperatures.FrameDraws(), frames + 1);
+    EXPECT_EQ(temperatures.CurveDraws(), curves + 2);
+
     // An expose without new content only copies the cached picture.
     InvalidateRect(temperatures.Handle(), nullptr, FALSE);
     UpdateWindow(temperatures.Handle());
-    EXPECT_EQ(temperatures.CurveDraws(), curves + 1);
+    EXPECT_EQ(temperatures.CurveDraws(), curves + 2);
 
     Choose(window->Control("SpanBox"), 1);
     EXPECT_EQ(window->Span(), core::HistorySpan::OneHour);
     UpdateWindow(temperatures.Handle());
-    EXPECT_EQ(temperatures.FrameDraws(), frames + 1);
+    EXPECT_EQ(temperatures.FrameDraws(), frames + 2);
 
     SetWindowPos(window->Handle(), nullptr, 0, 0, 900, 800, SWP_NOZORDER | SWP_NOMOVE);
     RenderNow();
-    EXPECT_EQ(temperatures.FrameDraws(), frames + 2);
+    EXPECT_EQ(temperatures.FrameDraws(), frames + 3);
 }
 
 TEST_F(Win32HistoryWindow, ResetStartsTheExtremesAgain)
